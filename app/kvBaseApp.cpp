@@ -1,0 +1,209 @@
+// Window, events and the window procedure on SDL2.
+#include "app/kvBaseApp.h"
+
+#include "app/kvMessages.h"
+#include "app/kvSetupDialog.h"
+#include "app/kvTimer.h"
+#include "player/kvPlayerItem.h"
+
+namespace Korvell {
+
+kvBaseGL* g_app = nullptr;
+kvPlayerItem* g_currentItem = nullptr;
+bool g_previousRequested = false;
+bool g_noiseEnabled = false;
+
+kvBaseApp::kvBaseApp(void* instance)
+    : hInstance(instance), hWnd(nullptr), width(640), height(480), refreshRate(60),
+      fullscreen(false), clientWidth(0), clientHeight(0), renderer(nullptr),
+      musicPlayer(nullptr), displayModes(&sdlModes), popupActive(false),
+      popupRequested(false), popupX(0), popupY(0)
+{
+}
+
+kvBaseApp::~kvBaseApp()
+{
+    g_currentItem = nullptr;
+}
+
+bool kvBaseApp::initApi() { return true; }
+bool kvBaseApp::releaseApi() { return true; }
+void kvBaseApp::beginFrame() {}
+void kvBaseApp::endFrame() {}
+
+kvTimer* kvBaseApp::getTimer() const { return &g_timer; }
+
+SDL_Window* kvBaseApp::createWindowHandle(const std::string& title)
+{
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (fullscreen) flags |= SDL_WINDOW_BORDERLESS;
+    return SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
+}
+
+void kvBaseApp::readClientSize()
+{
+    SDL_GL_GetDrawableSize(hWnd, &clientWidth, &clientHeight);
+}
+
+bool kvBaseApp::createAppWindow(const std::string& title)
+{
+    if (hWnd) return false;
+    // The close box is a request like any other: SDL must not turn it
+    // into a second quit message of its own.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    windowTitle = title;
+    hWnd = createWindowHandle(title);
+    if (!hWnd) return false;
+    readClientSize();
+    return true;
+}
+
+bool kvBaseApp::destroyAppWindow()
+{
+    if (!hWnd) return false;
+    SDL_DestroyWindow(hWnd);
+    hWnd = nullptr;
+    return true;
+}
+
+void kvBaseApp::showAppWindow(bool show)
+{
+    if (!hWnd) return;
+    if (show) {
+        SDL_ShowWindow(hWnd);
+        SDL_RaiseWindow(hWnd);
+    } else {
+        SDL_HideWindow(hWnd);
+    }
+}
+
+bool kvBaseApp::applyVideoMode()
+{
+    if (!fullscreen) return true;
+    kvDisplayMode mode;
+    mode.width = width;
+    mode.height = height;
+    mode.bitsPerPixel = 32;
+    mode.refreshRate = refreshRate;
+    if (!displayModes->testMode(mode)) return false;
+    if (hWnd) {
+        SDL_DisplayMode m;
+        SDL_zero(m);
+        m.w = width;
+        m.h = height;
+        m.refresh_rate = refreshRate;
+        SDL_SetWindowDisplayMode(hWnd, &m);
+        SDL_SetWindowFullscreen(hWnd, SDL_WINDOW_FULLSCREEN);
+    }
+    SDL_Delay(1000);
+    return true;
+}
+
+bool kvBaseApp::pumpMessages()
+{
+    SDL_Event event;
+    if (!SDL_PollEvent(&event)) return true;
+    if (event.type == SDL_QUIT) return false;
+    if (popupActive) feedEvent(event);
+    handleEvent(event);
+    return true;
+}
+
+void kvBaseApp::handleEvent(const SDL_Event& event)
+{
+    switch (event.type) {
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) postQuitMessage(0);
+        break;
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_ESCAPE) {
+            // A held key repeats; only the press itself asks to quit, so a
+            // long press during the show does not skip the credits too.
+            if (!event.key.repeat) {
+                popupActive = false;
+                postQuitMessage(0);
+            }
+        } else if (popupActive && event.key.keysym.sym == SDLK_q) {
+            popupActive = false; // the menu's mnemonic for Quit
+            postCommand(IDM_QUIT);
+        }
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_RIGHT) {
+            popupActive = true;
+            popupRequested = true;
+            popupX = event.button.x;
+            popupY = event.button.y;
+        }
+        break;
+    case SDL_USEREVENT:
+        handleCommand(event.user.code);
+        break;
+    default:
+        break;
+    }
+}
+
+void kvBaseApp::handleCommand(int id)
+{
+    switch (id) {
+    case IDM_NEXT_IMAGE:
+        // The player resets g_currentItem when it goes away, so a command
+        // arriving during the credits finds null and does nothing.
+        if (g_currentItem) g_timer.setElapsed(g_currentItem->endTime);
+        break;
+    case IDM_PREVIOUS_IMAGE:
+        g_previousRequested = true;
+        break;
+    case IDM_QUIT:
+        postQuitMessage(0);
+        break;
+    default:
+        break;
+    }
+}
+
+bool kvBaseApp::enumerateModes()
+{
+    kvDisplayMode mode;
+    for (int i = 0; displayModes->getMode(i, mode); ++i) {
+        // The switch test comes first for every mode, then the depth.
+        if (!displayModes->testMode(mode)) continue;
+        if (mode.bitsPerPixel != 32) continue;
+        if (findResolution(mode.width, mode.height) == -1) resolutions.emplace_back(mode.width, mode.height);
+        if (findRefreshRate(mode.refreshRate) == -1) refreshRates.push_back(mode.refreshRate);
+    }
+    return !resolutions.empty();
+}
+
+int kvBaseApp::findResolution(int w, int h) const
+{
+    for (size_t i = 0; i < resolutions.size(); ++i)
+        if (resolutions[i].first == w && resolutions[i].second == h) return static_cast<int>(i);
+    return -1;
+}
+
+int kvBaseApp::findRefreshRate(int rate) const
+{
+    for (size_t i = 0; i < refreshRates.size(); ++i)
+        if (refreshRates[i] == rate) return static_cast<int>(i);
+    return -1;
+}
+
+bool kvBaseApp::runSetupDialog()
+{
+    kvSetupDialog dialog(*this);
+    return dialog.run();
+}
+
+void kvBaseApp::setMode(int w, int h, int rate, bool full)
+{
+    width = w;
+    height = h;
+    refreshRate = rate;
+    fullscreen = full;
+}
+
+} // namespace Korvell

@@ -1,0 +1,113 @@
+// The application object: main window, chosen video mode, the mode lists of
+// the setup dialog, the script file name and the renderer. It pumps window
+// events and runs the window procedure (quit requests, popup menu, the
+// next/previous image commands). kvBaseGL adds the OpenGL context.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/kvDisplayModes.h"
+
+namespace Korvell {
+
+class kvRenderer;
+class kvBassPlay;
+class kvTimer;
+class kvPlayerItem;
+
+class kvBaseApp {
+public:
+    explicit kvBaseApp(void* instance);
+    virtual ~kvBaseApp();
+
+    virtual bool initApi();
+    virtual bool releaseApi();
+    virtual void beginFrame();
+    virtual void endFrame();
+
+    bool createAppWindow(const std::string& title);
+    bool destroyAppWindow();
+    void showAppWindow(bool show);
+    bool applyVideoMode();
+    bool pumpMessages();
+
+    // The window procedure: one event, handled as the Windows program would
+    // handle the matching message.
+    void handleEvent(const SDL_Event& event);
+    void handleCommand(int id);
+
+    // Setup dialog and display modes.
+    bool enumerateModes();
+    int findResolution(int w, int h) const;
+    int findRefreshRate(int rate) const;
+    bool runSetupDialog();
+    void setMode(int w, int h, int rate, bool full);
+    void setScriptFile(const std::string& file) { scriptFile = file; }
+    std::string getScriptFile() const { return scriptFile; }
+    const std::vector<std::pair<int, int>>& getResolutions() const { return resolutions; }
+    const std::vector<int>& getRefreshRates() const { return refreshRates; }
+    // Tests hand in their own modes; the app keeps ownership of neither.
+    void setDisplayModes(kvDisplayModes* modes) { displayModes = modes; }
+
+    SDL_Window* getWindow() const { return hWnd; }
+    kvRenderer* getRenderer() const { return renderer; }
+    kvTimer* getTimer() const;
+    kvBassPlay* getMusicPlayer() const { return musicPlayer; }
+    void setMusicPlayer(kvBassPlay* player) { musicPlayer = player; }
+    int getClientWidth() const { return clientWidth; }
+    int getClientHeight() const { return clientHeight; }
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+    int getRefreshRate() const { return refreshRate; }
+    bool isFullscreen() const { return fullscreen; }
+
+    // Test seam: a renderer of the test's own (not owned, never deleted here).
+    void setRenderer(kvRenderer* r) { renderer = r; }
+
+    bool isPopupOpen() const { return popupActive; }
+
+protected:
+    // Lets the OpenGL side hand events to the popup menu while it is open.
+    virtual void feedEvent(const SDL_Event& event) { (void)event; }
+    SDL_Window* createWindowHandle(const std::string& title);
+    void readClientSize();
+
+    void* hInstance;
+    SDL_Window* hWnd;
+    int width;
+    int height;
+    int refreshRate;
+    bool fullscreen;
+    int clientWidth;
+    int clientHeight;
+    kvRenderer* renderer;
+    kvBassPlay* musicPlayer;
+    std::string scriptFile;
+    std::vector<std::pair<int, int>> resolutions;
+    std::vector<int> refreshRates;
+
+    kvDisplayModes* displayModes;
+    kvSDLDisplayModes sdlModes;
+    std::string windowTitle;
+
+    // Popup menu state: requested by a right-button release, drawn by
+    // endFrame until an entry is chosen or it is dismissed.
+    bool popupActive;
+    bool popupRequested;
+    int popupX;
+    int popupY;
+};
+
+// The one application object, the slide the player shows (or null), the
+// previous-image request and the setup dialog's Noise choice.
+class kvBaseGL;
+extern kvBaseGL* g_app;
+extern kvPlayerItem* g_currentItem;
+extern bool g_previousRequested;
+extern bool g_noiseEnabled;
+
+} // namespace Korvell

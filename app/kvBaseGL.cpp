@@ -1,0 +1,179 @@
+// OpenGL context, buffer swap and the Dear ImGui popup menu.
+#include "app/kvBaseGL.h"
+
+#include <GL/gl.h>
+#include <imgui.h>
+#include <backends/imgui_impl_opengl2.h>
+#include <backends/imgui_impl_sdl.h>
+
+#include "app/kvMessages.h"
+#include "render/kvRenderGL.h"
+
+namespace Korvell {
+
+kvBaseGL::kvBaseGL(void* instance)
+    : kvBaseApp(instance), hDC(nullptr), hGLRC(nullptr), samples(-1), imguiReady(false)
+{
+    renderer = nullptr;
+}
+
+kvBaseGL::~kvBaseGL()
+{
+    releaseApi();
+}
+
+// On X11 a refused sample count fails at window creation, so every try
+// recreates the (still hidden) window with the attributes set first.
+bool kvBaseGL::tryContext(int sampleCount)
+{
+    sampleAttempts.push_back(sampleCount);
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, sampleCount > 0 ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, sampleCount);
+
+    if (hWnd) SDL_DestroyWindow(hWnd);
+    hWnd = createWindowHandle(windowTitle);
+    if (!hWnd) return false;
+    SDL_GLContext ctx = SDL_GL_CreateContext(hWnd);
+    if (!ctx) return false;
+    if (SDL_GL_MakeCurrent(hWnd, ctx) != 0) {
+        SDL_GL_DeleteContext(ctx);
+        return false;
+    }
+    hGLRC = ctx;
+    hDC = hWnd;
+    samples = sampleCount;
+    readClientSize();
+    return true;
+}
+
+bool kvBaseGL::initApi()
+{
+    if (!hWnd) return false;
+    bool ok = false;
+    for (int s = 8; s > 0 && !ok; s -= 2) ok = tryContext(s);
+    if (!ok) ok = tryContext(0);
+    if (!ok) return false;
+    SDL_GL_SetSwapInterval(1);
+
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsDark();
+    ImGui_ImplSDL2_InitForOpenGL(hWnd, hGLRC);
+    ImGui_ImplOpenGL2_Init();
+    imguiReady = true;
+
+    renderer = new kvRenderGL();
+    return true;
+}
+
+bool kvBaseGL::releaseApi()
+{
+    if (!hDC || !hGLRC) return false;
+    delete renderer;
+    renderer = nullptr;
+    if (imguiReady) {
+        ImGui_ImplOpenGL2_Shutdown();
+        ImGui_ImplSDL2_Shutdown();
+        ImGui::DestroyContext();
+        imguiReady = false;
+    }
+    SDL_GL_MakeCurrent(hDC, nullptr);
+    SDL_GL_DeleteContext(hGLRC);
+    hDC = nullptr;
+    hGLRC = nullptr;
+    return true;
+}
+
+void kvBaseGL::beginFrame() {}
+
+void kvBaseGL::feedEvent(const SDL_Event& event)
+{
+    if (imguiReady) ImGui_ImplSDL2_ProcessEvent(&event);
+}
+
+void kvBaseGL::endFrame()
+{
+    if (!hDC) return;
+    if (popupActive && imguiReady) drawPopupMenu();
+    SDL_GL_SwapWindow(hDC);
+}
+
+namespace {
+// A menu entry whose label marks its mnemonic with '&' as Windows menus do:
+// the '&' is not drawn, the letter after it is underlined.
+bool mnemonicItem(const char* label, bool enabled)
+{
+    std::string text;
+    int underline = -1;
+    for (const char* p = label; *p; ++p) {
+        if (*p == '&' && p[1] && p[1] != '&') {
+            underline = static_cast<int>(text.size());
+            continue;
+        }
+        text += *p;
+    }
+    bool chosen = ImGui::MenuItem(text.c_str(), nullptr, false, enabled);
+    if (underline >= 0) {
+        ImVec2 min = ImGui::GetItemRectMin();
+        ImVec2 max = ImGui::GetItemRectMax();
+        const ImGuiStyle& style = ImGui::GetStyle();
+        float x0 = min.x + style.FramePadding.x * 0.0f
+                   + ImGui::CalcTextSize(text.c_str(), text.c_str() + underline).x;
+        float x1 = x0 + ImGui::CalcTextSize(text.c_str() + underline, text.c_str() + underline + 1).x;
+        float y = min.y + (max.y - min.y + ImGui::GetFontSize()) * 0.5f;
+        ImU32 col = ImGui::GetColorU32(enabled ? ImGuiCol_Text : ImGuiCol_TextDisabled);
+        ImGui::GetWindowDrawList()->AddLine(ImVec2(x0, y), ImVec2(x1, y), col);
+    }
+    return chosen;
+}
+} // namespace
+
+void kvBaseGL::drawPopupMenu()
+{
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    if (popupRequested) {
+        popupRequested = false;
+        ImGui::SetNextWindowPos(ImVec2(static_cast<float>(popupX), static_cast<float>(popupY)));
+        ImGui::OpenPopup("korvell-popup");
+    }
+    if (ImGui::BeginPopup("korvell-popup")) {
+        mnemonicItem("&Next Image (LMB)", false);
+        mnemonicItem("&Previous Image", false);
+        ImGui::Separator();
+        if (mnemonicItem("&Quit", true)) {
+            postCommand(IDM_QUIT);
+            ImGui::CloseCurrentPopup();
+            popupActive = false;
+        }
+        ImGui::EndPopup();
+    } else {
+        popupActive = false;
+    }
+    ImGui::Render();
+    // ImGui draws through the current texture matrix; the player may have
+    // left a slide's matrix loaded.
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glLoadIdentity();
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    glMatrixMode(GL_TEXTURE);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+} // namespace Korvell

@@ -1,0 +1,44 @@
+// The application object with its OpenGL side: the context (with the
+// multisample fallback 8, 6, 4, 2, none), the renderer, the buffer swap and
+// the popup menu drawn over the frame.
+#pragma once
+
+#include "app/kvBaseApp.h"
+
+#include <vector>
+
+namespace Korvell {
+
+class kvBaseGL : public kvBaseApp {
+public:
+    explicit kvBaseGL(void* instance);
+    ~kvBaseGL() override;
+
+    bool initApi() override;
+    bool releaseApi() override;
+    void beginFrame() override;
+    void endFrame() override;
+
+    // The drawable the text code works with (the window's device context
+    // on Windows).
+    SDL_Window* getDC() const { return hDC; }
+
+    // The sample counts tried for the context, in order, and the one used.
+    const std::vector<int>& getSampleAttempts() const { return sampleAttempts; }
+    int getSamples() const { return samples; }
+
+protected:
+    void feedEvent(const SDL_Event& event) override;
+
+private:
+    bool tryContext(int sampleCount);
+    void drawPopupMenu();
+
+    SDL_Window* hDC;
+    SDL_GLContext hGLRC;
+    std::vector<int> sampleAttempts;
+    int samples;
+    bool imguiReady;
+};
+
+} // namespace Korvell

@@ -1,0 +1,256 @@
+// The setup dialog on Dear ImGui in a small SDL window of its own, laid out
+// from the dialog template at 2 pixels per dialog unit (239 x 100 units).
+// It keeps its own focus order so that the keyboard works as in a native
+// dialog: Tab between controls, Space to press or toggle, arrows to choose
+// in a list, Enter for "Demo", Escape for "Die".
+#include "app/kvSetupDialog.h"
+
+#include <SDL.h>
+#include <GL/gl.h>
+#include <imgui.h>
+#include <backends/imgui_impl_opengl2.h>
+#include <backends/imgui_impl_sdl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/kvBaseApp.h"
+#include "render/kvOutlineFont.h"
+
+namespace Korvell {
+
+namespace {
+
+const float kUnit = 2.0f; // pixels per dialog unit
+const int kClientW = 478;
+const int kClientH = 200;
+
+// Controls that take the focus, in the template's tab order.
+enum Control { DEMO, DIE, RESOLUTION, REFRESH, WINDOWED, LANGUAGE, NOISE, CONTROL_COUNT };
+
+struct Rect {
+    float x, y, w, h;
+};
+// Template rectangles in dialog units.
+const Rect kRects[CONTROL_COUNT] = {
+    {182, 7, 50, 14},   // Demo
+    {182, 24, 50, 14},  // Die
+    {15, 19, 105, 12},  // resolution (closed height)
+    {122, 19, 48, 12},  // refresh rate
+    {15, 36, 63, 10},   // Run windowed
+    {14, 63, 155, 12},  // language
+    {81, 36, 33, 10},   // Noise
+};
+
+ImVec2 px(float x, float y) { return ImVec2(x * kUnit, y * kUnit); }
+
+void groupBox(const char* label, float x, float y, float w, float h)
+{
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    ImVec2 origin = ImGui::GetWindowPos();
+    ImVec2 a(origin.x + x * kUnit, origin.y + y * kUnit + ImGui::GetFontSize() * 0.5f);
+    ImVec2 b(origin.x + (x + w) * kUnit, origin.y + (y + h) * kUnit);
+    ImU32 line = ImGui::GetColorU32(ImGuiCol_Border);
+    ImVec2 textSize = ImGui::CalcTextSize(label);
+    float tx = a.x + 8.0f;
+    dl->AddLine(a, ImVec2(tx - 3.0f, a.y), line);
+    dl->AddLine(ImVec2(tx + textSize.x + 3.0f, a.y), ImVec2(b.x, a.y), line);
+    dl->AddLine(ImVec2(b.x, a.y), b, line);
+    dl->AddLine(b, ImVec2(a.x, b.y), line);
+    dl->AddLine(ImVec2(a.x, b.y), a, line);
+    dl->AddText(ImVec2(tx, origin.y + y * kUnit), ImGui::GetColorU32(ImGuiCol_Text), label);
+}
+
+bool combo(const char* id, int* current, const std::vector<std::string>& items, const Rect& r)
+{
+    ImGui::SetCursorPos(px(r.x, r.y));
+    ImGui::SetNextItemWidth(r.w * kUnit);
+    bool changed = false;
+    const char* preview = (*current >= 0 && *current < static_cast<int>(items.size()))
+                              ? items[static_cast<size_t>(*current)].c_str()
+                              : "";
+    if (ImGui::BeginCombo(id, preview)) {
+        for (size_t i = 0; i < items.size(); ++i) {
+            bool selected = static_cast<int>(i) == *current;
+            if (ImGui::Selectable(items[i].c_str(), selected)) {
+                *current = static_cast<int>(i);
+                changed = true;
+            }
+            if (selected) ImGui::SetItemDefaultFocus();
+        }
+        ImGui::EndCombo();
+    }
+    return changed;
+}
+
+} // namespace
+
+kvSetupDialog::kvSetupDialog(kvBaseApp& app_)
+    : resolution(0), refresh(0), language(0), windowed(false), noise(false), app(app_)
+{
+    const auto& res = app.getResolutions();
+    for (size_t i = 0; i < res.size(); ++i) {
+        // The last mode inside 640..1024 by 480..768 is the default.
+        if (res[i].first >= 640 && res[i].first <= 1024 && res[i].second >= 480 && res[i].second <= 768)
+            resolution = static_cast<int>(i);
+        char text[64];
+        std::snprintf(text, sizeof text, "%i x %i", res[i].first, res[i].second);
+        resolutionTexts.push_back(text);
+    }
+    for (int rate : app.getRefreshRates()) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%i Hz", rate);
+        refreshTexts.push_back(text);
+    }
+    // The language list sorts its items.
+    languageTexts = {"English", "Polish"};
+    std::sort(languageTexts.begin(), languageTexts.end());
+}
+
+kvSetupDialog::~kvSetupDialog() {}
+
+void kvSetupDialog::accept()
+{
+    const std::string& lang = languageTexts[static_cast<size_t>(language)];
+    app.setScriptFile(lang == "English" ? "english.xml" : "polish.xml");
+    const auto& res = app.getResolutions()[static_cast<size_t>(resolution)];
+    int rate = app.getRefreshRates().empty() ? 0 : app.getRefreshRates()[static_cast<size_t>(refresh)];
+    app.setMode(res.first, res.second, rate, !windowed);
+    g_noiseEnabled = noise;
+}
+
+bool kvSetupDialog::run()
+{
+    if (app.getResolutions().empty()) return false;
+    if (!runWindow()) return false;
+    accept();
+    return true;
+}
+
+bool kvSetupDialog::runWindow()
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_Window* window = SDL_CreateWindow("Korvell :: Setup", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          kClientW, kClientH, SDL_WINDOW_OPENGL);
+    if (!window) return false;
+    SDL_GLContext gl = SDL_GL_CreateContext(window);
+    if (!gl) {
+        SDL_DestroyWindow(window);
+        return false;
+    }
+    SDL_GL_MakeCurrent(window, gl);
+    SDL_GL_SetSwapInterval(1);
+
+    ImGuiContext* ctx = ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0.0f;
+    style.FrameBorderSize = 1.0f;
+    style.WindowPadding = ImVec2(0, 0);
+    std::string fontFile = kvOutlineFont::findFontFile("Liberation Sans", false, false, nullptr, nullptr, nullptr);
+    if (!fontFile.empty()) io.Fonts->AddFontFromFileTTF(fontFile.c_str(), 15.0f);
+    ImGui_ImplSDL2_InitForOpenGL(window, gl);
+    ImGui_ImplOpenGL2_Init();
+    SDL_RaiseWindow(window);
+
+    int focus = DEMO;
+    int result = 0; // 1 Demo, 2 Die
+    while (result == 0) {
+        SDL_Event e;
+        bool any = SDL_WaitEventTimeout(&e, 30) != 0;
+        while (any) {
+            ImGui_ImplSDL2_ProcessEvent(&e);
+            const bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
+            if (e.type == SDL_QUIT) result = 2;
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) result = 2;
+            if (e.type == SDL_KEYDOWN && !popupOpen) {
+                const SDL_Keycode k = e.key.keysym.sym;
+                const bool shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+                if (k == SDLK_ESCAPE) {
+                    result = 2;
+                } else if (k == SDLK_RETURN || k == SDLK_KP_ENTER) {
+                    // Enter presses the focused button, else the default one.
+                    result = focus == DIE ? 2 : 1;
+                } else if (k == SDLK_TAB) {
+                    focus = (focus + (shift ? CONTROL_COUNT - 1 : 1)) % CONTROL_COUNT;
+                } else if (k == SDLK_SPACE) {
+                    if (focus == DEMO) result = 1;
+                    if (focus == DIE) result = 2;
+                    if (focus == WINDOWED) windowed = !windowed;
+                    if (focus == NOISE) noise = !noise;
+                } else if (k == SDLK_UP || k == SDLK_DOWN || k == SDLK_LEFT || k == SDLK_RIGHT) {
+                    const int step = (k == SDLK_UP || k == SDLK_LEFT) ? -1 : 1;
+                    int* sel = focus == RESOLUTION ? &resolution
+                               : focus == REFRESH ? &refresh
+                               : focus == LANGUAGE ? &language
+                                                   : nullptr;
+                    size_t count = focus == RESOLUTION ? resolutionTexts.size()
+                                   : focus == REFRESH ? refreshTexts.size()
+                                                      : languageTexts.size();
+                    if (sel) *sel = std::max(0, std::min(static_cast<int>(count) - 1, *sel + step));
+                }
+            }
+            any = SDL_PollEvent(&e) != 0;
+        }
+        if (result != 0) break;
+
+        ImGui_ImplOpenGL2_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+        ImGui::SetNextWindowPos(ImVec2(0, 0));
+        ImGui::SetNextWindowSize(ImVec2(static_cast<float>(kClientW), static_cast<float>(kClientH)));
+        ImGui::Begin("setup", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings
+                         | ImGuiWindowFlags_NoBringToFrontOnFocus);
+        groupBox("Video mode", 7, 7, 168, 43);
+        groupBox("Language selection", 7, 51, 168, 32);
+
+        ImGui::SetCursorPos(px(kRects[DEMO].x, kRects[DEMO].y));
+        if (ImGui::Button("Demo", px(kRects[DEMO].w, kRects[DEMO].h))) result = 1;
+        ImGui::SetCursorPos(px(kRects[DIE].x, kRects[DIE].y));
+        if (ImGui::Button("Die", px(kRects[DIE].w, kRects[DIE].h))) result = 2;
+        if (combo("##resolution", &resolution, resolutionTexts, kRects[RESOLUTION])) focus = RESOLUTION;
+        if (combo("##refresh", &refresh, refreshTexts, kRects[REFRESH])) focus = REFRESH;
+        ImGui::SetCursorPos(px(kRects[WINDOWED].x, kRects[WINDOWED].y));
+        if (ImGui::Checkbox("Run windowed", &windowed)) focus = WINDOWED;
+        ImGui::SetCursorPos(px(kRects[NOISE].x, kRects[NOISE].y));
+        if (ImGui::Checkbox("Noise", &noise)) focus = NOISE;
+        if (combo("##language", &language, languageTexts, kRects[LANGUAGE])) focus = LANGUAGE;
+        ImGui::SetCursorPos(px(25, 84));
+        ImGui::TextUnformatted("Pick a video mode and a language, then press Demo.");
+
+        // The focus rectangle, dotted as native dialogs draw it.
+        {
+            const Rect& r = kRects[focus];
+            ImVec2 o = ImGui::GetWindowPos();
+            ImVec2 a(o.x + r.x * kUnit - 2, o.y + r.y * kUnit - 2);
+            ImVec2 b(o.x + (r.x + r.w) * kUnit + 2, o.y + (r.y + r.h) * kUnit + 2);
+            ImGui::GetWindowDrawList()->AddRect(a, b, IM_COL32(40, 90, 200, 255), 0.0f, 0, 1.5f);
+        }
+        ImGui::End();
+        ImGui::Render();
+        glViewport(0, 0, kClientW, kClientH);
+        glClearColor(0.94f, 0.94f, 0.94f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+        SDL_GL_SwapWindow(window);
+    }
+
+    ImGui_ImplOpenGL2_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext(ctx);
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(gl);
+    SDL_DestroyWindow(window);
+    // Events of the dialog window must not reach the show.
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    return result == 1;
+}
+
+} // namespace Korvell

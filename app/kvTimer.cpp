@@ -1,0 +1,65 @@
+// Show clock over SDL_GetTicks (or a test's counter).
+#include "app/kvTimer.h"
+
+#include <SDL.h>
+#include <cmath>
+
+namespace Korvell {
+
+kvTimer g_timer;
+
+namespace {
+uint32_t platformTicks() { return SDL_GetTicks(); }
+kvTimer::TickSource g_tickSource = platformTicks;
+
+// Float to int without the undefined behaviour of an out-of-range cast.
+int32_t truncateToInt(double v)
+{
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int32_t>(v);
+}
+} // namespace
+
+void kvTimer::setTickSource(TickSource source) { g_tickSource = source ? source : platformTicks; }
+uint32_t kvTimer::ticks() { return g_tickSource(); }
+
+kvTimer::kvTimer() : startTick(0), mark(0), running(false) {}
+kvTimer::~kvTimer() {}
+
+void kvTimer::start()
+{
+    if (running) return;
+    running = true;
+    startTick = ticks();
+}
+
+void kvTimer::stop()
+{
+    if (!running) return;
+    running = false;
+    mark = ticks() - startTick;
+}
+
+float kvTimer::elapsed() const
+{
+    if (running) {
+        uint32_t diff = ticks() - startTick;
+        return static_cast<float>(static_cast<double>(diff) / 1000.0);
+    }
+    return static_cast<float>(static_cast<double>(mark) / 1000.0);
+}
+
+void kvTimer::setElapsed(float seconds)
+{
+    if (running) {
+        // The new start lies on a whole second of the tick counter.
+        int32_t whole = truncateToInt(static_cast<double>(ticks()) / 1000.0 - seconds);
+        startTick = static_cast<uint32_t>(whole) * 1000u;
+    } else {
+        mark = static_cast<uint32_t>(truncateToInt(seconds)) * 1000u;
+    }
+}
+
+} // namespace Korvell

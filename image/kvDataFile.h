@@ -1,0 +1,43 @@
+// The data file archive: one read-only file holding many pictures, one
+// archive at a time, as free functions over process-wide state.
+//
+// Format (all integers u32 little-endian): an index of records, each opened
+// by a 4-byte tag "VFS\0" (nothing), "DAT\0" (name up to its NUL, size,
+// offset from the start of the file) or "END\0" (the index ends); entry
+// bytes are stored unchanged wherever the offsets say.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace Korvell {
+
+enum {
+    DATAFILE_TAG_UNKNOWN = 0,
+    DATAFILE_TAG_DAT = 1,
+    DATAFILE_TAG_END = 2,
+    DATAFILE_TAG_VFS = 3
+};
+
+extern FILE* g_dataFile;
+extern bool g_dataFileOpen;
+extern std::map<std::string, uint32_t> g_entryOffsets;
+extern std::map<std::string, uint32_t> g_entrySizes;
+extern std::map<std::string, int> g_dataFileTags;
+
+bool openDataFile(const std::string& path);
+bool isDataFileOpen();
+FILE* openDataFileEntry(const std::string& name);
+uint32_t getDataFileEntrySize(const std::string& name);
+void closeDataFile();
+int readDataFileTag();
+void readDataFileName(std::string& name);
+bool atEndOfDataFile();
+
+// Whether an entry's bytes lie wholly inside the archive file; readers
+// check it before trusting a size.
+bool dataFileEntryFits(const std::string& name);
+
+} // namespace Korvell

@@ -1,0 +1,15 @@
+// Reads a JPEG's declared size from its frame header without decoding, so
+// that pictures too large for a texture are refused before the decoder
+// allocates room for them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Korvell {
+
+// True when a start-of-frame header was found; width and height are then
+// what the file declares.
+bool jpegDimensions(const uint8_t* data, size_t size, int* width, int* height);
+
+} // namespace Korvell

@@ -1,0 +1,57 @@
+// One picture in memory as 8-bit RGB or RGBA in a power-of-two buffer
+// (sides never below 2), ready to upload. Made by decoding a JPEG file, from
+// the disk or from the open archive, or blank for a modifier to paint.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "math/vector3.h"
+
+namespace Korvell {
+
+class kvTextureModifier;
+
+class kvTexture {
+public:
+    explicit kvTexture(const std::string& fileName);
+    kvTexture(int width, int height, int bitsPerPixel);
+    virtual ~kvTexture();
+
+    bool create(int width, int height, int bitsPerPixel);
+    bool load(const std::string& fileName);
+    bool release();
+    bool setPixel(int x, int y, vector3 color);
+    bool setModifier(kvTextureModifier* modifier);
+
+    int getStatus() const { return status; }
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+    int getBufferWidth() const { return bufferWidth; }
+    int getBufferHeight() const { return bufferHeight; }
+    int getBytesPerPixel() const { return bytesPerPixel; }
+    uint8_t* getPixels() const { return pixels; }
+    kvTextureModifier* getModifier() const { return modifier; }
+
+    // The largest buffer side a texture may have. The renderer sets it from
+    // GL_MAX_TEXTURE_SIZE, so a picture the GL cannot hold fails to load
+    // instead of drawing nothing.
+    static void setMaxSize(int side);
+    static int getMaxSize();
+
+private:
+    kvTexture(const kvTexture&) = delete;
+    kvTexture& operator=(const kvTexture&) = delete;
+    void computeBufferSize(int w, int h);
+
+    int status;
+    int width;
+    int height;
+    int bufferWidth;
+    int bufferHeight;
+    int bytesPerPixel;
+    uint8_t* pixels;
+    kvTextureModifier* modifier;
+};
+
+} // namespace Korvell

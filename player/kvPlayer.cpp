@@ -1,0 +1,261 @@
+// Slides, timeline, transitions and drawing of one frame.
+#include "player/kvPlayer.h"
+
+#include "app/kvBaseGL.h"
+#include "app/kvMessages.h"
+#include "app/kvTimer.h"
+#include "image/kvTextureModifier.h"
+#include "math/vector4.h"
+#include "player/kvTextureMatrix.h"
+#include "render/kvRenderer.h"
+
+namespace Korvell {
+
+kvPlayer::kvPlayer()
+    : nextIndex(0), imageAreaPos(0.0f, 0.0f), imageAreaSize(0.0f, 0.0f), subtitleY(0.0f),
+      subtitleScale(1.0f), subtitleDelay(0.0f), subtitleMargin(0.0f),
+      subtitleColor(1.0f, 1.0f, 1.0f), subtitleCenter(false), transitionType(TRANSITION_NONE),
+      transitionTime(1.0f), typewriterTime(0.0f), subtitleEffect(EFFECT_NONE), noiseTexture(0),
+      noiseAlpha(0.5f), noiseColor(1.0f, 1.0f, 1.0f), imageColor(1.0f, 1.0f, 1.0f),
+      current(nullptr), previous(nullptr), currentAlpha(1.0f), previousAlpha(1.0f),
+      runningTime(0.0f)
+{
+}
+
+kvPlayer::~kvPlayer()
+{
+    kvRenderer* r = renderer();
+    if (r) {
+        for (int& f : fonts) {
+            if (f != 0) r->deleteFont(static_cast<unsigned>(f));
+            f = 0;
+        }
+        for (int& t : loadedTextures) {
+            if (t != 0) r->deleteTexture(t);
+            t = 0;
+        }
+    }
+    for (kvPlayerItem* item : items) delete item;
+    items.clear();
+    // The window procedure must not reach a slide that is gone.
+    g_currentItem = nullptr;
+}
+
+kvRenderer* kvPlayer::renderer() const { return g_app ? g_app->getRenderer() : nullptr; }
+
+void kvPlayer::setViewSize(vector2 size)
+{
+    if (kvRenderer* r = renderer()) r->setViewSize(size.x, size.y);
+}
+
+void kvPlayer::setBackground(vector3 color)
+{
+    if (kvRenderer* r = renderer()) r->setClearColor(color);
+}
+
+void kvPlayer::setNoiseAlpha(float alpha) { noiseAlpha = alpha > 1.0f ? 1.0f : alpha; }
+
+void kvPlayer::createNoise(int width, int height, kvTextureModifier* modifier, int filter)
+{
+    kvRenderer* r = renderer();
+    if (noiseTexture != 0 || !r) {
+        delete modifier; // nobody else would free an unused modifier
+        return;
+    }
+    noiseTexture = r->createTexture(width, height, 24, filter);
+    if (noiseTexture == 0) {
+        delete modifier;
+        return;
+    }
+    r->setTextureModifier(static_cast<unsigned>(noiseTexture), modifier);
+}
+
+void kvPlayer::setSubtitleEffect(int code, float time)
+{
+    subtitleEffect = code;
+    typewriterTime = time;
+}
+
+void kvPlayer::addFont(const std::string& face, bool bold, bool italic)
+{
+    if (kvRenderer* r = renderer()) fonts.push_back(r->createFont(face, bold, italic));
+}
+
+kvPlayerItem* kvPlayer::addImage(const std::string& fileName, float time, int transition,
+                                 float transitionTime_, bool reset)
+{
+    runningTime = reset ? time : runningTime + time;
+    kvPlayerItem* item = new kvPlayerItem(runningTime, fileName, 0, transition, transitionTime_);
+    item->duration = time;
+    items.push_back(item);
+    return item;
+}
+
+void kvPlayer::addBlank(float time, int transition, float transitionTime_)
+{
+    runningTime += time;
+    kvPlayerItem* item = new kvPlayerItem(runningTime, std::string(), 0, transition, transitionTime_);
+    item->duration = time;
+    items.push_back(item);
+}
+
+void kvPlayer::addSubtitleLine(int number, const std::string& text)
+{
+    if (number >= 1 && number <= getItemCount()) items[static_cast<size_t>(number - 1)]->lines.push_back(text);
+}
+
+bool kvPlayer::loadItemTexture(unsigned index)
+{
+    kvRenderer* r = renderer();
+    if (index >= items.size() || !r) return false;
+    // At most three slide textures (plus slide 0's) stay resident.
+    if (loadedTextures.size() > 3) r->deleteTexture(loadedTextures[loadedTextures.size() - 3]);
+    kvPlayerItem* item = items[index];
+    if (item->fileName.empty()) {
+        loadedTextures.push_back(0);
+        return true;
+    }
+    int texture = r->loadTexture(item->fileName, 1);
+    if (texture == 0) return false;
+    r->releaseTextureData(texture);
+    item->texture = texture;
+    loadedTextures.push_back(texture);
+    return true;
+}
+
+void kvPlayer::takeTransition(const kvPlayerItem* item)
+{
+    if (item->transitionType == TRANSITION_KEEP) return;
+    transitionType = item->transitionType;
+    transitionTime = item->transitionTime;
+}
+
+void kvPlayer::advance(float& t)
+{
+    if (items.empty()) {
+        // Nothing to show: the show ends at once and the credits follow.
+        postQuitMessage(0);
+        return;
+    }
+    if (!current) {
+        current = items[nextIndex];
+        takeTransition(current);
+        ++nextIndex;
+        return;
+    }
+    if (nextIndex + 1 < items.size()) {
+        if (current->endTime <= t && items[nextIndex + 1]->endTime > t) {
+            previous = current;
+            current = items[nextIndex];
+            loadItemTexture(nextIndex);
+            takeTransition(current);
+            ++nextIndex;
+        } else if (g_previousRequested && nextIndex != 0 && previous) {
+            // Without a previous slide there is nothing to go back to.
+            current = previous;
+            if (nextIndex > 1) {
+                previous = items[nextIndex - 2];
+                loadItemTexture(nextIndex - 2);
+                t = nextIndex > 2 ? items[nextIndex - 3]->endTime : 0.0f;
+            } else {
+                previous = nullptr;
+                t = 0.0f;
+            }
+            takeTransition(current);
+            g_timer.setElapsed(t);
+            --nextIndex;
+        }
+        return;
+    }
+    if (current->endTime <= t) postQuitMessage(0);
+}
+
+void kvPlayer::updateTransition(float t)
+{
+    if (!previous) return;
+    const float s = previous->endTime;
+    const float T = transitionTime;
+    if (!(s <= t && t < s + T)) return;
+    const float c = t - s;
+    switch (transitionType) {
+    case TRANSITION_FADE: {
+        const float h = 0.5f * T;
+        if (c < h) {
+            currentAlpha = 0.0f;
+            previousAlpha = 1.0f - c / h;
+        } else {
+            previousAlpha = 0.0f;
+            currentAlpha = (c - h) / h;
+        }
+        break;
+    }
+    case TRANSITION_CROSSFADE:
+        currentAlpha = 1.0f;
+        previousAlpha = 1.0f - c / T;
+        break;
+    default:
+        previousAlpha = 0.0f;
+        currentAlpha = 1.0f;
+        break;
+    }
+}
+
+void kvPlayer::computeMatrix(float t)
+{
+    const float s = previous ? previous->endTime : 0.0f;
+    const float p = (t - s) / current->duration;
+    const bool zoomOn = current->zoom != 0.0f;
+    const float z = current->startZoom + (current->zoom - 1.0f) * p;
+    computeTextureMatrix(zoomOn, z, current->offset.x, current->offset.y, p * current->move.x,
+                         p * current->move.y, current->textureMatrix);
+}
+
+void kvPlayer::update()
+{
+    kvRenderer* r = renderer();
+    if (!r) return;
+    float t = g_timer.elapsed();
+    advance(t);
+    if (!current) {
+        g_previousRequested = false;
+        return;
+    }
+    updateTransition(t);
+    g_currentItem = current;
+    g_previousRequested = false;
+
+    const vector2 a = imageAreaPos;
+    const vector2 b = imageAreaPos + imageAreaSize;
+    r->pushMatrix();
+    r->setColorRGBA(vector4(imageColor, currentAlpha));
+    if (current->duration > 0.0f) computeMatrix(t);
+    if (current->texture != 0) {
+        loadTextureMatrix(current->textureMatrix);
+        r->bindTexture(current->texture);
+        r->drawQuad(a, b);
+    }
+    if (previous) {
+        loadTextureMatrix(previous->textureMatrix);
+        if (previous->texture != 0) {
+            r->setColorRGBA(vector4(imageColor, previousAlpha));
+            r->bindTexture(previous->texture);
+        } else {
+            // A leaving blank slide is a rectangle of the background colour.
+            r->bindTexture(0);
+            r->setColorRGBA(vector4(r->getClearColor(), previousAlpha));
+        }
+        r->drawQuad(a, b);
+    }
+    loadTextureMatrix(nullptr);
+    if (noiseTexture != 0) {
+        r->setColorRGBA(vector4(noiseColor, noiseAlpha));
+        r->refreshTexture(static_cast<unsigned>(noiseTexture));
+        r->bindTexture(noiseTexture);
+        r->drawQuad(a, b);
+    }
+    r->bindTexture(0);
+    drawSubtitles(t);
+    r->popMatrix();
+}
+
+} // namespace Korvell

@@ -1,0 +1,115 @@
+// The show: the slides in script order, the look set by the script, and
+// once per frame the timeline (which slide is current and which leaving),
+// the transition opacities, the pictures, the noise overlay and the
+// subtitles. Time is the show clock; the player never counts frames.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "math/vector2.h"
+#include "math/vector3.h"
+#include "player/kvPlayerItem.h"
+
+namespace Korvell {
+
+class kvTextureModifier;
+class kvRenderer;
+
+class kvPlayer {
+public:
+    kvPlayer();
+    virtual ~kvPlayer();
+
+    // Configuration, called by the script's element handlers.
+    void setImageAreaPos(vector2 pos) { imageAreaPos = pos; }
+    void setImageAreaSize(vector2 size) { imageAreaSize = size; }
+    void setViewSize(vector2 size);
+    void setBackground(vector3 color);
+    void setImageColor(vector3 color) { imageColor = color; }
+    void setNoiseAlpha(float alpha);
+    void createNoise(int width, int height, kvTextureModifier* modifier, int filter);
+    void setSubtitleY(float v) { subtitleY = v; }
+    void setSubtitleScale(float v) { subtitleScale = v; }
+    void setSubtitleDelay(float v) { subtitleDelay = v; }
+    void setSubtitleMargin(float v) { subtitleMargin = v; }
+    void setSubtitleColor(vector3 c) { subtitleColor = c; }
+    void setSubtitleCenter(bool c) { subtitleCenter = c; }
+    void setSubtitleEffect(int code, float time);
+    void addFont(const std::string& face, bool bold, bool italic);
+    kvPlayerItem* addImage(const std::string& fileName, float time, int transition,
+                           float transitionTime, bool reset);
+    void addBlank(float time, int transition, float transitionTime);
+    int getItemCount() const { return static_cast<int>(items.size()); }
+    void addSubtitleLine(int number, const std::string& text);
+
+    // Used by the entry function.
+    bool loadItemTexture(unsigned index);
+    void update();
+
+    // Steps of a frame, public so that tests can drive them one by one.
+    void advance(float& t);
+    void updateTransition(float t);
+    void drawSubtitles(float t);
+    void applyTypewriter(float x, std::string& text, float charTime);
+
+    // Read-only views for tests and the subtitle code.
+    kvPlayerItem* getItem(unsigned i) const { return i < items.size() ? items[i] : nullptr; }
+    kvPlayerItem* getCurrent() const { return current; }
+    kvPlayerItem* getPrevious() const { return previous; }
+    unsigned getNextIndex() const { return nextIndex; }
+    float getCurrentAlpha() const { return currentAlpha; }
+    float getPreviousAlpha() const { return previousAlpha; }
+    int getTransitionType() const { return transitionType; }
+    float getTransitionTime() const { return transitionTime; }
+    const std::vector<int>& getLoadedTextures() const { return loadedTextures; }
+    const std::vector<int>& getFonts() const { return fonts; }
+    int getNoiseTexture() const { return noiseTexture; }
+    float getNoiseAlpha() const { return noiseAlpha; }
+    vector2 getImageAreaPos() const { return imageAreaPos; }
+    vector2 getImageAreaSize() const { return imageAreaSize; }
+    vector3 getImageColor() const { return imageColor; }
+    float getSubtitleY() const { return subtitleY; }
+    float getSubtitleScale() const { return subtitleScale; }
+    float getSubtitleDelay() const { return subtitleDelay; }
+    float getSubtitleMargin() const { return subtitleMargin; }
+    vector3 getSubtitleColor() const { return subtitleColor; }
+    bool getSubtitleCenter() const { return subtitleCenter; }
+    int getSubtitleEffect() const { return subtitleEffect; }
+    float getTypewriterTime() const { return typewriterTime; }
+
+private:
+    kvPlayer(const kvPlayer&) = delete;
+    kvPlayer& operator=(const kvPlayer&) = delete;
+    kvRenderer* renderer() const;
+    void takeTransition(const kvPlayerItem* item);
+    void computeMatrix(float t);
+
+    std::vector<kvPlayerItem*> items;
+    unsigned nextIndex;
+    vector2 imageAreaPos;
+    vector2 imageAreaSize;
+    float subtitleY;
+    float subtitleScale;
+    float subtitleDelay;
+    float subtitleMargin;
+    vector3 subtitleColor;
+    bool subtitleCenter;
+    int transitionType;
+    float transitionTime;
+    float typewriterTime;
+    int subtitleEffect;
+    int noiseTexture;
+    float noiseAlpha;
+    vector3 noiseColor;
+    std::vector<int> loadedTextures;
+    std::vector<int> fonts;
+    vector3 imageColor;
+    kvPlayerItem* current;
+    kvPlayerItem* previous;
+    float currentAlpha;
+    float previousAlpha;
+    float runningTime;
+};
+
+} // namespace Korvell

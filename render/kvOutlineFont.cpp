@@ -1,0 +1,183 @@
+// FreeType outlines, unscaled and flattened into polygons.
+#include "render/kvOutlineFont.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <cmath>
+
+namespace Korvell {
+
+namespace {
+
+// Windows-1250, 0x80 to 0xFF (0 where the code page assigns nothing).
+const unsigned short kHighHalf[128] = {
+    0x20AC, 0,      0x201A, 0,      0x201E, 0x2026, 0x2020, 0x2021, 0,      0x2030, 0x0160, 0x2039,
+    0x015A, 0x0164, 0x017D, 0x0179, 0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0,      0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+    0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
+    0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB,
+    0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9};
+
+FT_Library g_freetype = nullptr;
+
+FT_Library library()
+{
+    if (!g_freetype && FT_Init_FreeType(&g_freetype) != 0) g_freetype = nullptr;
+    return g_freetype;
+}
+
+// Collects a glyph outline as flattened closed contours.
+struct Flattener {
+    std::vector<std::vector<kvOutlinePoint>>* contours;
+    double scale;
+    kvOutlinePoint last;
+
+    void lineTo(double x, double y)
+    {
+        kvOutlinePoint p{x * scale, y * scale};
+        contours->back().push_back(p);
+        last = {x, y};
+    }
+};
+
+int moveTo(const FT_Vector* to, void* user)
+{
+    Flattener* f = static_cast<Flattener*>(user);
+    f->contours->emplace_back();
+    f->lineTo(to->x, to->y);
+    return 0;
+}
+
+int lineTo(const FT_Vector* to, void* user)
+{
+    static_cast<Flattener*>(user)->lineTo(to->x, to->y);
+    return 0;
+}
+
+const int kCurveSteps = 8;
+
+int conicTo(const FT_Vector* c, const FT_Vector* to, void* user)
+{
+    Flattener* f = static_cast<Flattener*>(user);
+    kvOutlinePoint p0 = f->last;
+    for (int i = 1; i <= kCurveSteps; ++i) {
+        double t = static_cast<double>(i) / kCurveSteps, u = 1.0 - t;
+        f->lineTo(u * u * p0.x + 2 * u * t * c->x + t * t * to->x,
+                  u * u * p0.y + 2 * u * t * c->y + t * t * to->y);
+    }
+    return 0;
+}
+
+int cubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user)
+{
+    Flattener* f = static_cast<Flattener*>(user);
+    kvOutlinePoint p0 = f->last;
+    for (int i = 1; i <= kCurveSteps; ++i) {
+        double t = static_cast<double>(i) / kCurveSteps, u = 1.0 - t;
+        f->lineTo(u * u * u * p0.x + 3 * u * u * t * c1->x + 3 * u * t * t * c2->x + t * t * t * to->x,
+                  u * u * u * p0.y + 3 * u * u * t * c1->y + 3 * u * t * t * c2->y + t * t * t * to->y);
+    }
+    return 0;
+}
+
+} // namespace
+
+unsigned kvOutlineFont::cp1250ToUnicode(unsigned char code)
+{
+    return code < 0x80 ? code : kHighHalf[code - 0x80];
+}
+
+std::string kvOutlineFont::findFontFile(const std::string& face, bool bold, bool italic, int* index,
+                                        bool* hasBold, bool* hasItalic)
+{
+    if (!FcInit()) return std::string();
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    FcLangSet* langs = FcLangSetCreate();
+    FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>("pl"));
+    FcPatternAddLangSet(pattern, FC_LANG, langs);
+    FcLangSetDestroy(langs);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    std::string path;
+    if (match) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
+            path = reinterpret_cast<const char*>(file);
+        int idx = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+        FcPatternGetInteger(match, FC_INDEX, 0, &idx);
+        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+        if (index) *index = idx;
+        if (hasBold) *hasBold = weight >= FC_WEIGHT_DEMIBOLD;
+        if (hasItalic) *hasItalic = slant != FC_SLANT_ROMAN;
+        FcPatternDestroy(match);
+    }
+    return path;
+}
+
+kvOutlineFont::kvOutlineFont() {}
+kvOutlineFont::~kvOutlineFont() {}
+
+bool kvOutlineFont::load(const std::string& faceName, bool bold, bool italic)
+{
+    int faceIndex = 0;
+    bool hasBold = false, hasItalic = false;
+    file = findFontFile(faceName, bold, italic, &faceIndex, &hasBold, &hasItalic);
+    FT_Library lib = library();
+    if (file.empty() || !lib) return false;
+    FT_Face face = nullptr;
+    if (FT_New_Face(lib, file.c_str(), faceIndex, &face) != 0) return false;
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
+        FT_Done_Face(face);
+        return false;
+    }
+    const double scale = 1.0 / face->units_per_EM;
+    FT_Outline_Funcs funcs = {moveTo, lineTo, conicTo, cubicTo, 0, 0};
+
+    for (int code = 0; code < GLYPH_COUNT - 1; ++code) {
+        kvOutlineGlyph& g = glyphs[static_cast<size_t>(code)];
+        unsigned cp = cp1250ToUnicode(static_cast<unsigned char>(code));
+        if (code < 32 || cp == 0) continue; // control and unassigned codes: empty glyphs
+        FT_UInt gi = FT_Get_Char_Index(face, cp);
+        if (FT_Load_Glyph(face, gi, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0)
+            continue;
+        FT_GlyphSlot slot = face->glyph;
+        if (slot->format != FT_GLYPH_FORMAT_OUTLINE) continue;
+        // A face without the asked-for weight or slant gets it synthesised,
+        // as the Windows font mapper would.
+        if (bold && !hasBold) FT_Outline_Embolden(&slot->outline, face->units_per_EM / 24);
+        if (italic && !hasItalic) {
+            FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};
+            FT_Outline_Transform(&slot->outline, &shear);
+        }
+        Flattener f{&g.contours, scale, {0, 0}};
+        FT_Outline_Decompose(&slot->outline, &funcs, &f);
+        FT_BBox box;
+        FT_Outline_Get_CBox(&slot->outline, &box);
+        g.metrics.blackBoxX = static_cast<float>((box.xMax - box.xMin) * scale);
+        g.metrics.blackBoxY = static_cast<float>((box.yMax - box.yMin) * scale);
+        g.metrics.originX = static_cast<float>(box.xMin * scale);
+        g.metrics.originY = static_cast<float>(box.yMax * scale);
+        g.metrics.cellIncX = static_cast<float>(slot->advance.x * scale);
+        g.metrics.cellIncY = 0.0f;
+    }
+    FT_Done_Face(face);
+    return true;
+}
+
+} // namespace Korvell

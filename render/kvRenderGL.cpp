@@ -1,0 +1,219 @@
+// OpenGL renderer: view, drawing, and textures by index. Text lives in
+// kvRenderGLText.cpp.
+#include "render/kvRenderGL.h"
+
+#include "app/kvBaseGL.h"
+#include "image/kvTexture.h"
+#include "image/kvTextureModifier.h"
+
+namespace Korvell {
+
+kvRenderGL::kvRenderGL()
+{
+    glEnable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (maxSide > 0) kvTexture::setMaxSize(maxSide);
+}
+
+kvRenderGL::~kvRenderGL()
+{
+    for (unsigned n = 1; n <= textures.size(); ++n) {
+        if (textures.get(n)) textures.remove(n);
+        glDeleteTextures(1, &textureNames[n - 1]);
+    }
+    // Fonts belong to whoever made them (the player deletes its own), but
+    // a font left behind would leak its metrics, so those go too.
+    for (kvGlyphMetrics* m : fontMetrics) delete[] m;
+}
+
+void kvRenderGL::clear()
+{
+    glClearColor(clearColor.x, clearColor.y, clearColor.z, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void kvRenderGL::setupView()
+{
+    int w = g_app ? g_app->getClientWidth() : 0;
+    int h = g_app ? g_app->getClientHeight() : 0;
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, viewWidth, viewHeight, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void kvRenderGL::setPolygonMode(int mode)
+{
+    switch (mode) {
+    case 0: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
+    case 1: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
+    case 2: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    default: break;
+    }
+}
+
+void kvRenderGL::setColorRGBA(vector4 c) { glColor4f(c.x, c.y, c.z, c.w); }
+void kvRenderGL::setColorRGB(vector3 c) { glColor3f(c.x, c.y, c.z); }
+void kvRenderGL::setLineWidth(float width) { glLineWidth(width); }
+
+void kvRenderGL::drawLine(vector2 from, vector2 to)
+{
+    glBegin(GL_LINES);
+    glVertex2f(from.x, from.y);
+    glVertex2f(to.x, to.y);
+    glEnd();
+}
+
+void kvRenderGL::drawQuad(vector2 a, vector2 b)
+{
+    float u = 1.0f, v = 1.0f;
+    if (boundTexture != 0) {
+        // A bound index whose texture is gone draws with (1, 1) rather
+        // than reading a freed texture.
+        kvTexture* t = textures.get(static_cast<unsigned>(boundTexture));
+        if (t && t->getBufferWidth() > 0 && t->getBufferHeight() > 0) {
+            u = static_cast<float>(t->getWidth()) / static_cast<float>(t->getBufferWidth());
+            v = static_cast<float>(t->getHeight()) / static_cast<float>(t->getBufferHeight());
+        }
+    }
+    glBegin(GL_QUADS);
+    glTexCoord2f(u, 0.0f);
+    glVertex2f(b.x, a.y);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(a.x, a.y);
+    glTexCoord2f(0.0f, v);
+    glVertex2f(a.x, b.y);
+    glTexCoord2f(u, v);
+    glVertex2f(b.x, b.y);
+    glEnd();
+}
+
+void kvRenderGL::pushMatrix()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+}
+
+void kvRenderGL::popMatrix()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+void kvRenderGL::translate(vector2 v) { glTranslatef(v.x, v.y, 0.0f); }
+void kvRenderGL::rotate(float angle) { glRotatef(angle, 0.0f, 0.0f, 1.0f); }
+void kvRenderGL::scale(vector2 v) { glScalef(v.x, v.y, 1.0f); }
+
+GLuint kvRenderGL::upload(kvTexture* t, int filter)
+{
+    GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(),
+                 t->getBufferHeight(), 0, format, GL_UNSIGNED_BYTE, t->getPixels());
+    GLint f = filter == 1 ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return name;
+}
+
+int kvRenderGL::registerTexture(kvTexture* texture, int filter)
+{
+    if (texture->getStatus() != 0) {
+        delete texture;
+        return 0;
+    }
+    int index = textures.add(texture);
+    textureNames.push_back(upload(texture, filter));
+    return index;
+}
+
+int kvRenderGL::createTexture(int width, int height, int bitsPerPixel, int filter)
+{
+    return registerTexture(new kvTexture(width, height, bitsPerPixel), filter);
+}
+
+int kvRenderGL::loadTexture(const std::string& fileName, int filter)
+{
+    return registerTexture(new kvTexture(fileName), filter);
+}
+
+bool kvRenderGL::setTextureModifier(unsigned index, kvTextureModifier* modifier)
+{
+    kvTexture* t = textures.get(index);
+    if (!t) {
+        // Nobody else will free it.
+        delete modifier;
+        return false;
+    }
+    t->setModifier(modifier);
+    return true;
+}
+
+void kvRenderGL::deleteTexture(int index)
+{
+    if (index <= 0 || static_cast<unsigned>(index) > textureNames.size()) return;
+    GLuint name = textureNames[index - 1];
+    if (textures.get(static_cast<unsigned>(index))) textures.remove(static_cast<unsigned>(index));
+    glDeleteTextures(1, &name);
+}
+
+void kvRenderGL::bindTexture(int index)
+{
+    if (index <= 0 || static_cast<unsigned>(index) > textureNames.size()) {
+        glBindTexture(GL_TEXTURE_2D, 0);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, textureNames[index - 1]);
+    }
+    boundTexture = index;
+}
+
+void kvRenderGL::refreshTexture(unsigned index)
+{
+    kvTexture* t = textures.get(index);
+    if (!t || !t->getPixels()) return;
+    if (t->getModifier()) t->getModifier()->apply();
+    GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+    glBindTexture(GL_TEXTURE_2D, textureNames[index - 1]);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(),
+                 t->getBufferHeight(), 0, format, GL_UNSIGNED_BYTE, t->getPixels());
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+GLenum kvRenderGL::blendFactor(int code)
+{
+    switch (code) {
+    case 0: return GL_ZERO;
+    case 1: return GL_ONE;
+    case 2: return GL_SRC_COLOR;
+    case 3: return GL_SRC_ALPHA;
+    case 4: return GL_DST_COLOR;
+    case 5: return GL_DST_ALPHA;
+    case 6: return GL_ONE_MINUS_SRC_ALPHA;
+    case 7: return GL_ONE_MINUS_DST_COLOR;
+    default: return GL_ONE;
+    }
+}
+
+void kvRenderGL::setBlendFunc(int source, int destination)
+{
+    glBlendFunc(blendFactor(source), blendFactor(destination));
+}
+
+bool kvRenderGL::releaseTextureData(int index)
+{
+    kvTexture* t = index > 0 ? textures.get(static_cast<unsigned>(index)) : nullptr;
+    return t ? t->release() : false;
+}
+
+} // namespace Korvell

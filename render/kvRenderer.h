@@ -1,0 +1,74 @@
+// The drawing interface of the player, the credits and the texture
+// modifiers. It owns every texture and font, handed out as 1-based indexes
+// that are never reused (0 means none). The view is a fixed logical
+// rectangle, y downwards, stretched over the whole client area.
+#pragma once
+
+#include <string>
+
+#include "image/kvTextureContainer.h"
+#include "math/vector2.h"
+#include "math/vector3.h"
+#include "math/vector4.h"
+
+namespace Korvell {
+
+class kvTextureModifier;
+
+class kvRenderer {
+public:
+    kvRenderer();
+    virtual ~kvRenderer();
+
+    virtual void clear() = 0;
+    virtual void setupView() = 0;
+    virtual void setPolygonMode(int mode) = 0;
+    virtual void setColorRGBA(vector4 color) = 0;
+    virtual void setColorRGB(vector3 color) = 0;
+    virtual void setLineWidth(float width) = 0;
+    virtual void drawLine(vector2 from, vector2 to) = 0;
+    virtual void drawQuad(vector2 a, vector2 b) = 0;
+    virtual void pushMatrix() = 0;
+    virtual void popMatrix() = 0;
+    virtual void translate(vector2 v) = 0;
+    virtual void rotate(float angle) = 0;
+    virtual void scale(vector2 v) = 0;
+    virtual int createTexture(int width, int height, int bitsPerPixel, int filter) = 0;
+    virtual int loadTexture(const std::string& fileName, int filter) = 0;
+    virtual bool setTextureModifier(unsigned index, kvTextureModifier* modifier) = 0;
+    virtual void deleteTexture(int index) = 0;
+    virtual void bindTexture(int index) = 0;
+    virtual void refreshTexture(unsigned index) = 0;
+    virtual void setBlendFunc(int source, int destination) = 0;
+    virtual int createFont(const std::string& face, bool bold, bool italic) = 0;
+    virtual void drawText(unsigned font, const std::string& text) = 0;
+    virtual void deleteFont(unsigned font) = 0;
+    virtual bool measureText(unsigned font, const std::string& text, vector2* size) = 0;
+    virtual bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
+                               int* position) = 0;
+    virtual bool releaseTextureData(int index) = 0;
+
+    void setClearColor(vector3 color) { clearColor = color; }
+    vector3 getClearColor() const { return clearColor; }
+    void setViewSize(float w, float h)
+    {
+        viewWidth = w;
+        viewHeight = h;
+    }
+    void getViewSize(float* w, float* h) const
+    {
+        if (w) *w = viewWidth;
+        if (h) *h = viewHeight;
+    }
+    int getBoundTexture() const { return boundTexture; }
+    kvTextureContainer& getTextures() { return textures; }
+
+protected:
+    vector3 clearColor;
+    float viewWidth;
+    float viewHeight;
+    int boundTexture;
+    kvTextureContainer textures;
+};
+
+} // namespace Korvell

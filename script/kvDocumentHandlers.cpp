@@ -1,0 +1,71 @@
+// Elements that set up the show's frame: viewport, imagearea, global,
+// music and datafile.
+#include "app/kvBaseGL.h"
+#include "app/kvBassPlay.h"
+#include "image/kvDataFile.h"
+#include "image/kvTextureModifier.h"
+#include "player/kvPlayer.h"
+#include "script/kvHandlers.h"
+#include "script/kvTag.h"
+#include "script/kvValues.h"
+
+namespace Korvell {
+
+namespace {
+const int kMaxNoiseSize = 1024;
+}
+
+void handleViewport(kvPlayer* player, kvTag* tag)
+{
+    vector2 size;
+    if (readPair(tag, "x", "y", size)) player->setViewSize(size);
+}
+
+void handleImageArea(kvPlayer* player, kvTag* tag)
+{
+    vector2 v;
+    if (readPair(tag->findChild("position"), "x", "y", v)) player->setImageAreaPos(v);
+    if (readPair(tag->findChild("size"), "width", "height", v)) player->setImageAreaSize(v);
+}
+
+void handleGlobal(kvPlayer* player, kvTag* tag)
+{
+    const kvTag* background = tag->findChild("background");
+    const kvTag* imageColor = tag->findChild("imagecolor");
+    const kvTag* effect = tag->findChild("effect");
+    const kvTag* filter = tag->findChild("filter");
+
+    // The filter applies to this element's noise texture only.
+    const int filterFlag = textIs(filter, "bilinear") ? 1 : 0;
+    vector3 color;
+    if (readTriple(background, "r", "g", "b", color)) player->setBackground(color);
+    if (readTriple(imageColor, "r", "g", "b", color)) player->setImageColor(color);
+
+    if (effect && g_noiseEnabled) {
+        const float alpha = readFloat(effect, "alpha", 0.5f);
+        int size = readInt(effect, "size", 128);
+        // The overlay is stretched over the image area anyway; beyond this a
+        // script would only make every frame repaint millions of pixels.
+        if (size > kMaxNoiseSize) size = kMaxNoiseSize;
+        if (textIs(effect, "noise")) {
+            player->createNoise(size, size, new kvNoiseModifier(), filterFlag);
+            player->setNoiseAlpha(alpha);
+        }
+    }
+}
+
+void handleMusic(kvPlayer* player, kvTag* tag)
+{
+    (void)player;
+    kvBassPlay* music = g_app ? g_app->getMusicPlayer() : nullptr;
+    if (!music) return;
+    music->loadStream(tag->getText());
+}
+
+void handleDataFile(kvPlayer* player, kvTag* tag)
+{
+    (void)player;
+    openDataFile(tag->getText());
+}
+
+} // namespace Korvell

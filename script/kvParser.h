@@ -1,0 +1,52 @@
+// Reads the script into a tree of kvTag (expat, fed line by line) and then
+// executes it: each top-level element goes to the handler of its name.
+// Everything is reported in "xmlparse.log", flushed line by line; that log
+// is the only place script errors become visible.
+#pragma once
+
+#include <deque>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <expat.h>
+
+namespace Korvell {
+
+class kvPlayer;
+class kvTag;
+
+typedef void (*TagHandler)(kvPlayer* player, kvTag* tag);
+
+class kvParser {
+public:
+    explicit kvParser(kvPlayer* player, const std::string& logFile = "xmlparse.log");
+    virtual ~kvParser();
+
+    bool parse(std::string fileName);
+    bool configure();
+
+    const std::vector<kvTag*>& getRootTags() const { return rootTags; }
+
+    static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
+    static void XMLCALL onEndElement(void* userData, const XML_Char* name);
+    static void XMLCALL onCharacterData(void* userData, const XML_Char* characters, int length);
+
+private:
+    kvParser(const kvParser&) = delete;
+    kvParser& operator=(const kvParser&) = delete;
+    void registerHandlers();
+    void logLine(const std::string& line);
+    bool feed(const char* data, size_t length, bool final);
+
+    kvPlayer* player;
+    std::map<std::string, TagHandler> handlers;
+    XML_Parser xmlParser;
+    std::ofstream log;
+    std::vector<kvTag*> rootTags;
+    std::deque<kvTag*> openTags;
+    kvTag* currentTag;
+};
+
+} // namespace Korvell

@@ -1,0 +1,36 @@
+// One element of the script: its name, attributes, text and children.
+// It stores and looks up; what elements mean is the handlers' business.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace Korvell {
+
+class kvTag {
+public:
+    kvTag(std::string name, kvTag* parent);
+    virtual ~kvTag();
+
+    std::string getName() const { return name; }
+    std::string getText() const { return text; }
+    void setText(std::string value) { text = std::move(value); }
+    kvTag* getParent() const { return parent; }
+    void setAttribute(std::string key, std::string value);
+    bool getAttribute(std::string key, std::string& value) const;
+    kvTag* findChild(const std::string& childName) const;
+    const std::vector<kvTag*>& getChildren() const { return children; }
+
+private:
+    kvTag(const kvTag&) = delete;
+    kvTag& operator=(const kvTag&) = delete;
+
+    std::string name;
+    std::map<std::string, std::string> attributes;
+    std::string text;
+    kvTag* parent;
+    std::vector<kvTag*> children;
+};
+
+} // namespace Korvell

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Korvell builds, runs and tests with, but only
+# when one is missing, so that `make run` and `make test` stay quick once a
+# machine is set up.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config
+  libsdl2-dev libsdl2-mixer-dev libimgui-dev libdevil-dev libexpat1-dev
+  libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
+  libgtest-dev libgmock-dev
+  fonts-liberation fonts-dejavu-core
+  xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

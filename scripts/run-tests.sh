@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs every test (unit, gl, e2e) under a private Xvfb that lives as long
+# as the run, so the result does not depend on the developer's desktop.
+set -euo pipefail
+build="${1:-build}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+read -r display pid < <("$root/scripts/xvfb-start.sh" 1024x768x24)
+trap 'kill $pid 2>/dev/null || true' EXIT
+export DISPLAY="$display"
+export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+cd "$root/$build"
+ctest --output-on-failure -j2 ${CTEST_ARGS:-}

@@ -1,0 +1,192 @@
+// Recording renderer for tests.
+#include "support/kvRecordingRenderer.h"
+
+#include <cstdio>
+
+#include "image/kvTextureModifier.h"
+#include "player/kvTextureMatrix.h"
+
+namespace Korvell {
+
+namespace {
+kvRecordingRenderer* g_active = nullptr;
+}
+
+std::string num(float v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+    return buf;
+}
+
+kvRecordingRenderer::kvRecordingRenderer()
+    : textureCount(0), fontCount(0), advance(1.0f), height(1.0f), color("1,1,1,1")
+{
+    g_active = this;
+    setTextureMatrixLoader(recordTextureMatrix);
+}
+
+kvRecordingRenderer::~kvRecordingRenderer()
+{
+    if (g_active == this) {
+        g_active = nullptr;
+        setTextureMatrixLoader(nullptr);
+    }
+    for (kvTextureModifier* m : modifiers) delete m;
+}
+
+void kvRecordingRenderer::recordTextureMatrix(const float* m)
+{
+    if (!g_active) return;
+    if (!m) {
+        g_active->add("texmatrix identity");
+        return;
+    }
+    g_active->add("texmatrix s=" + num(m[0]) + "," + num(m[5]) + " t=" + num(m[12]) + "," + num(m[13]));
+}
+
+void kvRecordingRenderer::add(const std::string& line) { lines.push_back(line); }
+
+std::vector<std::string> kvRecordingRenderer::take()
+{
+    std::vector<std::string> out;
+    out.swap(lines);
+    return out;
+}
+
+std::vector<std::string> kvRecordingRenderer::only(const std::string& prefix) const
+{
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        if (l.compare(0, prefix.size(), prefix) == 0) out.push_back(l);
+    return out;
+}
+
+void kvRecordingRenderer::clear() { add("clear"); }
+void kvRecordingRenderer::setupView() { add("setupView"); }
+void kvRecordingRenderer::setPolygonMode(int mode) { add("polygonMode " + std::to_string(mode)); }
+
+void kvRecordingRenderer::setColorRGBA(vector4 c)
+{
+    color = num(c.x) + "," + num(c.y) + "," + num(c.z) + "," + num(c.w);
+    add("color " + color);
+}
+
+void kvRecordingRenderer::setColorRGB(vector3 c)
+{
+    color = num(c.x) + "," + num(c.y) + "," + num(c.z) + ",1";
+    add("color " + color);
+}
+
+void kvRecordingRenderer::setLineWidth(float w) { add("lineWidth " + num(w)); }
+
+void kvRecordingRenderer::drawLine(vector2 a, vector2 b)
+{
+    add("line (" + num(a.x) + "," + num(a.y) + ")-(" + num(b.x) + "," + num(b.y) + ")");
+}
+
+void kvRecordingRenderer::drawQuad(vector2 a, vector2 b)
+{
+    add("quad (" + num(a.x) + "," + num(a.y) + ")-(" + num(b.x) + "," + num(b.y) + ") tex="
+        + std::to_string(boundTexture) + " rgba=" + color);
+}
+
+void kvRecordingRenderer::pushMatrix() { add("push"); }
+void kvRecordingRenderer::popMatrix() { add("pop"); }
+void kvRecordingRenderer::translate(vector2 v) { add("translate " + num(v.x) + "," + num(v.y)); }
+void kvRecordingRenderer::rotate(float a) { add("rotate " + num(a)); }
+void kvRecordingRenderer::scale(vector2 v) { add("scale " + num(v.x) + "," + num(v.y)); }
+
+int kvRecordingRenderer::createTexture(int w, int h, int bpp, int filter)
+{
+    int index = ++textureCount;
+    alive.insert(index);
+    add("createTexture " + std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bpp)
+        + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
+    return index;
+}
+
+int kvRecordingRenderer::loadTexture(const std::string& fileName, int filter)
+{
+    if (missing.count(fileName)) {
+        add("loadTexture " + fileName + " -> 0");
+        return 0;
+    }
+    int index = ++textureCount;
+    alive.insert(index);
+    add("loadTexture " + fileName + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
+    return index;
+}
+
+bool kvRecordingRenderer::setTextureModifier(unsigned index, kvTextureModifier* modifier)
+{
+    add("setTextureModifier " + std::to_string(index));
+    modifiers.push_back(modifier);
+    return index <= static_cast<unsigned>(textureCount);
+}
+
+void kvRecordingRenderer::deleteTexture(int index)
+{
+    if (index == 0) return;
+    alive.erase(index);
+    add("deleteTexture " + std::to_string(index));
+}
+
+void kvRecordingRenderer::bindTexture(int index)
+{
+    boundTexture = index;
+    add("bind " + std::to_string(index));
+}
+
+void kvRecordingRenderer::refreshTexture(unsigned index) { add("refresh " + std::to_string(index)); }
+
+void kvRecordingRenderer::setBlendFunc(int s, int d)
+{
+    add("blend " + std::to_string(s) + "," + std::to_string(d));
+}
+
+int kvRecordingRenderer::createFont(const std::string& face, bool bold, bool italic)
+{
+    int index = ++fontCount;
+    add("createFont " + face + (bold ? " bold" : "") + (italic ? " italic" : "") + " -> "
+        + std::to_string(index));
+    return index;
+}
+
+void kvRecordingRenderer::drawText(unsigned font, const std::string& text)
+{
+    add("text " + std::to_string(font) + " '" + text + "'");
+}
+
+void kvRecordingRenderer::deleteFont(unsigned font) { add("deleteFont " + std::to_string(font)); }
+
+bool kvRecordingRenderer::measureText(unsigned font, const std::string& text, vector2* size)
+{
+    if (font == 0 || font > static_cast<unsigned>(fontCount)) return false;
+    *size = vector2(advance * static_cast<float>(text.size()), text.empty() ? 0.0f : height);
+    return true;
+}
+
+bool kvRecordingRenderer::findLineBreak(unsigned font, const std::string& text, float scale_,
+                                        float margin, int* position)
+{
+    if (font == 0 || font > static_cast<unsigned>(fontCount)) return false;
+    float width = 0.0f;
+    int lastSpace = 0;
+    *position = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ') lastSpace = static_cast<int>(i);
+        width += advance;
+        if (width * scale_ > viewWidth - margin && *position == 0)
+            *position = lastSpace != 0 ? lastSpace + 1 : static_cast<int>(i);
+    }
+    return true;
+}
+
+bool kvRecordingRenderer::releaseTextureData(int index)
+{
+    add("release " + std::to_string(index));
+    return true;
+}
+
+} // namespace Korvell

@@ -1,0 +1,75 @@
+// A renderer that draws nothing and writes each call as a line of text, so
+// player, subtitle and credits tests compare frames as text. Textures and
+// fonts get indexes like the real renderer's; fonts have simple, known
+// metrics (every glyph advances `advance` and is `height` tall).
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "render/kvRenderer.h"
+
+namespace Korvell {
+
+class kvRecordingRenderer : public kvRenderer {
+public:
+    kvRecordingRenderer();
+    ~kvRecordingRenderer() override;
+
+    void clear() override;
+    void setupView() override;
+    void setPolygonMode(int mode) override;
+    void setColorRGBA(vector4 color) override;
+    void setColorRGB(vector3 color) override;
+    void setLineWidth(float width) override;
+    void drawLine(vector2 from, vector2 to) override;
+    void drawQuad(vector2 a, vector2 b) override;
+    void pushMatrix() override;
+    void popMatrix() override;
+    void translate(vector2 v) override;
+    void rotate(float angle) override;
+    void scale(vector2 v) override;
+    int createTexture(int width, int height, int bitsPerPixel, int filter) override;
+    int loadTexture(const std::string& fileName, int filter) override;
+    bool setTextureModifier(unsigned index, kvTextureModifier* modifier) override;
+    void deleteTexture(int index) override;
+    void bindTexture(int index) override;
+    void refreshTexture(unsigned index) override;
+    void setBlendFunc(int source, int destination) override;
+    int createFont(const std::string& face, bool bold, bool italic) override;
+    void drawText(unsigned font, const std::string& text) override;
+    void deleteFont(unsigned font) override;
+    bool measureText(unsigned font, const std::string& text, vector2* size) override;
+    bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
+                       int* position) override;
+    bool releaseTextureData(int index) override;
+
+    // Every call so far, one line each; take() also forgets them.
+    std::vector<std::string> lines;
+    std::vector<std::string> take();
+    // Only the lines that start with the prefix (e.g. "quad", "text").
+    std::vector<std::string> only(const std::string& prefix) const;
+
+    // Textures whose file name is listed here fail to load (index 0).
+    std::set<std::string> missing;
+    // Which textures are alive (loaded or created, not deleted).
+    std::set<int> alive;
+    int textureCount;
+    int fontCount;
+    float advance;
+    float height;
+
+    // Routes the player's texture-matrix step into `lines` while alive.
+    static void recordTextureMatrix(const float* m);
+
+private:
+    void add(const std::string& line);
+    std::string color;
+    std::vector<kvTextureModifier*> modifiers;
+};
+
+// "%g" for floats, so lines read naturally.
+std::string num(float v);
+
+} // namespace Korvell

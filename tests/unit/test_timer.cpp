@@ -1,0 +1,76 @@
+// The show clock over a hand-stepped tick counter.
+#include <gtest/gtest.h>
+
+#include "app/kvTimer.h"
+
+using namespace Korvell;
+
+namespace {
+uint32_t g_now = 0;
+uint32_t fakeTicks() { return g_now; }
+
+struct TimerTest : ::testing::Test {
+    void SetUp() override
+    {
+        g_now = 5000;
+        kvTimer::setTickSource(fakeTicks);
+    }
+    void TearDown() override { kvTimer::setTickSource(nullptr); }
+};
+} // namespace
+
+TEST_F(TimerTest, NewClockIsStoppedAtZero)
+{
+    kvTimer t;
+    EXPECT_FALSE(t.isRunning());
+    EXPECT_EQ(t.elapsed(), 0.0f);
+}
+
+TEST_F(TimerTest, StartTwiceKeepsFirstStartAndStopHoldsTheReading)
+{
+    kvTimer t;
+    t.start();
+    g_now += 1500;
+    t.start(); // must not restart
+    g_now += 500;
+    EXPECT_FLOAT_EQ(t.elapsed(), 2.0f);
+    t.stop();
+    g_now += 9000;
+    t.stop(); // a second stop changes nothing
+    EXPECT_FLOAT_EQ(t.elapsed(), 2.0f);
+    t.start(); // begins again from zero, not from the mark
+    EXPECT_FLOAT_EQ(t.elapsed(), 0.0f);
+}
+
+TEST_F(TimerTest, SetElapsedWhileRunningLandsWithinTheSecond)
+{
+    kvTimer t;
+    g_now = 123456;
+    t.start();
+    g_now += 3210;
+    t.setElapsed(10.0f);
+    float e = t.elapsed();
+    EXPECT_GE(e, 10.0f);
+    EXPECT_LT(e, 11.0f);
+    // The start lies on a whole second of the counter: 126.666 - 10 -> 116.
+    EXPECT_FLOAT_EQ(e, 126.666f - 116.0f);
+}
+
+TEST_F(TimerTest, SetElapsedWhileStoppedKeepsWholeSeconds)
+{
+    kvTimer t;
+    t.setElapsed(2.7f);
+    EXPECT_FLOAT_EQ(t.elapsed(), 2.0f);
+    EXPECT_FALSE(t.isRunning());
+}
+
+TEST_F(TimerTest, ReadingSurvivesAWrapOfTheCounter)
+{
+    kvTimer t;
+    g_now = 0xFFFFFFFFu - 999u; // one second before the wrap
+    t.start();
+    g_now += 3000; // wraps
+    EXPECT_FLOAT_EQ(t.elapsed(), 3.0f);
+    t.stop();
+    EXPECT_FLOAT_EQ(t.elapsed(), 3.0f);
+}
