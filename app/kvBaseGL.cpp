@@ -127,13 +127,14 @@ bool mnemonicItem(const char* label, bool enabled)
     }
     bool chosen = ImGui::MenuItem(text.c_str(), nullptr, false, enabled);
     if (underline >= 0) {
+        // A menu item's rectangle reaches half the item spacing past its text
+        // on every side.
         ImVec2 min = ImGui::GetItemRectMin();
-        ImVec2 max = ImGui::GetItemRectMax();
         const ImGuiStyle& style = ImGui::GetStyle();
-        float x0 = min.x + style.FramePadding.x * 0.0f
+        float x0 = min.x + style.ItemSpacing.x * 0.5f
                    + ImGui::CalcTextSize(text.c_str(), text.c_str() + underline).x;
         float x1 = x0 + ImGui::CalcTextSize(text.c_str() + underline, text.c_str() + underline + 1).x;
-        float y = min.y + (max.y - min.y + ImGui::GetFontSize()) * 0.5f;
+        float y = min.y + style.ItemSpacing.y * 0.5f + ImGui::GetFontSize();
         ImU32 col = ImGui::GetColorU32(enabled ? ImGuiCol_Text : ImGuiCol_TextDisabled);
         ImGui::GetWindowDrawList()->AddLine(ImVec2(x0, y), ImVec2(x1, y), col);
     }

@@ -1,0 +1,140 @@
+# Helpers for end-to-end tests: each test gets its own Xvfb and working
+# folder, starts the real build/korvell there, drives it with xdotool and
+# reads the show clock from the window title.
+set -euo pipefail
+
+BUILD="$(cd "$1" && pwd)"
+SRC="$(cd "$2" && pwd)"
+KORVELL="$BUILD/korvell"
+WORK="$(mktemp -d /tmp/korvell-e2e.XXXXXX)"
+KPID=""
+XVFB_PID=""
+SHOTS="$BUILD/e2e-shots"
+mkdir -p "$SHOTS"
+export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+
+cleanup() {
+  [ -n "$KPID" ] && kill "$KPID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+note() { echo "-- $*"; }
+
+start_display() {
+  read -r DISPLAY XVFB_PID < <("$SRC/scripts/xvfb-start.sh" "${1:-1024x768x24}")
+  export DISPLAY
+}
+
+# Starts korvell in $WORK (or the folder given).
+launch() {
+  local dir="${1:-$WORK}"
+  (cd "$dir" && exec "$KORVELL" >"$WORK/stdout.txt" 2>&1) &
+  KPID=$!
+}
+
+# Waits for a window whose name matches; prints its id.
+wait_window() {
+  local pattern="$1" limit="${2:-20}" id
+  for _ in $(seq 1 $((limit * 10))); do
+    id=$(xdotool search --name "$pattern" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    kill -0 "$KPID" 2>/dev/null || fail "korvell ended while waiting for '$pattern'"
+    sleep 0.1
+  done
+  fail "no window named '$pattern' within ${limit}s"
+}
+
+# The message box has no WM_CLASS; xwininfo finds it by its title.
+find_message_box() {
+  xwininfo -root -tree 2>/dev/null | awk '/"Korvell": \(/ {print $1; exit}'
+}
+
+wait_message_box() {
+  local id
+  for _ in $(seq 1 200); do
+    id=$(find_message_box)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    kill -0 "$KPID" 2>/dev/null || fail "korvell ended without a message box"
+    sleep 0.1
+  done
+  fail "no message box appeared"
+}
+
+window_title() { xdotool getwindowname "$1" 2>/dev/null || true; }
+
+# The show clock in the title, e.g. 12.345; empty when the title is not one.
+clock_of() { window_title "$1" | sed -n 's/^Korvell :: \([0-9]*\.[0-9][0-9][0-9]\)$/\1/p'; }
+
+wait_clock_at_least() {
+  local win="$1" target="$2" limit="${3:-30}" c
+  for _ in $(seq 1 $((limit * 20))); do
+    c=$(clock_of "$win")
+    if [ -n "$c" ] && awk -v a="$c" -v b="$target" 'BEGIN{exit !(a>=b)}'; then echo "$c"; return 0; fi
+    kill -0 "$KPID" 2>/dev/null || fail "korvell ended while waiting for clock $target"
+    sleep 0.05
+  done
+  fail "clock did not reach $target (title '$(window_title "$win")')"
+}
+
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; }
+
+# Setup dialog: Return accepts the defaults (a full-screen show).
+accept_dialog() {
+  local d
+  d=$(wait_window "Korvell :: Setup")
+  focus "$d"
+  xdotool key Return
+}
+
+# Ticks the check boxes named ("windowed", "noise") with clicks at their
+# places in the dialog (2 pixels per dialog unit), then accepts.
+accept_dialog_with() {
+  local d
+  d=$(wait_window "Korvell :: Setup")
+  focus "$d"
+  sleep 0.3
+  for box in "$@"; do
+    case "$box" in
+      windowed) xdotool mousemove --window "$d" 40 82 click 1 ;;
+      noise) xdotool mousemove --window "$d" 172 82 click 1 ;;
+      polish) focus "$d"; for _ in 1 2 3 4 5; do xdotool key Tab; done; xdotool key Down ;;
+    esac
+    sleep 0.3
+  done
+  focus "$d"
+  xdotool key Return
+}
+
+# Waits for korvell to end and sets RC to its exit code. (Not in a
+# subshell: only the shell that started korvell can wait for it.)
+RC=""
+wait_exit() {
+  local limit="${1:-30}"
+  for _ in $(seq 1 $((limit * 10))); do
+    if ! kill -0 "$KPID" 2>/dev/null; then
+      RC=0
+      wait "$KPID" || RC=$?
+      KPID=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "korvell did not end within ${limit}s"
+}
+
+shot() { import -window root "$SHOTS/$1.png"; }
+
+# The colour of one screen pixel as "r g b" (0-255).
+pixel() {
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null \
+    | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+
+# Whether two "r g b" colours differ by at most tol per channel.
+near() {
+  awk -v a="$1" -v b="$2" -v t="${3:-8}" 'BEGIN{split(a,x," ");split(b,y," ");
+    for(i=1;i<=3;i++){d=x[i]-y[i]; if(d<0)d=-d; if(d>t) exit 1} exit 0}'
+}
