@@ -54,8 +54,10 @@ float kvTimer::elapsed() const
 void kvTimer::setElapsed(float seconds)
 {
     if (running) {
-        // The new start lies on a whole second of the tick counter.
-        int32_t whole = truncateToInt(static_cast<double>(ticks()) / 1000.0 - seconds);
+        // The new start lies on a whole second of the tick counter. Rounded
+        // down, not toward zero: SDL's counter starts near 0 with the
+        // program, and a start before it must still read at least `seconds`.
+        int32_t whole = truncateToInt(std::floor(static_cast<double>(ticks()) / 1000.0 - seconds));
         startTick = static_cast<uint32_t>(whole) * 1000u;
     } else {
         mark = static_cast<uint32_t>(truncateToInt(seconds)) * 1000u;

@@ -56,6 +56,18 @@ TEST_F(TimerTest, SetElapsedWhileRunningLandsWithinTheSecond)
     EXPECT_FLOAT_EQ(e, 126.666f - 116.0f);
 }
 
+TEST_F(TimerTest, SetElapsedBeyondTheCounterStillReadsAtLeastTheTarget)
+{
+    // Three seconds after the program started the counter, jump to 12.
+    kvTimer t;
+    g_now = 0;
+    t.start();
+    g_now = 3250;
+    t.setElapsed(12.0f);
+    EXPECT_GE(t.elapsed(), 12.0f);
+    EXPECT_LT(t.elapsed(), 13.0f);
+}
+
 TEST_F(TimerTest, SetElapsedWhileStoppedKeepsWholeSeconds)
 {
     kvTimer t;

@@ -1,0 +1,216 @@
+// The OpenGL context and renderer on a hidden window under Xvfb, with
+// pixels read back from the back buffer. Opaque pixels are compared
+// exactly; blended ones within 2 of 255.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include "image/kvTexture.h"
+#include "image/kvTextureModifier.h"
+#include "render/kvRenderGL.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+namespace {
+
+using Context = GLTest;
+using Renderer = GLTest;
+
+class StretchedView : public GLTest {
+protected:
+    int clientWidth() const override { return 100; }
+    int clientHeight() const override { return 40; }
+};
+
+void expectRGB(const uint8_t* p, int r, int g, int b, int tol = 0)
+{
+    EXPECT_NEAR(p[0], r, tol);
+    EXPECT_NEAR(p[1], g, tol);
+    EXPECT_NEAR(p[2], b, tol);
+}
+
+} // namespace
+
+TEST_F(Context, FallsBackThroughTheSampleCountsAndClears)
+{
+    const std::vector<int>& tried = app->getSampleAttempts();
+    ASSERT_FALSE(tried.empty());
+    EXPECT_EQ(tried.front(), 8);
+    // Each try lowers the count by two until one is accepted.
+    for (size_t i = 1; i < tried.size(); ++i) EXPECT_EQ(tried[i], tried.size() == 5 && i == 4 ? 0 : 8 - 2 * static_cast<int>(i));
+    EXPECT_EQ(tried.back(), app->getSamples());
+    EXPECT_TRUE(app->getSamples() == 0 || app->getSamples() % 2 == 0);
+    renderer->setClearColor(vector3(1.0f, 0.5f, 0.0f));
+    renderer->clear();
+    uint8_t p[3];
+    readPixel(10, 10, p);
+    EXPECT_EQ(p[0], 255);
+    EXPECT_NEAR(p[1], 128, 1);
+    EXPECT_EQ(p[2], 0);
+}
+
+TEST_F(Context, SecondWindowAndSecondReleaseAreRefused)
+{
+    EXPECT_FALSE(app->createAppWindow("again"));
+    EXPECT_TRUE(app->releaseApi());
+    EXPECT_EQ(app->getRenderer(), nullptr);
+    EXPECT_FALSE(app->releaseApi());
+    EXPECT_TRUE(app->destroyAppWindow());
+    EXPECT_FALSE(app->destroyAppWindow());
+}
+
+TEST_F(Renderer, PictureIsDrawnUprightInItsOwnColours)
+{
+    int t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
+    ASSERT_EQ(t, 1);
+    renderer->clear();
+    renderer->setupView(); // 1 x 1 view: a quad from (0,0) to (1,1) fills the window
+    renderer->setColorRGB(vector3(1, 1, 1));
+    renderer->bindTexture(t);
+    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+    uint8_t p[3];
+    readPixel(16, 12, p);
+    expectRGB(p, 255, 0, 0, 6);
+    readPixel(48, 12, p);
+    expectRGB(p, 0, 255, 0, 6);
+    readPixel(16, 36, p);
+    expectRGB(p, 0, 0, 255, 6);
+    readPixel(48, 36, p);
+    expectRGB(p, 255, 255, 255, 6);
+}
+
+TEST_F(Renderer, UntexturedQuadBlendsWithHalfAlpha)
+{
+    renderer->setClearColor(vector3(0, 0, 1));
+    renderer->clear();
+    renderer->setupView();
+    renderer->bindTexture(0);
+    EXPECT_EQ(renderer->getBoundTexture(), 0);
+    renderer->setColorRGBA(vector4(1, 0, 0, 0.5f));
+    renderer->drawQuad(vector2(0, 0), vector2(0.5f, 1));
+    uint8_t p[3];
+    readPixel(8, 20, p);
+    expectRGB(p, 128, 0, 127, 2);
+    readPixel(56, 20, p);
+    expectRGB(p, 0, 0, 255);
+}
+
+TEST_F(StretchedView, ViewIsStretchedOverTheClientAreaYDownwards)
+{
+    renderer->setViewSize(800, 600);
+    renderer->clear();
+    renderer->setupView();
+    renderer->bindTexture(0);
+    renderer->setColorRGB(vector3(0, 1, 0));
+    // The lower-right quarter of the view is the lower-right quarter of
+    // the window, whatever the window's shape.
+    renderer->drawQuad(vector2(400, 300), vector2(800, 600));
+    uint8_t p[3];
+    readPixel(49, 19, p);
+    expectRGB(p, 0, 0, 0);
+    readPixel(50, 20, p);
+    expectRGB(p, 0, 255, 0);
+    readPixel(99, 39, p);
+    expectRGB(p, 0, 255, 0);
+    readPixel(99, 19, p);
+    expectRGB(p, 0, 0, 0);
+}
+
+TEST_F(Renderer, FarTextureCoordinatesShowOnlyThePicture)
+{
+    // A 300 x 200 picture in a 512 x 256 buffer: the zero padding must
+    // never show, so the bottom-right corner is the white quadrant.
+    int t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
+    renderer->clear();
+    renderer->setupView();
+    renderer->setColorRGB(vector3(1, 1, 1));
+    renderer->bindTexture(t);
+    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+    uint8_t p[3];
+    readPixel(63, 47, p);
+    expectRGB(p, 255, 255, 255, 6);
+}
+
+TEST_F(Renderer, IndexesAreNeverReusedAndDeletedIndexesDrawPlain)
+{
+    int a = renderer->createTexture(4, 4, 24, 0);
+    int b = renderer->createTexture(4, 4, 32, 0);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    renderer->deleteTexture(1);
+    renderer->deleteTexture(0);
+    EXPECT_EQ(renderer->createTexture(4, 4, 24, 0), 3);
+    EXPECT_EQ(renderer->createTexture(4, 4, 16, 0), 0);
+    EXPECT_EQ(renderer->loadTexture(fixture("grey.jpg"), 1), 0);
+    EXPECT_FALSE(renderer->setTextureModifier(4, new kvNoiseModifier()));
+    // Drawing with the deleted index bound uses far coordinates (1, 1) and
+    // reads nothing that is gone.
+    renderer->bindTexture(1);
+    renderer->setupView();
+    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Renderer, BlendCodesAndPolygonModes)
+{
+    EXPECT_EQ(kvRenderGL::blendFactor(4), static_cast<GLenum>(GL_DST_COLOR));
+    EXPECT_EQ(kvRenderGL::blendFactor(5), static_cast<GLenum>(GL_DST_ALPHA));
+    EXPECT_EQ(kvRenderGL::blendFactor(9), static_cast<GLenum>(GL_ONE));
+    renderer->setBlendFunc(9, 0);
+    GLint src = 0, dst = 0;
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(src, GL_ONE);
+    EXPECT_EQ(dst, GL_ZERO);
+    renderer->setBlendFunc(3, 6);
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(src, GL_SRC_ALPHA);
+    EXPECT_EQ(dst, GL_ONE_MINUS_SRC_ALPHA);
+    GLint modes[2];
+    renderer->setPolygonMode(1);
+    renderer->setPolygonMode(3);
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    EXPECT_EQ(modes[0], GL_LINE);
+    renderer->setPolygonMode(2);
+}
+
+TEST_F(Renderer, NoiseIsGreyAndChangesBetweenRefreshes)
+{
+    int t = renderer->createTexture(32, 32, 24, 0);
+    ASSERT_TRUE(renderer->setTextureModifier(static_cast<unsigned>(t), new kvNoiseModifier()));
+    auto frame = [&]() {
+        renderer->refreshTexture(static_cast<unsigned>(t));
+        renderer->clear();
+        renderer->setupView();
+        renderer->setColorRGB(vector3(1, 1, 1));
+        renderer->bindTexture(t);
+        renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+        return readAll();
+    };
+    std::vector<uint8_t> first = frame();
+    std::vector<uint8_t> second = frame();
+    EXPECT_NE(first, second);
+    for (size_t i = 0; i < first.size(); i += 3) {
+        ASSERT_EQ(first[i], first[i + 1]);
+        ASSERT_EQ(first[i], first[i + 2]);
+        ASSERT_LT(first[i], 255);
+    }
+}
+
+TEST_F(Renderer, ReleasedPixelsKeepTheGLCopy)
+{
+    int t = renderer->loadTexture(fixture("red64.jpg"), 1);
+    ASSERT_NE(t, 0);
+    EXPECT_TRUE(renderer->releaseTextureData(t));
+    EXPECT_FALSE(renderer->releaseTextureData(t));
+    renderer->clear();
+    renderer->setupView();
+    renderer->setColorRGB(vector3(1, 1, 1));
+    renderer->bindTexture(t);
+    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+    uint8_t p[3];
+    readPixel(32, 24, p);
+    expectRGB(p, 254, 0, 0, 2);
+}

@@ -1,0 +1,137 @@
+// The window procedure and the display-mode switch, without a display.
+#include <gtest/gtest.h>
+
+#include "app/kvMessages.h"
+#include "app/kvTimer.h"
+#include "player/kvPlayerItem.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+namespace {
+
+class CountingModes : public kvDisplayModes {
+public:
+    bool getMode(int, kvDisplayMode&) override { return false; }
+    bool testMode(const kvDisplayMode&) override
+    {
+        ++tests;
+        return accept;
+    }
+    int tests = 0;
+    bool accept = true;
+};
+
+SDL_Event keyDown(SDL_Keycode key, bool repeat = false)
+{
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    e.key.repeat = repeat ? 1 : 0;
+    return e;
+}
+
+using WindowProcedure = RecordingTest;
+
+} // namespace
+
+TEST_F(WindowProcedure, NextImageMovesTheClockToTheSlidesEnd)
+{
+    kvPlayerItem item(12.0f, "a.jpg", 0, TRANSITION_KEEP, 0.0f);
+    kvFakeClock::setSeconds(3.25);
+    g_currentItem = &item;
+    app->handleCommand(IDM_NEXT_IMAGE);
+    float t = g_timer.elapsed();
+    EXPECT_GE(t, 12.0f);
+    EXPECT_LT(t, 13.0f);
+}
+
+TEST_F(WindowProcedure, NextImageWithoutASlideDoesNothing)
+{
+    kvFakeClock::setSeconds(3.25);
+    g_currentItem = nullptr;
+    app->handleCommand(IDM_NEXT_IMAGE);
+    EXPECT_FLOAT_EQ(g_timer.elapsed(), 3.25f);
+}
+
+TEST_F(WindowProcedure, PreviousImageSetsTheRequestAndQuitPostsTheQuitMessage)
+{
+    unsigned before = quitMessagesPosted();
+    app->handleCommand(IDM_PREVIOUS_IMAGE);
+    EXPECT_TRUE(g_previousRequested);
+    EXPECT_EQ(quitMessagesPosted(), before);
+    app->handleCommand(IDM_QUIT);
+    EXPECT_EQ(quitMessagesPosted(), before + 1);
+    app->handleCommand(4242); // unknown commands are ignored
+    EXPECT_EQ(quitMessagesPosted(), before + 1);
+}
+
+TEST_F(WindowProcedure, EscapeAndTheCloseBoxQuitOtherKeysDoNothing)
+{
+    unsigned before = quitMessagesPosted();
+    app->handleEvent(keyDown(SDLK_a));
+    app->handleEvent(keyDown(SDLK_RETURN));
+    EXPECT_EQ(quitMessagesPosted(), before);
+    app->handleEvent(keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(quitMessagesPosted(), before + 1);
+    app->handleEvent(keyDown(SDLK_ESCAPE, true)); // a held key's repeats
+    EXPECT_EQ(quitMessagesPosted(), before + 1);
+    SDL_Event close;
+    SDL_zero(close);
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    app->handleEvent(close);
+    EXPECT_EQ(quitMessagesPosted(), before + 2);
+}
+
+TEST_F(WindowProcedure, RightButtonReleaseOpensThePopupLeftDoesNot)
+{
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
+    app->handleEvent(e);
+    EXPECT_FALSE(app->isPopupOpen());
+    e.button.button = SDL_BUTTON_RIGHT;
+    app->handleEvent(e);
+    EXPECT_TRUE(app->isPopupOpen());
+}
+
+TEST_F(WindowProcedure, WindowedRunNeverTouchesTheDisplay)
+{
+    CountingModes modes;
+    app->setDisplayModes(&modes);
+    app->setMode(800, 600, 75, false);
+    uint32_t start = SDL_GetTicks();
+    EXPECT_TRUE(app->applyVideoMode());
+    EXPECT_EQ(modes.tests, 0);
+    EXPECT_LT(SDL_GetTicks() - start, 500u); // no one-second wait
+    app->setDisplayModes(nullptr);
+}
+
+TEST_F(WindowProcedure, FullScreenModeThatFailsTheTestIsRefused)
+{
+    CountingModes modes;
+    modes.accept = false;
+    app->setDisplayModes(&modes);
+    app->setMode(800, 600, 75, true);
+    EXPECT_FALSE(app->applyVideoMode());
+    EXPECT_EQ(modes.tests, 1);
+    app->setDisplayModes(nullptr);
+}
+
+TEST(ApplicationObject, DestructorResetsTheCurrentSlide)
+{
+    kvPlayerItem item(1.0f, "", 0, 0, 0.0f);
+    g_currentItem = &item;
+    {
+        kvBaseGL app(nullptr);
+        EXPECT_EQ(app.getWidth(), 640);
+        EXPECT_EQ(app.getHeight(), 480);
+        EXPECT_FALSE(app.isFullscreen());
+        EXPECT_FALSE(app.destroyAppWindow()); // nothing to destroy
+        EXPECT_FALSE(app.releaseApi());
+    }
+    EXPECT_EQ(g_currentItem, nullptr);
+}
