@@ -10,7 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs
+  xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales
 )
 
 missing=()

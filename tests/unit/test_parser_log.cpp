@@ -1,0 +1,167 @@
+// Whole parse logs compared line for line, and the text rules of the tree.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "player/kvPlayer.h"
+#include "script/kvParser.h"
+#include "script/kvTag.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+namespace {
+
+class ParserLog : public RecordingTest {
+protected:
+    std::string dir;
+    kvPlayer* player = nullptr;
+    kvParser* parser = nullptr;
+
+    void SetUp() override
+    {
+        RecordingTest::SetUp();
+        dir = scratchDir("script");
+        player = new kvPlayer();
+        parser = new kvParser(player, dir + "/xmlparse.log");
+    }
+    void TearDown() override
+    {
+        delete parser;
+        delete player;
+        RecordingTest::TearDown();
+    }
+    bool parseText(const std::string& text, const std::string& name = "test.xml")
+    {
+        writeFile(dir + "/" + name, text);
+        return parser->parse(dir + "/" + name);
+    }
+    std::vector<std::string> log() const
+    {
+        std::istringstream in(readFile(dir + "/xmlparse.log"));
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        return lines;
+    }
+    std::vector<std::string> header(const std::string& name = "test.xml") const
+    {
+        return {"=== Korvell v1.0 LogFile ===", "", "XML Parse log file for: " + dir + "/" + name,
+                "XML Parser Initialized. Parsing started."};
+    }
+    static std::vector<std::string> plus(std::vector<std::string> a, const std::vector<std::string>& b)
+    {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    const kvTag* root(size_t i) const { return parser->getRootTags().at(i); }
+};
+
+} // namespace
+
+TEST_F(ParserLog, SuccessfulRunHasTheEightLineShape)
+{
+    ASSERT_TRUE(parseText("<?xml version=\"1.0\"?>\n<korvell>\n  <viewport x=\"800\" y=\"600\"/>\n</korvell>\n"));
+    EXPECT_TRUE(parser->configure());
+    EXPECT_EQ(log(), plus(header(), {"Parsing finished. No errors occured! :-)",
+                                     "Executing script file and configuring the player...",
+                                     "Configuration finished. 0 tag(s) ignored."}));
+    float w = 0, h = 0;
+    rec->getViewSize(&w, &h);
+    EXPECT_FLOAT_EQ(w, 800.0f);
+}
+
+TEST_F(ParserLog, MissingFileWritesExactlyOneLine)
+{
+    EXPECT_FALSE(parser->parse(dir + "/absent.xml"));
+    EXPECT_EQ(log(), (std::vector<std::string>{"=== Korvell v1.0 LogFile ===", "",
+                                                "IO Error: Cannot open XML file: " + dir + "/absent.xml"}));
+}
+
+TEST_F(ParserLog, MismatchedTagNamesItsLine)
+{
+    EXPECT_FALSE(parseText("<korvell>\n<global>\n</image>\n</korvell>\n"));
+    EXPECT_EQ(log(), plus(header(), {"Parse error at line 3: mismatched tag.", "Parsing stopped due to errors!"}));
+}
+
+TEST_F(ParserLog, MissingEndTagIsReportedAfterTheLastLine)
+{
+    EXPECT_FALSE(parseText("<korvell>\n  <viewport x=\"1\" y=\"1\"/>\n"));
+    EXPECT_EQ(log(), plus(header(), {"Parse error at line 3: no element found.", "Parsing stopped due to errors!"}));
+}
+
+TEST_F(ParserLog, AttributesBrokenOverTwoLinesNeedIndentation)
+{
+    EXPECT_FALSE(parseText("<korvell>\n<viewport x=\"1\"\ny=\"2\"/>\n</korvell>\n"));
+    EXPECT_EQ(log().at(4), "Parse error at line 3: not well-formed (invalid token).");
+    delete parser;
+    parser = new kvParser(player, dir + "/xmlparse.log");
+    EXPECT_TRUE(parseText("<korvell>\n<viewport x=\"1\"\n  y=\"2\"/>\n</korvell>\n"));
+    std::string y;
+    EXPECT_TRUE(root(0)->getAttribute("y", y));
+    EXPECT_EQ(y, "2");
+}
+
+TEST_F(ParserLog, TextIsTheLastRunBeforeTheFirstChildOrEnd)
+{
+    ASSERT_TRUE(parseText("<korvell>\n"
+                          "<music>\n"
+                          "    song.ogg\n"
+                          "</music>\n"
+                          "<datafile>\n"
+                          "  pics.kva\n"
+                          "  </datafile>\n"
+                          "<image><file>a &amp; b.jpg</file></image>\n"
+                          "<global>head<filter>bilinear</filter>tail</global>\n"
+                          "</korvell>\n"));
+    EXPECT_EQ(root(0)->getText(), "    song.ogg");
+    EXPECT_EQ(root(1)->getText(), "  ");
+    EXPECT_EQ(root(2)->findChild("file")->getText(), " b.jpg");
+    EXPECT_EQ(root(3)->getText(), "head");
+}
+
+TEST_F(ParserLog, NestedRootIsTransparentUnknownTagsAreCounted)
+{
+    ASSERT_TRUE(parseText("<korvell><korvell><viewport x=\"2\" y=\"3\"/></korvell>\n"
+                          "<slides/><global><image time=\"5\"><file>x.jpg</file></image></global>\n"
+                          "<Viewport x=\"9\" y=\"9\"/></korvell>\n"));
+    ASSERT_EQ(parser->getRootTags().size(), 4u);
+    EXPECT_EQ(root(0)->getParent(), nullptr);
+    parser->configure();
+    std::vector<std::string> l = log();
+    ASSERT_EQ(l.size(), 9u);
+    EXPECT_EQ(l[6], "Warning: slides is unknown XML tag! Ignored.");
+    EXPECT_EQ(l[7], "Warning: Viewport is unknown XML tag! Ignored.");
+    EXPECT_EQ(l[8], "Configuration finished. 2 tag(s) ignored.");
+    EXPECT_EQ(player->getItemCount(), 0); // an image inside global is not a slide
+    float w = 0, h = 0;
+    rec->getViewSize(&w, &h);
+    EXPECT_FLOAT_EQ(h, 3.0f);
+}
+
+TEST_F(ParserLog, ForeignRootIsOneUnknownTag)
+{
+    ASSERT_TRUE(parseText("<show><viewport x=\"2\" y=\"3\"/></show>"));
+    parser->configure();
+    EXPECT_EQ(log().at(6), "Warning: show is unknown XML tag! Ignored.");
+    float w = 0;
+    rec->getViewSize(&w, nullptr);
+    EXPECT_FLOAT_EQ(w, 1.0f);
+}
+
+TEST_F(ParserLog, LongLinesParseWholeAndKeepLineNumbers)
+{
+    std::string longLine = "<image time=\"1\"><file>" + std::string(380, 'p') + ".jpg</file></image>";
+    ASSERT_GT(longLine.size(), 400u);
+    EXPECT_FALSE(parseText("<korvell>\n" + longLine + "\n<bad attr=x/>\n</korvell>\n"));
+    EXPECT_EQ(log().at(4), "Parse error at line 3: not well-formed (invalid token).");
+    delete parser;
+    parser = new kvParser(player, dir + "/xmlparse.log");
+    ASSERT_TRUE(parseText("<korvell>\n" + longLine + "\n</korvell>\n"));
+    EXPECT_EQ(root(0)->findChild("file")->getText(), std::string(380, 'p') + ".jpg");
+}
+
+TEST_F(ParserLog, CarriageReturnLineEndsAreLineEnds)
+{
+    ASSERT_TRUE(parseText("<korvell>\r\n<music>\r\nsong.ogg\r\n</music>\r\n</korvell>\r\n"));
+    EXPECT_EQ(root(0)->getText(), "song.ogg");
+}
