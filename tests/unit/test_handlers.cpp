@@ -1,0 +1,163 @@
+// The document and image elements, through the real parser.
+#include <gtest/gtest.h>
+
+#include "image/kvDataFile.h"
+#include "script/kvHandlers.h"
+#include "support/kvScriptTest.h"
+
+using namespace Korvell;
+
+namespace {
+using Handlers = ScriptTest;
+
+std::string hex(const std::string& s)
+{
+    std::string out;
+    char buf[4];
+    for (unsigned char c : s) {
+        std::snprintf(buf, sizeof buf, "%02X ", c);
+        out += buf;
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+} // namespace
+
+TEST_F(Handlers, ViewportNeedsBothValues)
+{
+    run("<viewport x=\"800\"/>");
+    float w = 0, h = 0;
+    rec->getViewSize(&w, &h);
+    EXPECT_FLOAT_EQ(w, 1.0f);
+    run("<viewport x=\"800\" y=\"600\"/>");
+    rec->getViewSize(&w, &h);
+    EXPECT_FLOAT_EQ(w, 800.0f);
+    EXPECT_FLOAT_EQ(h, 600.0f);
+}
+
+TEST_F(Handlers, ImageAreaPositionWithoutSizeStaysEmpty)
+{
+    run("<imagearea><position x=\"10\" y=\"20\"/></imagearea>");
+    EXPECT_FLOAT_EQ(player->getImageAreaPos().x, 10.0f);
+    EXPECT_FLOAT_EQ(player->getImageAreaSize().x, 0.0f);
+    run("<imagearea><size width=\"5\"/></imagearea><imagearea><size width=\"5\" height=\"6\"/></imagearea>");
+    EXPECT_FLOAT_EQ(player->getImageAreaSize().y, 6.0f);
+}
+
+TEST_F(Handlers, BackgroundAndImageColourAreAppliedOnlyWhenComplete)
+{
+    run("<global><background r=\"1\" g=\"1\"/><imagecolor r=\"0.5\" g=\"0.25\" b=\"0\"/></global>");
+    EXPECT_FLOAT_EQ(rec->getClearColor().x, 0.0f);
+    EXPECT_FLOAT_EQ(player->getImageColor().x, 0.5f);
+    EXPECT_FLOAT_EQ(player->getImageColor().y, 0.25f);
+}
+
+TEST_F(Handlers, NoiseOnlyWhenTheDialogAllowsIt)
+{
+    g_noiseEnabled = false;
+    run("<global><effect alpha=\"0.3\">noise</effect></global>");
+    EXPECT_EQ(player->getNoiseTexture(), 0);
+    EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 0.5f);
+    EXPECT_TRUE(rec->only("createTexture").empty());
+}
+
+TEST_F(Handlers, NoiseAlphaSizeAndFilter)
+{
+    g_noiseEnabled = true;
+    run("<global><effect alpha=\"2.5\" size=\"64.9\">noise</effect><filter>bilinear</filter></global>");
+    EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 64x64x24 filter=1 -> 1"});
+    EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 1.0f);
+    // A second global keeps the first texture but sets its alpha.
+    run("<global><filter>bilinear </filter><effect alpha=\"-1\">noise</effect></global>");
+    EXPECT_EQ(rec->only("createTexture").size(), 1u);
+    EXPECT_FLOAT_EQ(player->getNoiseAlpha(), -1.0f);
+}
+
+TEST_F(Handlers, NoiseFilterFlagNeedsTheExactKeywordAndEffectItsText)
+{
+    g_noiseEnabled = true;
+    run("<global><filter>bilinear </filter><effect>noise</effect></global>");
+    EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 128x128x24 filter=0 -> 1"});
+    delete player;
+    player = new kvPlayer();
+    run("<global><effect alpha=\"0.2\">Noise</effect></global>");
+    EXPECT_EQ(player->getNoiseTexture(), 0);
+    EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 0.5f);
+}
+
+TEST_F(Handlers, HugeNoiseSizeIsHeldToAUsableSize)
+{
+    g_noiseEnabled = true;
+    run("<global><effect size=\"100000\">noise</effect></global>");
+    EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 1024x1024x24 filter=0 -> 1"});
+}
+
+TEST_F(Handlers, ImageDefaultsAndFields)
+{
+    run("<image><file>a.jpg</file></image>"
+        "<image time=\"4\" x=\"0.1\" y=\"0.2\" zoom=\"1.5\"><file>b.jpg</file>"
+        "<transition time=\"2\">crossfade</transition><move y=\"0.5\"/><zoom f=\"2\"/></image>");
+    ASSERT_EQ(player->getItemCount(), 2);
+    kvPlayerItem* a = item(0);
+    EXPECT_EQ(a->fileName, "a.jpg");
+    EXPECT_FLOAT_EQ(a->duration, 0.0f);
+    EXPECT_FLOAT_EQ(a->endTime, 0.0f);
+    EXPECT_EQ(a->transitionType, TRANSITION_KEEP);
+    EXPECT_FLOAT_EQ(a->startZoom, 1.0f);
+    EXPECT_FLOAT_EQ(a->zoom, 1.0f);
+    EXPECT_FLOAT_EQ(a->move.x, 0.0f);
+    kvPlayerItem* b = item(1);
+    EXPECT_FLOAT_EQ(b->endTime, 4.0f);
+    EXPECT_EQ(b->transitionType, TRANSITION_CROSSFADE);
+    EXPECT_FLOAT_EQ(b->transitionTime, 2.0f);
+    EXPECT_FLOAT_EQ(b->move.x, 0.0f);
+    EXPECT_FLOAT_EQ(b->move.y, 0.5f);
+    EXPECT_FLOAT_EQ(b->zoom, 2.0f);
+    EXPECT_FLOAT_EQ(b->startZoom, 1.5f);
+    EXPECT_FLOAT_EQ(b->offset.x, 0.1f);
+    EXPECT_FLOAT_EQ(b->offset.y, 0.2f);
+}
+
+TEST_F(Handlers, TransitionKeywordsAreExact)
+{
+    run("<image time=\"1\"><file>a</file><transition>none</transition></image>"
+        "<image time=\"1\"><file>a</file><transition>fade</transition></image>"
+        "<image time=\"1\"><file>a</file><transition time=\"3\">Fade</transition></image>");
+    EXPECT_EQ(item(0)->transitionType, TRANSITION_NONE);
+    EXPECT_EQ(item(1)->transitionType, TRANSITION_FADE);
+    EXPECT_EQ(item(2)->transitionType, TRANSITION_KEEP);
+    EXPECT_FLOAT_EQ(item(2)->transitionTime, 3.0f);
+}
+
+TEST_F(Handlers, SubtitleLinesStopAtTheFirstGapAndGoToTheirSlide)
+{
+    run("<image time=\"2\"><file>a</file></image>"
+        "<image time=\"3\" zoom=\"4\"><move x=\"1\"/><line1>one</line1><line3>three</line3><line2>two</line2>"
+        "<line4>four</line4><line6>six</line6></image>");
+    EXPECT_TRUE(item(0)->lines.empty());
+    kvPlayerItem* blank = item(1);
+    EXPECT_TRUE(blank->fileName.empty());
+    EXPECT_FLOAT_EQ(blank->endTime, 5.0f);
+    EXPECT_FLOAT_EQ(blank->startZoom, 1.0f); // dropped for a blank slide
+    EXPECT_FLOAT_EQ(blank->move.x, 0.0f);
+    EXPECT_EQ(blank->lines, (std::vector<std::string>{"one", "two", "three", "four"}));
+}
+
+TEST_F(Handlers, DatafileOpensTheArchive)
+{
+    std::string path = dir + "/x.kva";
+    writeFile(path, std::string("END", 4));
+    run("<datafile>" + path + "</datafile>");
+    EXPECT_TRUE(isDataFileOpen());
+}
+
+TEST(TextConversion, PolishLettersBecomeWindows1250)
+{
+    EXPECT_EQ(hex(utf8ToCp1250("Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87")), "5A 61 BF F3 B3 E6");
+    EXPECT_EQ(utf8ToCp1250("caf\xC3\xA9"), "caf");
+    EXPECT_EQ(hex(utf8ToCp1250("\xC3\x85")), "B9");
+    EXPECT_EQ(utf8ToCp1250("a\xE2\x80\x94z"), "a\xE2\x80\x94z");
+    EXPECT_EQ(hex(utf8ToCp1250("\xC4\x84\xC5\x84\xC3\x84")), "A5 F1");
+    EXPECT_EQ(hex(utf8ToCp1250("\xC5\x9A\xC5\xB9\xC5\x81\xC5\x83")), "8C 8F A3 D1");
+    EXPECT_EQ(utf8ToCp1250("\xC4"), ""); // a cut-off pair yields nothing
+}

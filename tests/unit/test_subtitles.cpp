@@ -1,0 +1,129 @@
+// Subtitle layout and typing with the recording renderer, whose font has
+// known metrics: every glyph advances 1 font unit and is 1 unit tall.
+#include <gtest/gtest.h>
+
+#include "support/kvScriptTest.h"
+
+using namespace Korvell;
+
+namespace {
+
+class Subtitles : public ScriptTest {
+protected:
+    // Slides: a 10 s opener, then the slide under test from 10 s to 20 s.
+    void show(const std::string& style, const std::string& lines)
+    {
+        run("<viewport x=\"800\" y=\"600\"/>" + style
+            + "<image time=\"10\"><file>a</file></image>"
+              "<image time=\"10\"><file>b</file>"
+            + lines + "</image><image time=\"10\"><file>c</file></image>");
+        player->loadItemTexture(0);
+        player->loadItemTexture(1);
+        at(0.0);
+        at(10.0);
+    }
+    // The text rows drawn at show time t.
+    std::vector<std::string> at(double t)
+    {
+        kvFakeClock::setSeconds(t);
+        rec->lines.clear();
+        player->update();
+        return rec->only("text");
+    }
+};
+
+} // namespace
+
+TEST_F(Subtitles, TwoLinesShareTheTimeBetweenTheDelays)
+{
+    show("<subtitles delay=\"1\"><face>Liberation Sans</face></subtitles>",
+         "<line1>first</line1><line2>second</line2>");
+    EXPECT_TRUE(at(10.9).empty());
+    EXPECT_EQ(at(11.0), std::vector<std::string>{"text 1 'first'"});
+    EXPECT_EQ(at(14.9), std::vector<std::string>{"text 1 'first'"});
+    EXPECT_EQ(at(15.0), std::vector<std::string>{"text 1 'second'"});
+    EXPECT_EQ(at(18.9), std::vector<std::string>{"text 1 'second'"});
+    EXPECT_TRUE(at(19.0).empty());
+}
+
+TEST_F(Subtitles, TypewriterRevealsOneCharacterPerStep)
+{
+    show("<subtitles delay=\"1\"><face>Liberation Sans</face><effect time=\"0.1\">typewriter</effect></subtitles>",
+         "<line1>abcdefghijklmnopqrstuvwxyz</line1><line2>second</line2>");
+    EXPECT_EQ(at(12.05), std::vector<std::string>{"text 1 'abcdefghij'"});
+    EXPECT_EQ(at(11.0), std::vector<std::string>{"text 1 ''"});
+}
+
+TEST_F(Subtitles, TypewriterTimeZeroShowsTheLineWhole)
+{
+    show("<subtitles><face>Liberation Sans</face><effect>typewriter</effect></subtitles>", "<line1>whole</line1>");
+    EXPECT_EQ(player->getSubtitleEffect(), EFFECT_TYPEWRITER);
+    EXPECT_EQ(at(10.5), std::vector<std::string>{"text 1 'whole'"});
+}
+
+TEST_F(Subtitles, DelayOfHalfTheSlideShowsNothing)
+{
+    show("<subtitles delay=\"5\"><face>Liberation Sans</face></subtitles>", "<line1>never</line1>");
+    for (double t : {10.0, 12.0, 15.0, 17.5, 19.9}) EXPECT_TRUE(at(t).empty()) << t;
+}
+
+TEST_F(Subtitles, LeftAlignedAtTheMarginOrCentred)
+{
+    show("<subtitles y=\"550\" scale=\"10\" margin=\"25\"><face>Liberation Sans</face></subtitles>",
+         "<line1>twenty characters xx</line1>");
+    at(12.0);
+    EXPECT_NE(std::find(rec->lines.begin(), rec->lines.end(), "translate 25,550"), rec->lines.end());
+    EXPECT_NE(std::find(rec->lines.begin(), rec->lines.end(), "scale 10,10"), rec->lines.end());
+    EXPECT_NE(std::find(rec->lines.begin(), rec->lines.end(), "color 1,1,1,1"), rec->lines.end());
+
+    run("<subtitles y=\"550\" scale=\"10\" margin=\"25\"><face>Liberation Sans</face><center/>"
+        "<color r=\"1\" g=\"0\" b=\"0\"/></subtitles>");
+    at(12.0);
+    // (800 - 20 x 10) / 2 + 25
+    EXPECT_NE(std::find(rec->lines.begin(), rec->lines.end(), "translate 325,550"), rec->lines.end());
+    EXPECT_NE(std::find(rec->lines.begin(), rec->lines.end(), "color 1,0,0,1"), rec->lines.end());
+}
+
+TEST_F(Subtitles, TooWideLineBreaksOnceAtASpace)
+{
+    // At scale 75 in an 800-wide view the eleventh character, the first c,
+    // overflows, so the break falls after the second space.
+    show("<subtitles y=\"500\" scale=\"75\"><face>Liberation Sans</face></subtitles>", "<line1>aaaa bbbb cccc</line1>");
+    EXPECT_EQ(at(12.0), (std::vector<std::string>{"text 1 'aaaa bbbb '", "text 1 'cccc'"}));
+    // The second row stands lower by the tallest glyph (scaled) plus 0.05.
+    EXPECT_NE(std::find(rec->lines.begin(), rec->lines.end(), "translate 0,575.05"), rec->lines.end());
+}
+
+TEST_F(Subtitles, SecondRowWaitsForTheFirstToBeTyped)
+{
+    show("<subtitles scale=\"60\"><face>Liberation Sans</face><effect time=\"0.5\">typewriter</effect></subtitles>",
+         "<line1>aaaa bbbb cccc</line1>");
+    EXPECT_EQ(at(11.0), (std::vector<std::string>{"text 1 'aa'", "text 1 ''"}));
+    EXPECT_EQ(at(15.5), (std::vector<std::string>{"text 1 'aaaa bbbb '", "text 1 'c'"}));
+}
+
+TEST_F(Subtitles, NoFontNoLinesAndTheLeavingSlidesLinesAreNotDrawn)
+{
+    show("", "<line1>no font</line1>");
+    EXPECT_TRUE(at(12.0).empty());
+    run("<subtitles><center/></subtitles>");
+    EXPECT_FALSE(player->getSubtitleCenter()); // ignored without a face
+}
+
+TEST_F(Subtitles, AttributesAlwaysApplyAndTheRestNeedsAFace)
+{
+    run("<subtitles y=\"5\" scale=\"2\" delay=\"1\" margin=\"3\"><face>Liberation Sans</face><center/>"
+        "<style bold=\"yes\" italic=\"Yes\"/><effect time=\"0.2\">typewriter</effect></subtitles>");
+    EXPECT_EQ(rec->only("createFont"), std::vector<std::string>{"createFont Liberation Sans bold -> 1"});
+    EXPECT_TRUE(player->getSubtitleCenter());
+    EXPECT_FLOAT_EQ(player->getTypewriterTime(), 0.2f);
+    run("<subtitles scale=\"2\"/>");
+    EXPECT_FLOAT_EQ(player->getSubtitleY(), 0.0f);
+    EXPECT_FLOAT_EQ(player->getSubtitleDelay(), 0.0f);
+    EXPECT_FLOAT_EQ(player->getSubtitleMargin(), 0.0f);
+    EXPECT_TRUE(player->getSubtitleCenter());
+    run("<subtitles><face>X</face><effect>Typewriter</effect></subtitles>");
+    EXPECT_FALSE(player->getSubtitleCenter()); // a face without center turns it off
+    EXPECT_EQ(player->getSubtitleEffect(), EFFECT_TYPEWRITER); // unknown keyword: unchanged
+    EXPECT_EQ(player->getFonts().size(), 2u);
+}
