@@ -90,7 +90,9 @@ accept_dialog() {
 }
 
 # Ticks the check boxes named ("windowed", "noise") with clicks at their
-# places in the dialog (2 pixels per dialog unit), then accepts.
+# places (2 pixels per dialog unit), or picks "polish" from the keyboard
+# (name it first, while the focus is still on Demo), then accepts with
+# Return.
 accept_dialog_with() {
   local d
   d=$(wait_window "Korvell :: Setup")
@@ -100,6 +102,7 @@ accept_dialog_with() {
     case "$box" in
       windowed) xdotool mousemove --window "$d" 40 82 click 1 ;;
       noise) xdotool mousemove --window "$d" 172 82 click 1 ;;
+      # From the first control (Demo), five tabs reach the language list.
       polish) focus "$d"; for _ in 1 2 3 4 5; do xdotool key Tab; done; xdotool key Down ;;
     esac
     sleep 0.3
@@ -138,3 +141,21 @@ near() {
   awk -v a="$1" -v b="$2" -v t="${3:-8}" 'BEGIN{split(a,x," ");split(b,y," ");
     for(i=1;i<=3;i++){d=x[i]-y[i]; if(d<0)d=-d; if(d>t) exit 1} exit 0}'
 }
+
+# Takes a screenshot between two readings of the clock: sets SHOT_FROM and
+# SHOT_TO (seconds) and writes $SHOTS/$1.png.
+capture() {
+  local win="$1" name="$2"
+  SHOT_FROM=$(clock_of "$win")
+  import -window root "$SHOTS/$name.png"
+  SHOT_TO=$(clock_of "$win")
+}
+
+# "r g b" of a pixel of a screenshot.
+shot_pixel() {
+  convert "$SHOTS/$1.png" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null \
+    | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+
+# Whether value lies within [lo - tol, hi + tol].
+between() { awk -v v="$1" -v lo="$2" -v hi="$3" -v t="${4:-10}" 'BEGIN{exit !(v >= lo - t && v <= hi + t)}'; }
