@@ -1,6 +1,6 @@
 # A small test show in $WORK: solid-colour pictures whose colours tests
 # can look for on the screen.
-make_picture() { convert -size "${3:-64x48}" "xc:$2" -quality 95 "$WORK/$1"; }
+make_picture() { convert -size "${3:-64x48}" "xc:$2" -type TrueColor -quality 95 "$WORK/$1"; }
 
 # write_show VIEW_AREA SLIDES... ; each slide "file time transition ttime"
 write_show() {
