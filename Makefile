@@ -1,4 +1,5 @@
 # The two commands a newcomer needs: `make run` and `make test`.
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS  ?= 2
 
