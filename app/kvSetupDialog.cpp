@@ -161,8 +161,11 @@ bool kvSetupDialog::runWindow()
     int focus = DEMO;
     int result = 0; // 1 Demo, 2 Die
     while (result == 0) {
+        // Polling with a short sleep rather than SDL's wait, whose wake-up
+        // message could reach this window after it is gone.
         SDL_Event e;
-        bool any = SDL_WaitEventTimeout(&e, 30) != 0;
+        bool any = SDL_PollEvent(&e) != 0;
+        if (!any) SDL_Delay(15);
         while (any) {
             ImGui_ImplSDL2_ProcessEvent(&e);
             const bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);

@@ -21,7 +21,10 @@ namespace {
 void showError(const char* text)
 {
     if (g_app) g_app->showAppWindow(false);
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Korvell", text, nullptr);
+    // Also on stderr: without a display there is no box to show it in.
+    std::fprintf(stderr, "korvell: %s\n", text);
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Korvell", text, nullptr) != 0)
+        std::fprintf(stderr, "korvell: %s\n", SDL_GetError());
 }
 
 bool startUp()

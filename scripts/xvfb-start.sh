@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Starts a private Xvfb on the first free display number and prints
-# "DISPLAY PID". Source-free on purpose: callers decide how long it lives.
+# Starts a private Xvfb and prints "DISPLAY PID". Xvfb picks a free display
+# number itself (-displayfd), so runs started side by side never share one.
 set -euo pipefail
 size="${1:-1024x768x24}"
-for n in $(seq 91 140); do
-  [ -e "/tmp/.X${n}-lock" ] && continue
-  Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-  pid=$!
-  for _ in $(seq 1 50); do
-    if xdpyinfo -display ":$n" >/dev/null 2>&1; then echo ":$n $pid"; exit 0; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
+fifo="$(mktemp -u /tmp/korvell-xvfb.XXXXXX)"
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+pid=$!
+number=""
+read -r -t 20 number <"$fifo" || true
+rm -f "$fifo"
+if [ -z "$number" ] || ! kill -0 "$pid" 2>/dev/null; then
   kill "$pid" 2>/dev/null || true
+  echo "could not start Xvfb" >&2
+  exit 1
+fi
+for _ in $(seq 1 50); do
+  xdpyinfo -display ":$number" >/dev/null 2>&1 && { echo ":$number $pid"; exit 0; }
+  sleep 0.1
 done
-echo "could not start Xvfb" >&2
+kill "$pid" 2>/dev/null || true
+echo "Xvfb :$number does not answer" >&2
 exit 1

@@ -20,7 +20,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  [ -s "$WORK/stdout.txt" ] && { echo "korvell said:" >&2; cat "$WORK/stdout.txt" >&2; }
+  exit 1
+}
 note() { echo "-- $*"; }
 
 start_display() {
@@ -56,7 +60,12 @@ wait_message_box() {
   local id
   for _ in $(seq 1 200); do
     id=$(find_message_box)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    # Only a mapped window takes the keyboard focus.
+    if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then
+      sleep 0.2
+      echo "$id"
+      return 0
+    fi
     kill -0 "$KPID" 2>/dev/null || fail "korvell ended without a message box"
     sleep 0.1
   done
@@ -149,6 +158,9 @@ capture() {
   SHOT_FROM=$(clock_of "$win")
   import -window root "$SHOTS/$name.png"
   SHOT_TO=$(clock_of "$win")
+  # What is on the screen is the last frame swapped, which a busy machine
+  # may have drawn a little before the title last changed.
+  SHOT_FROM=$(awk -v a="$SHOT_FROM" -v lag="${SHOT_LAG:-0.25}" 'BEGIN{a-=lag; if(a<0)a=0; printf "%.3f", a}')
 }
 
 # "r g b" of a pixel of a screenshot.

@@ -2,7 +2,8 @@
 # A short show from its script, seen on the screen: a red slide, a
 # crossfade to blue, a fade through the black background to green. The
 # expected colour of each screenshot follows from the clock read from the
-# title just before and just after it was taken.
+# title just before and just after it was taken; the frame on the screen
+# may be one drawn up to a quarter second before the first reading.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/show.sh"
 start_display
