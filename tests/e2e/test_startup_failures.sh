@@ -10,6 +10,7 @@ focus "$d"
 xdotool key Escape
 wait_exit 10
 [ "$RC" = 1 ] || fail "exit code $RC after Die"
+[ -z "$(find_message_box)" ] || fail "a message box after Die"
 [ ! -e "$WORK/xmlparse.log" ] || fail "the parser ran after Die"
 
 launch

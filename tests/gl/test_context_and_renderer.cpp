@@ -23,6 +23,16 @@ protected:
     int clientHeight() const override { return 40; }
 };
 
+// A fresh frame with texture t over the whole 1 x 1 view, in white.
+void drawWhole(kvRenderer* renderer, int t)
+{
+    renderer->clear();
+    renderer->setupView();
+    renderer->setColorRGB(vector3(1, 1, 1));
+    renderer->bindTexture(t);
+    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+}
+
 void expectRGB(const uint8_t* p, int r, int g, int b, int tol = 0)
 {
     EXPECT_NEAR(p[0], r, tol);
@@ -122,11 +132,7 @@ TEST_F(Renderer, FarTextureCoordinatesShowOnlyThePicture)
     // A 300 x 200 picture in a 512 x 256 buffer: the zero padding must
     // never show, so the bottom-right corner is the white quadrant.
     int t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
-    renderer->clear();
-    renderer->setupView();
-    renderer->setColorRGB(vector3(1, 1, 1));
-    renderer->bindTexture(t);
-    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+    drawWhole(renderer, t);
     uint8_t p[3];
     readPixel(63, 47, p);
     expectRGB(p, 255, 255, 255, 6);
@@ -182,11 +188,7 @@ TEST_F(Renderer, NoiseIsGreyAndChangesBetweenRefreshes)
     ASSERT_TRUE(renderer->setTextureModifier(static_cast<unsigned>(t), new kvNoiseModifier()));
     auto frame = [&]() {
         renderer->refreshTexture(static_cast<unsigned>(t));
-        renderer->clear();
-        renderer->setupView();
-        renderer->setColorRGB(vector3(1, 1, 1));
-        renderer->bindTexture(t);
-        renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+        drawWhole(renderer, t);
         return readAll();
     };
     std::vector<uint8_t> first = frame();
@@ -205,11 +207,7 @@ TEST_F(Renderer, ReleasedPixelsKeepTheGLCopy)
     ASSERT_NE(t, 0);
     EXPECT_TRUE(renderer->releaseTextureData(t));
     EXPECT_FALSE(renderer->releaseTextureData(t));
-    renderer->clear();
-    renderer->setupView();
-    renderer->setColorRGB(vector3(1, 1, 1));
-    renderer->bindTexture(t);
-    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+    drawWhole(renderer, t);
     uint8_t p[3];
     readPixel(32, 24, p);
     expectRGB(p, 254, 0, 0, 2);

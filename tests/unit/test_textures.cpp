@@ -29,6 +29,16 @@ void expectPixel(const kvTexture& t, int x, int y, int r, int g, int b)
     EXPECT_NEAR(p[2], b, 6) << "at " << x << "," << y;
 }
 
+// An archive with one entry whose index claims the given size.
+std::string oneEntryArchive(const std::string& name, const std::string& bytes, uint32_t size)
+{
+    std::string index = std::string("DAT", 4) + name + '\0';
+    uint32_t offset = static_cast<uint32_t>(index.size() + 8 + 4);
+    for (int i = 0; i < 4; ++i) index += static_cast<char>((size >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i) index += static_cast<char>((offset >> (8 * i)) & 0xFF);
+    return index + std::string("END", 4) + bytes;
+}
+
 } // namespace
 
 TEST_F(Textures, PictureLandsTopRowFirstInAZeroPaddedBuffer)
@@ -103,14 +113,8 @@ TEST_F(Textures, ArchiveEntriesLoadAndAbsentNamesFailEvenWithAFileOnDisk)
 {
     std::string jpeg = readFile(fixture("one.jpg"));
     std::string name = fixture("one.jpg"); // the same name also exists on disk
-    std::string index = std::string("DAT", 4) + "inside.jpg" + '\0';
-    uint32_t size = static_cast<uint32_t>(jpeg.size());
-    uint32_t offset = static_cast<uint32_t>(index.size() + 8 + 4);
-    for (int i = 0; i < 4; ++i) index += static_cast<char>((size >> (8 * i)) & 0xFF);
-    for (int i = 0; i < 4; ++i) index += static_cast<char>((offset >> (8 * i)) & 0xFF);
-    index += std::string("END", 4);
     std::string path = scratchDir("texarchive") + "/pics.kva";
-    writeFile(path, index + jpeg);
+    writeFile(path, oneEntryArchive("inside.jpg", jpeg, static_cast<uint32_t>(jpeg.size())));
     ASSERT_TRUE(openDataFile(path));
     kvTexture inside("inside.jpg");
     EXPECT_EQ(inside.getStatus(), 0);
@@ -121,14 +125,8 @@ TEST_F(Textures, ArchiveEntriesLoadAndAbsentNamesFailEvenWithAFileOnDisk)
 
 TEST_F(Textures, ArchiveEntryClaimingMoreThanTheFileFails)
 {
-    std::string jpeg = readFile(fixture("one.jpg"));
-    std::string index = std::string("DAT", 4) + "liar.jpg" + '\0';
-    uint32_t size = 0xFFFFFF00u, offset = 24;
-    for (int i = 0; i < 4; ++i) index += static_cast<char>((size >> (8 * i)) & 0xFF);
-    for (int i = 0; i < 4; ++i) index += static_cast<char>((offset >> (8 * i)) & 0xFF);
-    index += std::string("END", 4);
     std::string path = scratchDir("liar") + "/liar.kva";
-    writeFile(path, index + jpeg);
+    writeFile(path, oneEntryArchive("liar.jpg", readFile(fixture("one.jpg")), 0xFFFFFF00u));
     ASSERT_TRUE(openDataFile(path));
     kvTexture t("liar.jpg");
     EXPECT_EQ(t.getStatus(), 1);

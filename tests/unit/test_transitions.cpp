@@ -23,17 +23,18 @@ protected:
         RecordingTest::TearDown();
     }
     // Slides A (10 s) and B with the given transition; steps into B.
-    void stepIntoB(int code, float ttime)
+    static void stepIntoB(kvPlayer* p, int code, float ttime)
     {
-        player->addImage("A", 10, TRANSITION_KEEP, 0, false);
-        player->addImage("B", 10, code, ttime, false);
-        player->addImage("C", 10, TRANSITION_KEEP, 0, false);
+        p->addImage("A", 10, TRANSITION_KEEP, 0, false);
+        p->addImage("B", 10, code, ttime, false);
+        p->addImage("C", 10, TRANSITION_KEEP, 0, false);
         float t = 0;
-        player->advance(t);
+        p->advance(t);
         t = 10.0f;
-        player->advance(t);
-        ASSERT_EQ(player->getCurrent()->fileName, "B");
+        p->advance(t);
+        ASSERT_EQ(p->getCurrent()->fileName, "B");
     }
+    void stepIntoB(int code, float ttime) { stepIntoB(player, code, ttime); }
 };
 
 } // namespace
@@ -71,13 +72,7 @@ TEST_F(Transitions, CutAndEmptyWindow)
     EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 1.0f);
 
     kvPlayer other;
-    other.addImage("A", 10, TRANSITION_KEEP, 0, false);
-    other.addImage("B", 10, TRANSITION_FADE, 0, false);
-    other.addImage("C", 10, TRANSITION_KEEP, 0, false);
-    float t = 0;
-    other.advance(t);
-    t = 10.0f;
-    other.advance(t);
+    stepIntoB(&other, TRANSITION_FADE, 0);
     other.updateTransition(10.0f);
     EXPECT_FLOAT_EQ(other.getCurrentAlpha(), 1.0f); // untouched
     EXPECT_FLOAT_EQ(other.getPreviousAlpha(), 1.0f);
