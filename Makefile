@@ -22,3 +22,21 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Robustness: the tests again under AddressSanitizer and UBSan, and the
+# fuzz targets under libFuzzer (FUZZ_SECONDS each, FUZZ_JOBS at a time).
+.PHONY: sanitize fuzz
+SAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 2
+
+sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_SANITIZE=ON >/dev/null
+	@cmake --build $(SAN_BUILD) -j$(JOBS)
+	@scripts/run-tests.sh $(SAN_BUILD)
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	@scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
+#include <sys/stat.h>
 #include <vector>
 
 #include "image/kvDataFile.h"
@@ -17,8 +19,10 @@ namespace Korvell {
 
 namespace {
 int g_maxSide = 16384;
-// Above this a buffer is refused before it is asked for.
+// Above these a buffer is refused before it is asked for: no picture a show
+// can use needs more.
 const uint64_t kMaxBufferBytes = 1ull << 30;
+const long long kMaxFileBytes = 256ll << 20;
 
 void initDecoder()
 {
@@ -49,26 +53,25 @@ bool readSource(const std::string& fileName, std::vector<uint8_t>& data)
         uint32_t size = getDataFileEntrySize(fileName);
         // An entry that claims more than the archive holds is refused
         // before anything of that size is allocated.
-        if (!dataFileEntryFits(fileName)) return false;
+        if (!dataFileEntryFits(fileName) || size > kMaxFileBytes) return false;
         try {
             data.resize(size);
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) {
             return false;
         }
         return size == 0 || fread(data.data(), 1, size, f) == size;
     }
     FILE* f = fopen(diskPath(fileName).c_str(), "rb");
     if (!f) return false;
-    bool ok = false;
-    if (fseek(f, 0, SEEK_END) == 0) {
-        long size = ftell(f);
-        if (size >= 0 && fseek(f, 0, SEEK_SET) == 0) {
-            try {
-                data.resize(static_cast<size_t>(size));
-                ok = size == 0 || fread(data.data(), 1, data.size(), f) == data.size();
-            } catch (const std::bad_alloc&) {
-                ok = false;
-            }
+    // Only regular files: a folder opens too, and claims an absurd size.
+    struct stat st;
+    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes;
+    if (ok) {
+        try {
+            data.resize(static_cast<size_t>(st.st_size));
+            ok = data.empty() || fread(data.data(), 1, data.size(), f) == data.size();
+        } catch (const std::exception&) {
+            ok = false;
         }
     }
     fclose(f);
@@ -133,8 +136,9 @@ bool kvTexture::load(const std::string& fileName)
     std::vector<uint8_t> data;
     if (!readSource(fileName, data) || data.empty()) return false;
 
-    // Refuse a picture that could never become a texture before the
-    // decoder allocates room for it.
+    // Refuse what the decoder would hang on, and a picture that could never
+    // become a texture, before the decoder allocates room for it.
+    if (!jpegSegmentsSound(data.data(), data.size())) return false;
     int declaredW = 0, declaredH = 0;
     if (jpegDimensions(data.data(), data.size(), &declaredW, &declaredH)
         && (declaredW > g_maxSide || declaredH > g_maxSide))

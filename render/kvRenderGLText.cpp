@@ -9,6 +9,7 @@
 #include <deque>
 
 #include "render/kvOutlineFont.h"
+#include "render/kvTextLayout.h"
 
 namespace Korvell {
 
@@ -117,12 +118,7 @@ void kvRenderGL::deleteFont(unsigned font)
 bool kvRenderGL::measureText(unsigned font, const std::string& text, vector2* size)
 {
     if (font == 0 || font > fontMetrics.size() || !fontMetrics[font - 1] || !size) return false;
-    const kvGlyphMetrics* m = fontMetrics[font - 1];
-    *size = vector2(0.0f, 0.0f);
-    for (unsigned char c : text) {
-        size->x += m[c].cellIncX;
-        if (m[c].blackBoxY > size->y) size->y = m[c].blackBoxY;
-    }
+    *size = measureGlyphs(fontMetrics[font - 1], text);
     return true;
 }
 
@@ -130,17 +126,7 @@ bool kvRenderGL::findLineBreak(unsigned font, const std::string& text, float sca
                                int* position)
 {
     if (font == 0 || font > fontMetrics.size() || !fontMetrics[font - 1] || !position) return false;
-    const kvGlyphMetrics* m = fontMetrics[font - 1];
-    float width = 0.0f;
-    int lastSpace = 0;
-    *position = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == ' ') lastSpace = static_cast<int>(i);
-        width += m[c].cellIncX;
-        if (width * scale > viewWidth - margin && *position == 0)
-            *position = lastSpace != 0 ? lastSpace + 1 : static_cast<int>(i);
-    }
+    *position = findGlyphBreak(fontMetrics[font - 1], text, scale, margin, viewWidth);
     return true;
 }
 

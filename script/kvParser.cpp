@@ -2,6 +2,7 @@
 #include "script/kvParser.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 #include "script/kvHandlers.h"
 #include "script/kvTag.h"
@@ -69,7 +70,10 @@ bool kvParser::feed(const char* data, size_t length, bool final)
 
 bool kvParser::parse(std::string fileName)
 {
-    std::ifstream file(fileName.c_str(), std::ios::in);
+    // A folder opens like a file but never reads; it cannot be a script.
+    struct stat st;
+    std::ifstream file;
+    if (stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) file.open(fileName.c_str(), std::ios::in);
     if (!file.is_open()) {
         logLine("IO Error: Cannot open XML file: " + fileName);
         return false;

@@ -10,6 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core
+  clang libclang-rt-14-dev valgrind
   xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales
 )
 

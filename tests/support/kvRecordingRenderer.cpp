@@ -5,6 +5,7 @@
 
 #include "image/kvTextureModifier.h"
 #include "player/kvTextureMatrix.h"
+#include "render/kvTextLayout.h"
 
 namespace Korvell {
 
@@ -163,7 +164,7 @@ void kvRecordingRenderer::deleteFont(unsigned font) { add("deleteFont " + std::t
 bool kvRecordingRenderer::measureText(unsigned font, const std::string& text, vector2* size)
 {
     if (font == 0 || font > static_cast<unsigned>(fontCount)) return false;
-    *size = vector2(advance * static_cast<float>(text.size()), text.empty() ? 0.0f : height);
+    *size = measureGlyphs(metrics().data(), text);
     return true;
 }
 
@@ -171,16 +172,18 @@ bool kvRecordingRenderer::findLineBreak(unsigned font, const std::string& text, 
                                         float margin, int* position)
 {
     if (font == 0 || font > static_cast<unsigned>(fontCount)) return false;
-    float width = 0.0f;
-    int lastSpace = 0;
-    *position = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ') lastSpace = static_cast<int>(i);
-        width += advance;
-        if (width * scale_ > viewWidth - margin && *position == 0)
-            *position = lastSpace != 0 ? lastSpace + 1 : static_cast<int>(i);
-    }
+    *position = findGlyphBreak(metrics().data(), text, scale_, margin, viewWidth);
     return true;
+}
+
+std::vector<kvGlyphMetrics> kvRecordingRenderer::metrics() const
+{
+    std::vector<kvGlyphMetrics> m(256);
+    for (kvGlyphMetrics& g : m) {
+        g.cellIncX = advance;
+        g.blackBoxY = height;
+    }
+    return m;
 }
 
 bool kvRecordingRenderer::releaseTextureData(int index)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "render/kvGlyphMetrics.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
@@ -65,6 +66,7 @@ public:
 
 private:
     void add(const std::string& line);
+    std::vector<kvGlyphMetrics> metrics() const;
     std::string color;
     std::vector<kvTextureModifier*> modifiers;
 };
