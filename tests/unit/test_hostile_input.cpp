@@ -1,0 +1,158 @@
+// Bad input of every kind gets a quiet, bounded outcome: no crash, no hang,
+// no huge allocation. Each case is a row of docs/ROBUSTNESS.md.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include "app/kvBaseGL.h"
+#include "app/kvBassPlay.h"
+#include "image/kvDataFile.h"
+#include "image/kvJpegInfo.h"
+#include "image/kvTexture.h"
+#include "support/kvScriptTest.h"
+
+using namespace Korvell;
+
+namespace {
+
+using HostileScript = ScriptTest;
+
+std::string logOf(const std::string& dir) { return readFile(dir + "/xmlparse.log"); }
+
+// Parses raw bytes as a script; returns whether parse succeeded.
+bool parseRaw(kvPlayer* player, const std::string& dir, const std::string& bytes)
+{
+    writeFile(dir + "/raw.xml", bytes);
+    kvParser parser(player, dir + "/xmlparse.log");
+    bool ok = parser.parse(dir + "/raw.xml");
+    if (ok) parser.configure();
+    return ok;
+}
+
+} // namespace
+
+TEST_F(HostileScript, HugeAndNegativeNumbersStayFinite)
+{
+    g_noiseEnabled = true;
+    run("<viewport x=\"1e40\" y=\"-1e40\"/>"
+        "<global><effect size=\"-64\" alpha=\"-1e999\">noise</effect></global>"
+        "<image time=\"1e39\"><file>a</file><move x=\"-1e300\"/></image>"
+        "<image time=\"-5\"><file>b</file></image>");
+    float w = 0;
+    rec->getViewSize(&w, nullptr);
+    EXPECT_FLOAT_EQ(w, 3.4028235e38f);
+    EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture -64x-64x24 filter=0 -> 1"});
+    EXPECT_FLOAT_EQ(item(0)->endTime, 3.4028235e38f);
+    EXPECT_FLOAT_EQ(item(1)->duration, -5.0f);
+    // Frames over such a show draw and end without trouble.
+    player->loadItemTexture(0);
+    for (double t : {0.0, 1.0, 1e9}) {
+        kvFakeClock::setSeconds(t);
+        player->update();
+    }
+}
+
+TEST_F(HostileScript, MalformedTruncatedAndBinaryScriptsFailInTheLog)
+{
+    EXPECT_FALSE(parseRaw(player, dir, "<korvell><image time=\"5\"><fi"));
+    EXPECT_NE(logOf(dir).find("Parse error at line 1: "), std::string::npos);
+    EXPECT_FALSE(parseRaw(player, dir, std::string("\x00\xff\xfe<korvell>\x01\x02", 12)));
+    EXPECT_NE(logOf(dir).find("Parsing stopped due to errors!"), std::string::npos);
+    EXPECT_FALSE(parseRaw(player, dir, ""));
+    EXPECT_NE(logOf(dir).find("Parse error at line 1: no element found."), std::string::npos) << logOf(dir);
+}
+
+TEST_F(HostileScript, DeepNestingAndATenMegabyteLine)
+{
+    std::string deep = "<korvell>";
+    for (int i = 0; i < 200000; ++i) deep += "<a>";
+    for (int i = 0; i < 200000; ++i) deep += "</a>";
+    deep += "<image time=\"1\"><file>" + std::string(10 << 20, 'x') + "</file></image></korvell>\n";
+    ASSERT_TRUE(parseRaw(player, dir, deep));
+    EXPECT_NE(logOf(dir).find("Configuration finished. 1 tag(s) ignored."), std::string::npos);
+    ASSERT_EQ(player->getItemCount(), 1);
+    EXPECT_EQ(item(0)->fileName.size(), size_t(10) << 20);
+}
+
+TEST_F(HostileScript, AFolderIsNotAScript)
+{
+    kvParser folderParser(player, dir + "/xmlparse.log");
+    EXPECT_FALSE(folderParser.parse(dir));
+    EXPECT_NE(logOf(dir).find("IO Error: Cannot open XML file: " + dir), std::string::npos);
+}
+
+TEST_F(HostileScript, MissingOrBrokenArchiveAndMusicLeaveTheShowRunning)
+{
+    EXPECT_FALSE(openDataFile(dir));            // a folder
+    EXPECT_FALSE(openDataFile(dir + "/absent"));
+    EXPECT_FALSE(isDataFileOpen());
+    run("<datafile>" + dir + "</datafile><music>" + dir + "</music><image time=\"2\"><file>a</file></image>");
+    EXPECT_FALSE(isDataFileOpen());
+    EXPECT_EQ(player->getItemCount(), 1);
+}
+
+TEST(HostilePictures, EveryBadPictureFailsCleanly)
+{
+    struct Case {
+        const char* file;
+        int status;
+    } cases[] = {
+        {"truncated.jpg", 1}, {"grey.jpg", 1},    {"picture.png", 1},       {"empty.jpg", 1},
+        {"huge-20000.jpg", 1}, {"one.jpg", 0},    {"progressive.jpg", 0},   {"cmyk.jpg", 0},
+    };
+    for (const Case& c : cases) {
+        kvTexture t(fixture(c.file));
+        EXPECT_EQ(t.getStatus(), c.status) << c.file;
+    }
+    // CMYK decodes to four channels and is drawn as if they were RGBA.
+    kvTexture cmyk(fixture("cmyk.jpg"));
+    EXPECT_EQ(cmyk.getBytesPerPixel(), 4);
+    // A folder opens like a file; it is no picture.
+    kvTexture folder(std::string(KORVELL_SOURCE_DIR) + "/tests/fixtures");
+    EXPECT_EQ(folder.getStatus(), 1);
+}
+
+TEST(HostilePictures, TheHugeOneIsRefusedBeforeAnyLargeAllocation)
+{
+    // With the address space held to 512 MB, a decoder asked for a
+    // 20000 x 20000 picture (1.2 GB) would fail or abort; the frame header
+    // check refuses it first.
+    struct rlimit old;
+    getrlimit(RLIMIT_AS, &old);
+    struct rlimit tight = old;
+    tight.rlim_cur = 512ull << 20;
+    if (setrlimit(RLIMIT_AS, &tight) != 0) GTEST_SKIP() << "cannot limit the address space";
+    kvTexture t(fixture("huge-20000.jpg"));
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(t.getStatus(), 1);
+    int w = 0, h = 0;
+    std::string bytes = readFile(fixture("huge-20000.jpg"));
+    ASSERT_TRUE(jpegDimensions(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &w, &h));
+    EXPECT_EQ(w, 20000);
+    EXPECT_EQ(h, 20000);
+}
+
+TEST(HostilePictures, SegmentsLongerThanTheFileNeverReachTheDecoder)
+{
+    const uint8_t hang[] = {0xFF, 0xD8, 0xFF, 0xEE, 0x14, 0x0E, 0xFF, 0xFF, 0xFF, 0xFF,
+                            0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xD9, 0xFF, 0xD9};
+    EXPECT_FALSE(jpegSegmentsSound(hang, sizeof hang));
+    std::string good = readFile(fixture("quadrants.jpg"));
+    EXPECT_TRUE(jpegSegmentsSound(reinterpret_cast<const uint8_t*>(good.data()), good.size()));
+    std::string progressive = readFile(fixture("progressive.jpg"));
+    EXPECT_TRUE(jpegSegmentsSound(reinterpret_cast<const uint8_t*>(progressive.data()), progressive.size()));
+}
+
+TEST(HostileMusic, FoldersAndNonsenseAreNoMusic)
+{
+    kvBaseGL app(nullptr);
+    g_app = &app;
+    {
+        kvBassPlay music;
+        EXPECT_FALSE(music.loadStream(std::string(KORVELL_SOURCE_DIR) + "/tests"));
+        EXPECT_FALSE(music.loadStream(fixture("quadrants.jpg")));
+        music.play();
+        music.stop();
+    }
+    g_app = nullptr;
+}
