@@ -23,6 +23,8 @@ int g_maxSide = 16384;
 // can use needs more.
 const uint64_t kMaxBufferBytes = 1ull << 30;
 const long long kMaxFileBytes = 256ll << 20;
+// 64 megapixels: an 8192 x 8192 picture, five times a 12-megapixel photo.
+const uint64_t kMaxPixels = 64ull << 20;
 
 void initDecoder()
 {
@@ -117,6 +119,7 @@ bool kvTexture::create(int w, int h, int bitsPerPixel)
     // Sides past the GL's limit (which also keeps the doubling below from
     // overflowing) are refused.
     if (w > g_maxSide || h > g_maxSide) return false;
+    if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > kMaxPixels) return false;
     int bpp = bitsPerPixel / 8;
     computeBufferSize(w, h);
     uint64_t bytes = static_cast<uint64_t>(bufferWidth) * static_cast<uint64_t>(bufferHeight) * bpp;
@@ -138,10 +141,10 @@ bool kvTexture::load(const std::string& fileName)
 
     // Refuse what the decoder would hang on, and a picture that could never
     // become a texture, before the decoder allocates room for it.
-    if (!jpegSegmentsSound(data.data(), data.size())) return false;
     int declaredW = 0, declaredH = 0;
-    if (jpegDimensions(data.data(), data.size(), &declaredW, &declaredH)
-        && (declaredW > g_maxSide || declaredH > g_maxSide))
+    if (!jpegSegmentsSound(data.data(), data.size()) || !jpegDimensions(data.data(), data.size(), &declaredW, &declaredH)
+        || declaredW > g_maxSide || declaredH > g_maxSide
+        || static_cast<uint64_t>(declaredW) * static_cast<uint64_t>(declaredH) > kMaxPixels)
         return false;
 
     initDecoder();
