@@ -36,7 +36,8 @@ sanitize: deps
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 	@scripts/run-tests.sh $(SAN_BUILD)
 
-fuzz: deps
+fuzz:
+	@scripts/install-deps.sh fuzz
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)

@@ -10,9 +10,14 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core
-  clang libclang-rt-14-dev valgrind
   xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales
 )
+
+# Extra tools for `make fuzz` (libFuzzer) and the valgrind run.
+case "${1:-}" in
+  fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
+  valgrind) PACKAGES+=(valgrind) ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -5,6 +5,7 @@
 # Slow (the GL driver runs on the simulated CPU); not part of `make test`.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh" valgrind
 bin="$root/${1:-build}/korvell"
 log="$root/${1:-build}/valgrind-demo.log"
 read -r display xvfb < <("$root/scripts/xvfb-start.sh" 1024x768x24)
