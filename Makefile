@@ -25,7 +25,7 @@ clean:
 
 # Robustness: the tests again under AddressSanitizer and UBSan, and the
 # fuzz targets under libFuzzer (FUZZ_SECONDS each, FUZZ_JOBS at a time).
-.PHONY: sanitize fuzz
+.PHONY: sanitize fuzz bench
 SAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
@@ -41,3 +41,12 @@ fuzz:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	@scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)
+
+# Benchmarks: an optimised build, figures measured side by side (feh and mpv
+# are installed to compare against).
+BENCH_BUILD ?= build-bench
+bench: deps
+	@scripts/install-deps.sh bench
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_BUILD) -j$(JOBS) --target korvell korvell-pack korvell-bench
+	@bench/run-bench.sh $(BENCH_BUILD)

@@ -13,6 +13,10 @@ std::map<std::string, uint32_t> g_entrySizes;
 std::map<std::string, int> g_dataFileTags;
 
 namespace {
+// The archive's size, read once when it is opened (archives are read-only),
+// so that a look-up does not seek to the end and back every time.
+uint64_t g_dataFileSize = 0;
+
 uint64_t fileSize(FILE* f)
 {
     long pos = ftell(f);
@@ -42,7 +46,7 @@ bool atEndOfDataFile()
 {
     if (!g_dataFile) return true;
     long pos = ftell(g_dataFile);
-    return pos < 0 || static_cast<uint64_t>(pos) >= fileSize(g_dataFile);
+    return pos < 0 || static_cast<uint64_t>(pos) >= g_dataFileSize;
 }
 
 int readDataFileTag()
@@ -71,6 +75,7 @@ bool openDataFile(const std::string& path)
     if (g_dataFileOpen) return false;
     g_dataFile = fopen(path.c_str(), "rb");
     if (!g_dataFile) return false;
+    g_dataFileSize = fileSize(g_dataFile);
     g_dataFileTags["VFS"] = DATAFILE_TAG_VFS;
     g_dataFileTags["DAT"] = DATAFILE_TAG_DAT;
     g_dataFileTags["END"] = DATAFILE_TAG_END;
@@ -129,7 +134,7 @@ bool dataFileEntryFits(const std::string& name)
     auto off = g_entryOffsets.find(name);
     auto size = g_entrySizes.find(name);
     if (off == g_entryOffsets.end() || size == g_entrySizes.end()) return false;
-    return static_cast<uint64_t>(off->second) + size->second <= fileSize(g_dataFile);
+    return static_cast<uint64_t>(off->second) + size->second <= g_dataFileSize;
 }
 
 void closeDataFile()

@@ -17,6 +17,7 @@ PACKAGES=(
 case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   valgrind) PACKAGES+=(valgrind) ;;
+  bench) PACKAGES+=(feh mpv) ;;
 esac
 
 missing=()

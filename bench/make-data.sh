@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Pictures for the benchmarks, made once into the build folder.
+set -euo pipefail
+out="$1"
+pack="$2"
+mkdir -p "$out/small"
+[ -f "$out/.done" ] && exit 0
+i=1
+for name in photo-1920 photo-1920b photo-1920c photo-1920d; do
+  convert -size 960x540 -seed "$i" plasma:fractal -blur 0x1 -resize 1920x1080! -quality 88 "$out/$name.jpg"
+  i=$((i + 1))
+done
+convert "$out/photo-1920.jpg" -resize 4000x3000! -quality 88 "$out/photo-4000.jpg"
+for k in $(seq 0 9); do
+  convert -size 64x48 -seed "$((k + 10))" plasma:fractal -quality 85 "$out/small/base$k.jpg"
+done
+args=()
+for n in $(seq 0 999); do
+  cp "$out/small/base$((n % 10)).jpg" "$out/small/s$n.jpg"
+  args+=("$out/small/s$n.jpg")
+done
+"$pack" create "$out/small.kva" "${args[@]}" >/dev/null
+touch "$out/.done"

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# make bench: builds with optimisation, measures under a private Xvfb and
+# prints one table, each row two figures measured side by side and their
+# ratio. The in-process rows come from korvell-bench; the start-up rows time
+# the real program against feh and mpv showing the same picture.
+set -euo pipefail
+build="$1"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+data="$root/$build/bench-data"
+"$root/bench/make-data.sh" "$data" "$root/$build/korvell-pack"
+read -r display xvfb < <("$root/scripts/xvfb-start.sh" 1920x1080x24)
+export DISPLAY="$display" SDL_AUDIODRIVER=dummy
+work="$(mktemp -d /tmp/korvell-bench.XXXXXX)"
+trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+
+rows="$work/rows.txt"
+"$root/$build/korvell-bench" "$data" "$rows"
+"$root/$build/korvell-bench" "$data" "$rows" --peak
+
+now_ms() { date +%s%3N; }
+hwm_mib() { awk '/VmHWM/{printf "%.1f", $2/1024}' "/proc/$1/status" 2>/dev/null || echo 0; }
+
+# Korvell from accepting the dialog ("Run windowed" ticked, then Return) to
+# its first frame, whose title is set just before it is drawn.
+cp "$data/photo-1920.jpg" "$work/first.jpg"
+cat >"$work/english.xml" <<XML
+<korvell><viewport x="1" y="1"/><imagearea><position x="0" y="0"/><size width="1" height="1"/></imagearea>
+<image time="60"><file>first.jpg</file></image><image time="60"><file>first.jpg</file></image></korvell>
+XML
+korvell_once() {
+  (cd "$work" && exec "$root/$build/korvell" >/dev/null 2>&1) &
+  local pid=$! d w t0 t1
+  d=$(xdotool search --sync --name "Korvell :: Setup" | head -1)
+  sleep 0.5
+  xdotool windowfocus --sync "$d" 2>/dev/null || xdotool windowfocus "$d"
+  xdotool mousemove --window "$d" 40 82 click 1
+  sleep 0.3
+  t0=$(now_ms)
+  xdotool key Return
+  while ! xdotool search --name '^Korvell :: [0-9]' >/dev/null 2>&1; do sleep 0.005; done
+  t1=$(now_ms)
+  sleep 0.5
+  echo "$((t1 - t0)) $(hwm_mib $pid)"
+  kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
+}
+viewer_once() { # command..., window class
+  local class="$1"; shift
+  local t0 t1 pid
+  t0=$(now_ms)
+  "$@" >/dev/null 2>&1 &
+  pid=$!
+  # Polled every 5 ms: xdotool's own --sync waits in half seconds.
+  while ! xdotool search --onlyvisible --class "$class" >/dev/null 2>&1; do sleep 0.005; done
+  t1=$(now_ms)
+  sleep 0.5
+  echo "$((t1 - t0)) $(hwm_mib $pid)"
+  kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
+}
+k=(); f=(); m=()
+for _ in 1 2 3 4 5; do
+  k+=("$(korvell_once)")
+  f+=("$(viewer_once feh feh "$work/first.jpg")")
+  m+=("$(viewer_once mpv mpv --no-config --no-audio --image-display-duration=inf "$work/first.jpg")")
+done
+med() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+col() { local i="$1"; shift; for x in "$@"; do echo "$x" | cut -d' ' -f"$i"; done; }
+kt=$(med $(col 1 "${k[@]}")); ft=$(med $(col 1 "${f[@]}")); mt=$(med $(col 1 "${m[@]}"))
+km=$(med $(col 2 "${k[@]}")); fm=$(med $(col 2 "${f[@]}")); mm=$(med $(col 2 "${m[@]}"))
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", (b > 0 ? a / b : 0)}'; }
+{
+  echo "| start to first frame vs feh | korvell: $kt ms | feh: $ft ms | $(ratio "$kt" "$ft") |"
+  echo "| start to first frame vs mpv | korvell: $kt ms | mpv: $mt ms | $(ratio "$kt" "$mt") |"
+  echo "| peak memory showing one 1920 x 1080 picture vs feh | korvell: $km MiB | feh: $fm MiB | $(ratio "$km" "$fm") |"
+  echo "| peak memory showing one 1920 x 1080 picture vs mpv | korvell: $km MiB | mpv: $mm MiB | $(ratio "$km" "$mm") |"
+} >>"$rows"
+
+cpu=$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)
+echo "# Korvell benchmarks"
+echo
+echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of $cpu, $(free -g | awk '/Mem:/{print $2}') GiB,"
+echo "GL renderer $(sed -n 's/^renderer: //p' "$rows") under Xvfb 1920 x 1080."
+echo "Each row: the two figures measured side by side in this run (medians), and their ratio (first / second)."
+echo
+echo "| Row | Measured | Against | Ratio |"
+echo "|---|---|---|---|"
+grep '^|' "$rows"
