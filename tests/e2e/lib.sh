@@ -58,7 +58,8 @@ find_message_box() {
 
 wait_message_box() {
   local id
-  for _ in $(seq 1 200); do
+  # A sanitizer build on a busy machine can take a while to show it.
+  for _ in $(seq 1 600); do
     id=$(find_message_box)
     # Only a mapped window takes the keyboard focus.
     if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then
