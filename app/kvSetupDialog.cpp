@@ -130,16 +130,24 @@ bool kvSetupDialog::run()
 bool kvSetupDialog::runWindow()
 {
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_Window* window = SDL_CreateWindow("Korvell :: Setup", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          kClientW, kClientH, SDL_WINDOW_OPENGL);
-    if (!window) return false;
-    SDL_GLContext gl = SDL_GL_CreateContext(window);
-    if (!gl) {
-        SDL_DestroyWindow(window);
-        return false;
+    // A freshly started X server can refuse the first window or context;
+    // a few tries a moment apart get past that.
+    SDL_Window* window = nullptr;
+    SDL_GLContext gl = nullptr;
+    for (int attempt = 0; attempt < 5 && !gl; ++attempt) {
+        if (attempt > 0) SDL_Delay(200);
+        SDL_GL_ResetAttributes();
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        window = SDL_CreateWindow("Korvell :: Setup", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientW,
+                                  kClientH, SDL_WINDOW_OPENGL);
+        if (window) gl = SDL_GL_CreateContext(window);
+        if (!gl) {
+            std::fprintf(stderr, "korvell: cannot show the setup dialog: %s\n", SDL_GetError());
+            if (window) SDL_DestroyWindow(window);
+            window = nullptr;
+        }
     }
+    if (!gl) return false;
     SDL_GL_MakeCurrent(window, gl);
     SDL_GL_SetSwapInterval(1);
 
@@ -169,7 +177,10 @@ bool kvSetupDialog::runWindow()
         while (any) {
             ImGui_ImplSDL2_ProcessEvent(&e);
             const bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
-            if (e.type == SDL_QUIT) result = 2;
+            if (e.type == SDL_QUIT) {
+                std::fprintf(stderr, "korvell: asked to quit during the setup dialog\n");
+                result = 2;
+            }
             if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) result = 2;
             if (e.type == SDL_KEYDOWN && !popupOpen) {
                 const SDL_Keycode k = e.key.keysym.sym;

@@ -45,7 +45,11 @@ wait_window() {
   for _ in $(seq 1 $((limit * 10))); do
     id=$(xdotool search --name "$pattern" 2>/dev/null | head -1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
-    kill -0 "$KPID" 2>/dev/null || fail "korvell ended while waiting for '$pattern'"
+    if ! kill -0 "$KPID" 2>/dev/null; then
+      local rc=0
+      wait "$KPID" 2>/dev/null || rc=$?
+      fail "korvell ended (exit $rc) while waiting for '$pattern'"
+    fi
     sleep 0.1
   done
   fail "no window named '$pattern' within ${limit}s"
