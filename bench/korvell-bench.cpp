@@ -90,6 +90,21 @@ int runCommand(const std::vector<std::string>& args)
     return status;
 }
 
+// The show clock on a hand-stepped counter, started at 0.
+void startFakeClock()
+{
+    kvTimer::setTickSource(fakeTicks);
+    g_now = 0;
+    g_timer.stop();
+    g_timer.start();
+}
+
+void stopFakeClock()
+{
+    g_timer.stop();
+    kvTimer::setTickSource(nullptr);
+}
+
 kvBaseGL* openApp(int w, int h)
 {
     kvBaseGL* app = new kvBaseGL(nullptr);
@@ -154,10 +169,7 @@ void steadyFrames()
     for (auto size : {std::make_pair(640, 480), std::make_pair(1920, 1080)}) {
         kvBaseGL* app = openApp(size.first, size.second);
         kvRenderer* r = app->getRenderer();
-        kvTimer::setTickSource(fakeTicks);
-        g_now = 0;
-        g_timer.stop();
-        g_timer.start();
+        startFakeClock();
         kvPlayer* player = new kvPlayer();
         player->setViewSize(vector2(10, 10));
         player->setImageAreaSize(vector2(10, 8));
@@ -193,8 +205,7 @@ void steadyFrames()
         std::snprintf(label, sizeof label, "steady frame, %d x %d", size.first, size.second);
         sideBySide(label, "show frame", showFrame, "clear and swap", bareFrame, 60);
         delete player;
-        g_timer.stop();
-        kvTimer::setTickSource(nullptr);
+        stopFakeClock();
         g_noiseEnabled = false;
         if (size.first == 640) {
             for (int n : {128, 256, 512}) {
@@ -283,10 +294,7 @@ void peakMemory()
     kvBaseGL* app = openApp(1024, 768);
     const long ready = statusKiB("VmRSS:");
     kvRenderer* r = app->getRenderer();
-    kvTimer::setTickSource(fakeTicks);
-    g_now = 0;
-    g_timer.stop();
-    g_timer.start();
+    startFakeClock();
     kvPlayer* player = new kvPlayer();
     player->setImageAreaSize(vector2(1, 1));
     const char* pics[] = {"photo-1920.jpg", "photo-1920b.jpg", "photo-1920c.jpg", "photo-1920d.jpg"};
@@ -302,8 +310,7 @@ void peakMemory()
             app->endFrame();
         }
     delete player;
-    g_timer.stop();
-    kvTimer::setTickSource(nullptr);
+    stopFakeClock();
     closeApp(app);
     const long peak = statusKiB("VmHWM:");
     // Four resident slides, each a 2048 x 2048 RGB buffer once uploaded.

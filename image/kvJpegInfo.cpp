@@ -1,22 +1,18 @@
-// One walk over the marker segments serves both questions.
+// One walk over the marker segments tells soundness and size.
 #include "image/kvJpegInfo.h"
 
 namespace Korvell {
 
 namespace {
 
-struct Walk {
-    bool sound = false;
-    bool frame = false;
-    int width = 0;
-    int height = 0;
-};
-
 bool isFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
-Walk walk(const uint8_t* data, size_t size)
+} // namespace
+
+kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
 {
-    Walk w;
+    kvJpegInfo w;
+    bool frame = false;
     if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return w;
     bool scan = false;
     size_t pos = 2;
@@ -46,29 +42,16 @@ Walk walk(const uint8_t* data, size_t size)
             const int wd = (data[pos + 7] << 8) | data[pos + 8];
             if (h > w.height) w.height = h;
             if (wd > w.width) w.width = wd;
-            w.frame = true;
+            frame = true;
         }
         if (marker == 0xDA) {
-            if (!w.frame) return w;
+            if (!frame) return w;
             scan = true;
         }
         pos += 2 + length;
     }
-    w.sound = w.frame && scan;
+    w.sound = frame && scan;
     return w;
 }
-
-} // namespace
-
-bool jpegDimensions(const uint8_t* data, size_t size, int* width, int* height)
-{
-    Walk w = walk(data, size);
-    if (!w.frame) return false;
-    *width = w.width;
-    *height = w.height;
-    return true;
-}
-
-bool jpegSegmentsSound(const uint8_t* data, size_t size) { return walk(data, size).sound; }
 
 } // namespace Korvell

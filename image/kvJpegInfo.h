@@ -8,15 +8,18 @@
 
 namespace Korvell {
 
-// True when a start-of-frame header was found; width and height are then
-// the largest any frame header of the file declares.
-bool jpegDimensions(const uint8_t* data, size_t size, int* width, int* height);
+struct kvJpegInfo {
+    // Every marker segment lies inside the file, nothing but markers comes
+    // before the first scan, and a frame and a scan header come before the
+    // end. (The decoder loops forever skipping a segment that claims more
+    // bytes than the file holds.) Entropy-coded data may still be cut
+    // short; the decoder copes with that.
+    bool sound = false;
+    // The largest size any frame header declares (read when sound).
+    int width = 0;
+    int height = 0;
+};
 
-// Whether every marker segment lies inside the file, nothing but markers
-// comes before the first scan, and a frame and a scan header come before
-// the end. (The decoder loops forever skipping a segment that claims more
-// bytes than the file holds.) Entropy-coded data may still be cut short;
-// the decoder copes with that.
-bool jpegSegmentsSound(const uint8_t* data, size_t size);
+kvJpegInfo jpegInspect(const uint8_t* data, size_t size);
 
 } // namespace Korvell

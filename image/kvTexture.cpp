@@ -141,10 +141,9 @@ bool kvTexture::load(const std::string& fileName)
 
     // Refuse what the decoder would hang on, and a picture that could never
     // become a texture, before the decoder allocates room for it.
-    int declaredW = 0, declaredH = 0;
-    if (!jpegSegmentsSound(data.data(), data.size()) || !jpegDimensions(data.data(), data.size(), &declaredW, &declaredH)
-        || declaredW > g_maxSide || declaredH > g_maxSide
-        || static_cast<uint64_t>(declaredW) * static_cast<uint64_t>(declaredH) > kMaxPixels)
+    const kvJpegInfo info = jpegInspect(data.data(), data.size());
+    if (!info.sound || info.width > g_maxSide || info.height > g_maxSide
+        || static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.height) > kMaxPixels)
         return false;
 
     initDecoder();

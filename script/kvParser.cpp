@@ -107,9 +107,10 @@ bool kvParser::parse(std::string fileName)
             logLine("Parsing finished. No errors occured! :-)");
             return true;
         }
-        if (file.fail()) { // a read error that is not the end of the file
-            logLine("Parse error at line " + std::to_string(lineNumber) + ": "
-                    + XML_ErrorString(XML_ERROR_NO_ELEMENTS) + ".");
+        // A read error that is not the end of the file would otherwise read
+        // empty lines for ever; say what happened instead of an XML error.
+        if (file.fail()) {
+            logLine("IO Error: Cannot read XML file: " + fileName + " (line " + std::to_string(lineNumber) + ")");
             logLine("Parsing stopped due to errors!");
             return false;
         }

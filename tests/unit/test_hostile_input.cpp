@@ -125,22 +125,22 @@ TEST(HostilePictures, TheHugeOneIsRefusedBeforeAnyLargeAllocation)
     kvTexture t(fixture("huge-20000.jpg"));
     setrlimit(RLIMIT_AS, &old);
     EXPECT_EQ(t.getStatus(), 1);
-    int w = 0, h = 0;
     std::string bytes = readFile(fixture("huge-20000.jpg"));
-    ASSERT_TRUE(jpegDimensions(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &w, &h));
-    EXPECT_EQ(w, 20000);
-    EXPECT_EQ(h, 20000);
+    kvJpegInfo info = jpegInspect(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(info.sound);
+    EXPECT_EQ(info.width, 20000);
+    EXPECT_EQ(info.height, 20000);
 }
 
 TEST(HostilePictures, SegmentsLongerThanTheFileNeverReachTheDecoder)
 {
     const uint8_t hang[] = {0xFF, 0xD8, 0xFF, 0xEE, 0x14, 0x0E, 0xFF, 0xFF, 0xFF, 0xFF,
                             0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xD9, 0xFF, 0xD9};
-    EXPECT_FALSE(jpegSegmentsSound(hang, sizeof hang));
+    EXPECT_FALSE(jpegInspect(hang, sizeof hang).sound);
     std::string good = readFile(fixture("quadrants.jpg"));
-    EXPECT_TRUE(jpegSegmentsSound(reinterpret_cast<const uint8_t*>(good.data()), good.size()));
+    EXPECT_TRUE(jpegInspect(reinterpret_cast<const uint8_t*>(good.data()), good.size()).sound);
     std::string progressive = readFile(fixture("progressive.jpg"));
-    EXPECT_TRUE(jpegSegmentsSound(reinterpret_cast<const uint8_t*>(progressive.data()), progressive.size()));
+    EXPECT_TRUE(jpegInspect(reinterpret_cast<const uint8_t*>(progressive.data()), progressive.size()).sound);
 }
 
 TEST(HostileMusic, FoldersAndNonsenseAreNoMusic)
