@@ -3,6 +3,7 @@
 
 #include "app/kvMessages.h"
 #include "app/kvSetupDialog.h"
+#include "app/kvSignals.h"
 #include "app/kvTimer.h"
 #include "player/kvPlayerItem.h"
 
@@ -56,6 +57,9 @@ bool kvBaseApp::createAppWindow(const std::string& title)
     windowTitle = title;
     hWnd = createWindowHandle(title);
     if (!hWnd) return false;
+    // No text is typed into the show: without this every key press would
+    // queue a text event besides its key events.
+    SDL_StopTextInput();
     readClientSize();
     return true;
 }
@@ -101,10 +105,31 @@ bool kvBaseApp::applyVideoMode()
     return true;
 }
 
+namespace {
+void coalesceHighRateEvents()
+{
+    // Korvell reads the pointer's position when it needs it (the popup
+    // menu); the motion events themselves carry nothing. Windows keeps at
+    // most one pending mouse move; here none wait, so a moving mouse (a
+    // thousand reports a second) cannot build a backlog in front of the
+    // keys and buttons that do mean something.
+    static const Uint32 kinds[] = {SDL_MOUSEMOTION,          SDL_MOUSEWHEEL,
+                                   SDL_FINGERMOTION,         SDL_MULTIGESTURE,
+                                   SDL_JOYAXISMOTION,        SDL_JOYBALLMOTION,
+                                   SDL_CONTROLLERAXISMOTION, SDL_CONTROLLERTOUCHPADMOTION,
+                                   SDL_CONTROLLERSENSORUPDATE, SDL_SENSORUPDATE};
+    SDL_PumpEvents();
+    for (Uint32 kind : kinds) SDL_FlushEvent(kind);
+}
+} // namespace
+
 bool kvBaseApp::pumpMessages()
 {
+    // Ctrl+C or kill: the loop ends at once, whatever is queued.
+    if (quitSignal()) return false;
+    coalesceHighRateEvents();
     SDL_Event event;
-    if (!SDL_PollEvent(&event)) return true;
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) return true;
     if (event.type == SDL_QUIT) return false;
     if (popupActive) feedEvent(event);
     handleEvent(event);
@@ -119,12 +144,13 @@ void kvBaseApp::handleEvent(const SDL_Event& event)
         break;
     case SDL_KEYDOWN:
         if (event.key.keysym.sym == SDLK_ESCAPE) {
-            // A held key repeats; only the press itself asks to quit, so a
-            // long press during the show does not skip the credits too.
-            if (!event.key.repeat) {
+            // An open menu takes the keyboard: Escape closes it and nothing
+            // else. A held key repeats; only the press itself asks to quit,
+            // so a long press during the show does not skip the credits too.
+            if (popupActive)
                 popupActive = false;
+            else if (!event.key.repeat)
                 postQuitMessage(0);
-            }
         } else if (popupActive && event.key.keysym.sym == SDLK_q) {
             popupActive = false; // the menu's mnemonic for Quit
             postCommand(IDM_QUIT);

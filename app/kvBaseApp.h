@@ -33,6 +33,8 @@ public:
     bool destroyAppWindow();
     void showAppWindow(bool show);
     bool applyVideoMode();
+    // One message per call, as the Windows loop takes one per frame; high-rate
+    // events that carry no command (pointer motion) are dropped first.
     bool pumpMessages();
 
     // The window procedure: one event, handled as the Windows program would

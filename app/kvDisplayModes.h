@@ -2,6 +2,8 @@
 // program asks SDL, tests hand in a list of their own (Xvfb has one mode).
 #pragma once
 
+#include <vector>
+
 namespace Korvell {
 
 struct kvDisplayMode {
@@ -20,7 +22,13 @@ public:
     virtual bool testMode(const kvDisplayMode& mode) = 0;
 };
 
-// The real display, through SDL.
+// Ascending by width, then height, then depth, then rate: the order in
+// which the Windows display driver enumerates, and on which the setup
+// dialog's preselection (the last mode up to 1024 x 768) relies. SDL lists
+// the largest first.
+void sortModesAscending(std::vector<kvDisplayMode>& modes);
+
+// The real display, through SDL, in ascending order.
 class kvSDLDisplayModes : public kvDisplayModes {
 public:
     bool getMode(int index, kvDisplayMode& mode) override;

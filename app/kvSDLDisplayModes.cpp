@@ -4,7 +4,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <vector>
 
 namespace Korvell {
@@ -19,22 +21,29 @@ bool videoReady()
     return false;
 }
 
-std::vector<SDL_DisplayMode> readModes()
+std::vector<kvDisplayMode> readModes()
 {
-    std::vector<SDL_DisplayMode> modes;
+    std::vector<kvDisplayMode> modes;
     int n = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < n; ++i) {
         SDL_DisplayMode m;
-        if (SDL_GetDisplayMode(0, i, &m) == 0 && m.w > 0 && m.h > 0) modes.push_back(m);
+        if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w <= 0 || m.h <= 0) continue;
+        kvDisplayMode mode;
+        mode.width = m.w;
+        mode.height = m.h;
+        mode.bitsPerPixel = SDL_BYTESPERPIXEL(m.format) * 8;
+        mode.refreshRate = m.refresh_rate;
+        modes.push_back(mode);
     }
+    sortModesAscending(modes);
     return modes;
 }
 
 // The list, read once. An X server that has only just started can answer
 // with an empty (0 x 0) mode list; asking again after a moment helps.
-const std::vector<SDL_DisplayMode>& modeList()
+const std::vector<kvDisplayMode>& modeList()
 {
-    static std::vector<SDL_DisplayMode> modes;
+    static std::vector<kvDisplayMode> modes;
     static bool read = false;
     if (read) return modes;
     for (int attempt = 0; attempt < 5 && modes.empty(); ++attempt) {
@@ -51,24 +60,28 @@ const std::vector<SDL_DisplayMode>& modeList()
 
 } // namespace
 
+void sortModesAscending(std::vector<kvDisplayMode>& modes)
+{
+    std::stable_sort(modes.begin(), modes.end(), [](const kvDisplayMode& a, const kvDisplayMode& b) {
+        return std::tie(a.width, a.height, a.bitsPerPixel, a.refreshRate)
+               < std::tie(b.width, b.height, b.bitsPerPixel, b.refreshRate);
+    });
+}
+
 bool kvSDLDisplayModes::getMode(int index, kvDisplayMode& mode)
 {
     if (!videoReady()) return false;
-    const std::vector<SDL_DisplayMode>& modes = modeList();
+    const std::vector<kvDisplayMode>& modes = modeList();
     if (index < 0 || index >= static_cast<int>(modes.size())) return false;
-    const SDL_DisplayMode& m = modes[static_cast<size_t>(index)];
-    mode.width = m.w;
-    mode.height = m.h;
-    mode.bitsPerPixel = SDL_BYTESPERPIXEL(m.format) * 8;
-    mode.refreshRate = m.refresh_rate;
+    mode = modes[static_cast<size_t>(index)];
     return true;
 }
 
 bool kvSDLDisplayModes::testMode(const kvDisplayMode& mode)
 {
     if (!videoReady()) return false;
-    for (const SDL_DisplayMode& m : modeList())
-        if (m.w == mode.width && m.h == mode.height) return true;
+    for (const kvDisplayMode& m : modeList())
+        if (m.width == mode.width && m.height == mode.height) return true;
     return false;
 }
 

@@ -5,17 +5,14 @@
 // in a list, Enter for "Demo", Escape for "Die".
 #include "app/kvSetupDialog.h"
 
-#include <SDL.h>
-#include <GL/gl.h>
 #include <imgui.h>
-#include <backends/imgui_impl_opengl2.h>
-#include <backends/imgui_impl_sdl.h>
 
 #include <algorithm>
 #include <cstdio>
 
 #include "app/kvBaseApp.h"
-#include "render/kvOutlineFont.h"
+#include "app/kvImGuiWindow.h"
+#include "app/kvSignals.h"
 
 namespace Korvell {
 
@@ -25,14 +22,11 @@ const float kUnit = 2.0f; // pixels per dialog unit
 const int kClientW = 478;
 const int kClientH = 200;
 
-// Controls that take the focus, in the template's tab order.
-enum Control { DEMO, DIE, RESOLUTION, REFRESH, WINDOWED, LANGUAGE, NOISE, CONTROL_COUNT };
-
 struct Rect {
     float x, y, w, h;
 };
 // Template rectangles in dialog units.
-const Rect kRects[CONTROL_COUNT] = {
+const Rect kRects[kvSetupDialog::CONTROL_COUNT] = {
     {182, 7, 50, 14},   // Demo
     {182, 24, 50, 14},  // Die
     {15, 19, 105, 12},  // resolution (closed height)
@@ -86,7 +80,7 @@ bool combo(const char* id, int* current, const std::vector<std::string>& items, 
 } // namespace
 
 kvSetupDialog::kvSetupDialog(kvBaseApp& app_)
-    : resolution(0), refresh(0), language(0), windowed(false), noise(false), app(app_)
+    : resolution(0), refresh(0), language(0), windowed(false), noise(false), focus(DEMO), app(app_)
 {
     const auto& res = app.getResolutions();
     for (size_t i = 0; i < res.size(); ++i) {
@@ -127,107 +121,79 @@ bool kvSetupDialog::run()
     return true;
 }
 
+kvSetupDialog::Result kvSetupDialog::handleKey(SDL_Keycode k, bool shift)
+{
+    switch (k) {
+    case SDLK_ESCAPE:
+        return RESULT_DIE;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return focus == DIE ? RESULT_DIE : RESULT_DEMO;
+    case SDLK_TAB:
+        focus = (focus + (shift ? CONTROL_COUNT - 1 : 1)) % CONTROL_COUNT;
+        return GO_ON;
+    case SDLK_SPACE:
+        if (focus == DEMO) return RESULT_DEMO;
+        if (focus == DIE) return RESULT_DIE;
+        if (focus == WINDOWED) windowed = !windowed;
+        if (focus == NOISE) noise = !noise;
+        return GO_ON;
+    case SDLK_UP:
+    case SDLK_DOWN:
+    case SDLK_LEFT:
+    case SDLK_RIGHT: {
+        const int step = (k == SDLK_UP || k == SDLK_LEFT) ? -1 : 1;
+        int* sel = focus == RESOLUTION ? &resolution : focus == REFRESH ? &refresh : focus == LANGUAGE ? &language : nullptr;
+        if (!sel) return GO_ON;
+        const size_t count = focus == RESOLUTION ? resolutionTexts.size()
+                             : focus == REFRESH  ? refreshTexts.size()
+                                                 : languageTexts.size();
+        *sel = std::max(0, std::min(static_cast<int>(count) - 1, *sel + step));
+        return GO_ON;
+    }
+    default:
+        return GO_ON;
+    }
+}
+
 bool kvSetupDialog::runWindow()
 {
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    // A freshly started X server can refuse the first window or context;
-    // a few tries a moment apart get past that.
-    SDL_Window* window = nullptr;
-    SDL_GLContext gl = nullptr;
-    for (int attempt = 0; attempt < 5 && !gl; ++attempt) {
-        if (attempt > 0) SDL_Delay(200);
-        SDL_GL_ResetAttributes();
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        window = SDL_CreateWindow("Korvell :: Setup", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientW,
-                                  kClientH, SDL_WINDOW_OPENGL);
-        if (window) gl = SDL_GL_CreateContext(window);
-        if (!gl) {
-            std::fprintf(stderr, "korvell: cannot show the setup dialog: %s\n", SDL_GetError());
-            if (window) SDL_DestroyWindow(window);
-            window = nullptr;
-        }
+    kvImGuiWindow dialog;
+    if (!dialog.open("Korvell :: Setup", kClientW, kClientH, true)) {
+        std::fprintf(stderr, "korvell: cannot show the setup dialog\n");
+        return false;
     }
-    if (!gl) return false;
-    SDL_GL_MakeCurrent(window, gl);
-    SDL_GL_SetSwapInterval(1);
+    dialog.show();
+    const Uint32 id = SDL_GetWindowID(dialog.getWindow());
 
-    ImGuiContext* ctx = ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    ImGui::StyleColorsLight();
-    ImGuiStyle& style = ImGui::GetStyle();
-    style.WindowRounding = 0.0f;
-    style.FrameBorderSize = 1.0f;
-    style.WindowPadding = ImVec2(0, 0);
-    std::string fontFile = kvOutlineFont::findFontFile("Liberation Sans", false, false, nullptr, nullptr, nullptr);
-    if (!fontFile.empty()) io.Fonts->AddFontFromFileTTF(fontFile.c_str(), 15.0f);
-    ImGui_ImplSDL2_InitForOpenGL(window, gl);
-    ImGui_ImplOpenGL2_Init();
-    SDL_RaiseWindow(window);
-
-    int focus = DEMO;
-    int result = 0; // 1 Demo, 2 Die
-    while (result == 0) {
+    int result = GO_ON;
+    while (result == GO_ON) {
+        if (quitSignal()) return false;
         // Polling with a short sleep rather than SDL's wait, whose wake-up
         // message could reach this window after it is gone.
         SDL_Event e;
-        bool any = SDL_PollEvent(&e) != 0;
+        bool any = dialog.pollEvent(e);
         if (!any) SDL_Delay(15);
         while (any) {
-            ImGui_ImplSDL2_ProcessEvent(&e);
             const bool popupOpen = ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
-            if (e.type == SDL_QUIT) {
-                std::fprintf(stderr, "korvell: asked to quit during the setup dialog\n");
-                result = 2;
-            }
-            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) result = 2;
-            if (e.type == SDL_KEYDOWN && !popupOpen) {
-                const SDL_Keycode k = e.key.keysym.sym;
-                const bool shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
-                if (k == SDLK_ESCAPE) {
-                    result = 2;
-                } else if (k == SDLK_RETURN || k == SDLK_KP_ENTER) {
-                    // Enter presses the focused button, else the default one.
-                    result = focus == DIE ? 2 : 1;
-                } else if (k == SDLK_TAB) {
-                    focus = (focus + (shift ? CONTROL_COUNT - 1 : 1)) % CONTROL_COUNT;
-                } else if (k == SDLK_SPACE) {
-                    if (focus == DEMO) result = 1;
-                    if (focus == DIE) result = 2;
-                    if (focus == WINDOWED) windowed = !windowed;
-                    if (focus == NOISE) noise = !noise;
-                } else if (k == SDLK_UP || k == SDLK_DOWN || k == SDLK_LEFT || k == SDLK_RIGHT) {
-                    const int step = (k == SDLK_UP || k == SDLK_LEFT) ? -1 : 1;
-                    int* sel = focus == RESOLUTION ? &resolution
-                               : focus == REFRESH ? &refresh
-                               : focus == LANGUAGE ? &language
-                                                   : nullptr;
-                    size_t count = focus == RESOLUTION ? resolutionTexts.size()
-                                   : focus == REFRESH ? refreshTexts.size()
-                                                      : languageTexts.size();
-                    if (sel) *sel = std::max(0, std::min(static_cast<int>(count) - 1, *sel + step));
-                }
-            }
-            any = SDL_PollEvent(&e) != 0;
+            if (e.type == SDL_QUIT) result = RESULT_DIE;
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE && e.window.windowID == id)
+                result = RESULT_DIE;
+            // An open list takes the keyboard itself.
+            if (e.type == SDL_KEYDOWN && !popupOpen && result == GO_ON)
+                result = handleKey(e.key.keysym.sym, (e.key.keysym.mod & KMOD_SHIFT) != 0);
+            any = dialog.pollEvent(e);
         }
-        if (result != 0) break;
+        if (result != GO_ON) break;
 
-        ImGui_ImplOpenGL2_NewFrame();
-        ImGui_ImplSDL2_NewFrame();
-        ImGui::NewFrame();
-        ImGui::SetNextWindowPos(ImVec2(0, 0));
-        ImGui::SetNextWindowSize(ImVec2(static_cast<float>(kClientW), static_cast<float>(kClientH)));
-        ImGui::Begin("setup", nullptr,
-                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings
-                         | ImGuiWindowFlags_NoBringToFrontOnFocus);
+        dialog.beginFrame();
         groupBox("Video mode", 7, 7, 168, 43);
         groupBox("Language selection", 7, 51, 168, 32);
 
         ImGui::SetCursorPos(px(kRects[DEMO].x, kRects[DEMO].y));
-        if (ImGui::Button("Demo", px(kRects[DEMO].w, kRects[DEMO].h))) result = 1;
+        if (ImGui::Button("Demo", px(kRects[DEMO].w, kRects[DEMO].h))) result = RESULT_DEMO;
         ImGui::SetCursorPos(px(kRects[DIE].x, kRects[DIE].y));
-        if (ImGui::Button("Die", px(kRects[DIE].w, kRects[DIE].h))) result = 2;
+        if (ImGui::Button("Die", px(kRects[DIE].w, kRects[DIE].h))) result = RESULT_DIE;
         if (combo("##resolution", &resolution, resolutionTexts, kRects[RESOLUTION])) focus = RESOLUTION;
         if (combo("##refresh", &refresh, refreshTexts, kRects[REFRESH])) focus = REFRESH;
         ImGui::SetCursorPos(px(kRects[WINDOWED].x, kRects[WINDOWED].y));
@@ -238,7 +204,7 @@ bool kvSetupDialog::runWindow()
         ImGui::SetCursorPos(px(25, 84));
         ImGui::TextUnformatted("Pick a video mode and a language, then press Demo.");
 
-        // The focus rectangle, dotted as native dialogs draw it.
+        // The focus rectangle, as native dialogs draw it.
         {
             const Rect& r = kRects[focus];
             ImVec2 o = ImGui::GetWindowPos();
@@ -246,25 +212,9 @@ bool kvSetupDialog::runWindow()
             ImVec2 b(o.x + (r.x + r.w) * kUnit + 2, o.y + (r.y + r.h) * kUnit + 2);
             ImGui::GetWindowDrawList()->AddRect(a, b, IM_COL32(40, 90, 200, 255), 0.0f, 0, 1.5f);
         }
-        ImGui::End();
-        ImGui::Render();
-        glViewport(0, 0, kClientW, kClientH);
-        glClearColor(0.94f, 0.94f, 0.94f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-        SDL_GL_SwapWindow(window);
+        dialog.endFrame(0.94f, 0.94f, 0.94f);
     }
-
-    ImGui_ImplOpenGL2_Shutdown();
-    ImGui_ImplSDL2_Shutdown();
-    ImGui::DestroyContext(ctx);
-    SDL_GL_MakeCurrent(window, nullptr);
-    SDL_GL_DeleteContext(gl);
-    SDL_DestroyWindow(window);
-    // Events of the dialog window must not reach the show.
-    SDL_PumpEvents();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    return result == 1;
+    return result == RESULT_DEMO;
 }
 
 } // namespace Korvell

@@ -4,6 +4,8 @@
 // lists, defaults and results without a display.
 #pragma once
 
+#include <SDL.h>
+
 #include <string>
 #include <vector>
 
@@ -33,6 +35,16 @@ public:
 
     // What "Demo" does: store the mode, the script file and the noise flag.
     void accept();
+
+    // Controls that take the focus, in the template's tab order.
+    enum Control { DEMO, DIE, RESOLUTION, REFRESH, WINDOWED, LANGUAGE, NOISE, CONTROL_COUNT };
+    enum Result { GO_ON = 0, RESULT_DEMO = 1, RESULT_DIE = 2 };
+    int focus;
+
+    // The keyboard as in a native dialog: Tab and Shift+Tab move the focus,
+    // Space presses or toggles, the arrows choose in the focused list, Enter
+    // presses the focused button or else "Demo", Escape is "Die".
+    Result handleKey(SDL_Keycode key, bool shift);
 
 private:
     bool runWindow();

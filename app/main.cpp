@@ -7,6 +7,8 @@
 
 #include "app/kvBaseGL.h"
 #include "app/kvBassPlay.h"
+#include "app/kvMessageBox.h"
+#include "app/kvSignals.h"
 #include "app/kvTimer.h"
 #include "credits/kvCredits.h"
 #include "image/kvDataFile.h"
@@ -21,10 +23,13 @@ namespace {
 void showError(const char* text)
 {
     if (g_app) g_app->showAppWindow(false);
-    // Also on stderr: without a display there is no box to show it in.
-    std::fprintf(stderr, "korvell: %s\n", text);
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Korvell", text, nullptr) != 0)
-        std::fprintf(stderr, "korvell: %s\n", SDL_GetError());
+    showMessageBox("Korvell", text);
+}
+
+// Ctrl+C and kill end the program with the shell's code for the signal.
+int exitCodeFor(int code)
+{
+    return quitSignal() ? signalExitCode(quitSignal()) : code;
 }
 
 bool startUp()
@@ -68,8 +73,9 @@ int main(int argc, char** argv)
 {
     (void)argc;
     (void)argv;
+    installQuitSignals();
     g_app = new kvBaseGL(nullptr);
-    if (!startUp()) return 1;
+    if (!startUp()) return exitCodeFor(1);
 
     kvRenderer* renderer = g_app->getRenderer();
     kvTimer* timer = g_app->getTimer();
@@ -113,7 +119,7 @@ int main(int argc, char** argv)
                 loadCredits(g_app);
                 timer->start();
 
-                while (g_app->pumpMessages()) {
+                while (!quitSignal() && g_app->pumpMessages()) {
                     setTitle(timer);
                     g_app->beginFrame();
                     renderer->clear();
@@ -131,5 +137,5 @@ int main(int argc, char** argv)
     }
     // No SDL_Quit: it would unload the GL driver before the leak checker
     // runs, leaving its caches as anonymous leaks; the process ends anyway.
-    return exitCode;
+    return exitCodeFor(exitCode);
 }

@@ -1,4 +1,8 @@
-// One walk over the marker segments tells soundness and size.
+// One walk over the marker segments tells soundness and size. It steps
+// from marker to marker as the decoder's own reader does: bytes between
+// segments that are not a marker (padding some cameras write, a stuffed
+// FF 00) are skipped, and markers without a segment (TEM, RST) are passed
+// over, before the first scan as inside it.
 #include "image/kvJpegInfo.h"
 
 namespace Korvell {
@@ -17,9 +21,8 @@ kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
     bool scan = false;
     size_t pos = 2;
     while (pos + 1 < size) {
-        if (data[pos] != 0xFF) {
-            if (!scan) return w; // stray bytes before the first scan
-            ++pos;               // entropy-coded data
+        if (data[pos] != 0xFF) { // entropy-coded data or stray bytes
+            ++pos;
             continue;
         }
         const uint8_t marker = data[pos + 1];
@@ -28,8 +31,7 @@ kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
             continue;
         }
         if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            if (!scan) return w; // stuffing and restarts belong inside scans
-            pos += 2;
+            pos += 2; // stuffing, restarts and TEM carry no segment
             continue;
         }
         if (marker == 0xD9) break; // end of image

@@ -9,11 +9,11 @@
 namespace Korvell {
 
 struct kvJpegInfo {
-    // Every marker segment lies inside the file, nothing but markers comes
-    // before the first scan, and a frame and a scan header come before the
-    // end. (The decoder loops forever skipping a segment that claims more
-    // bytes than the file holds.) Entropy-coded data may still be cut
-    // short; the decoder copes with that.
+    // Every marker segment lies inside the file, and a frame and a scan
+    // header come before the end. (The decoder loops forever skipping a
+    // segment that claims more bytes than the file holds.) Stray bytes
+    // between segments, entropy-coded data cut short and the like are the
+    // decoder's to warn about; it copes with them.
     bool sound = false;
     // The largest size any frame header declares (read when sound).
     int width = 0;

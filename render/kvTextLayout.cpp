@@ -17,14 +17,17 @@ int findGlyphBreak(const kvGlyphMetrics* m, const std::string& text, float scale
 {
     float width = 0.0f;
     int lastSpace = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    int position = 0;
+    for (size_t i = 0; i < text.size() && position == 0; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == ' ') lastSpace = static_cast<int>(i);
         width += m[c].cellIncX;
-        // Only the first overflow counts: the rest is not measured again.
-        if (width * scale > viewWidth - margin) return lastSpace != 0 ? lastSpace + 1 : static_cast<int>(i);
+        // The first overflow sets the break; one at the very first
+        // character leaves it at 0, so the next overflowing character (or a
+        // later space) takes it instead.
+        if (width * scale > viewWidth - margin) position = lastSpace != 0 ? lastSpace + 1 : static_cast<int>(i);
     }
-    return 0;
+    return position;
 }
 
 } // namespace Korvell

@@ -16,7 +16,8 @@ vector2 measureGlyphs(const kvGlyphMetrics* metrics, const std::string& text);
 // Index of the first character of the second line when the text does not
 // fit in viewWidth - margin at the given scale; 0 when it fits. The break
 // follows the last space before the first overflowing character (a space at
-// index 0 does not count), else falls on that character itself.
+// index 0 does not count), else falls on that character itself; when that is
+// the first character, the next overflowing character decides.
 int findGlyphBreak(const kvGlyphMetrics* metrics, const std::string& text, float scale, float margin,
                    float viewWidth);
 

@@ -55,9 +55,14 @@ wait_window() {
   fail "no window named '$pattern' within ${limit}s"
 }
 
-# The message box has no WM_CLASS; xwininfo finds it by its title.
+# The message box is the visible window titled "Korvell" (the main window
+# carries that title too until its first frame, but stays hidden).
 find_message_box() {
-  xwininfo -root -tree 2>/dev/null | awk '/"Korvell": \(/ {print $1; exit}'
+  local id
+  for id in $(xwininfo -root -tree 2>/dev/null | awk '/"Korvell": \(/ {print $1}'); do
+    xwininfo -id "$id" 2>/dev/null | grep -q IsViewable && { echo "$id"; return 0; }
+  done
+  return 0
 }
 
 wait_message_box() {
@@ -65,9 +70,8 @@ wait_message_box() {
   # A sanitizer build on a busy machine can take a while to show it.
   for _ in $(seq 1 600); do
     id=$(find_message_box)
-    # Only a mapped window takes the keyboard focus.
-    if [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then
-      sleep 0.2
+    if [ -n "$id" ]; then
+      sleep 0.3
       echo "$id"
       return 0
     fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The right-click popup menu: Quit ends the show loop; then the close box
-# ends the credits loop and the program with 0.
+# The right-click popup menu: Escape only dismisses it; Quit ends the show
+# loop; then the close box ends the credits loop and the program with 0.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/show.sh"
 start_display
@@ -11,6 +11,15 @@ accept_dialog_with windowed
 win=$(wait_window '^Korvell :: [0-9]')
 wait_clock_at_least "$win" 1.0 >/dev/null
 focus "$win"
+xdotool mousemove --window "$win" 200 150 click 3
+sleep 0.6
+xdotool key Escape
+sleep 0.6
+shot popup-dismissed
+c=$(clock_of "$win")
+awk -v a="$c" 'BEGIN{exit !(a > 1.5)}' || fail "Escape on the open menu ended the show (clock $c)"
+px=$(shot_pixel popup-dismissed 240 190)
+near "$px" "0 255 0" 12 || fail "the menu is still drawn after Escape ($px)"
 xdotool mousemove --window "$win" 200 150 click 3
 sleep 0.6
 shot popup-open

@@ -44,11 +44,18 @@ TEST_F(HostileScript, HugeAndNegativeNumbersStayFinite)
     EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture -64x-64x24 filter=0 -> 1"});
     EXPECT_FLOAT_EQ(item(0)->endTime, 3.4028235e38f);
     EXPECT_FLOAT_EQ(item(1)->duration, -5.0f);
-    // Frames over such a show draw and end without trouble.
+    // Frames over such a show draw and end without trouble, and nothing
+    // drawn carries an inf or a nan.
     player->loadItemTexture(0);
     for (double t : {0.0, 1.0, 1e9}) {
         kvFakeClock::setSeconds(t);
+        rec->lines.clear();
         player->update();
+        ASSERT_FALSE(rec->only("quad").empty()) << "at " << t;
+        for (const std::string& line : rec->lines) {
+            EXPECT_EQ(line.find("inf"), std::string::npos) << "at " << t << ": " << line;
+            EXPECT_EQ(line.find("nan"), std::string::npos) << "at " << t << ": " << line;
+        }
     }
 }
 
@@ -143,12 +150,51 @@ TEST(HostilePictures, SegmentsLongerThanTheFileNeverReachTheDecoder)
     EXPECT_TRUE(jpegInspect(reinterpret_cast<const uint8_t*>(progressive.data()), progressive.size()).sound);
 }
 
+TEST(HostilePictures, PaddingTheDecoderOnlyWarnsAboutStillLoads)
+{
+    // quadrants.jpg with bytes put in front of every marker segment after
+    // SOI, as some cameras pad: stray bytes, a stuffed FF 00, a TEM and an
+    // RST marker. The decoder warns and decodes; so must Korvell.
+    const std::string good = readFile(fixture("quadrants.jpg"));
+    struct Case {
+        const char* name;
+        std::string pad;
+        bool loads;
+    } cases[] = {
+        {"stray bytes", std::string("\x12\x34\x00", 3), true},
+        {"stuffed zero", std::string("\xFF\x00", 2), true},
+        {"TEM and RST", std::string("\xFF\x01\xFF\xD3", 4), true},
+        {"fill bytes", std::string("\xFF\xFF\xFF", 3), true},
+        {"a second SOI", std::string("\xFF\xD8", 2), false},
+    };
+    const std::string dir = scratchDir("padded");
+    for (const Case& c : cases) {
+        // Before the segment that follows SOI, and before the frame header.
+        std::string bytes = good.substr(0, 2) + c.pad + good.substr(2);
+        const size_t sof = bytes.find("\xFF\xC0");
+        ASSERT_NE(sof, std::string::npos);
+        bytes.insert(sof, c.pad);
+        const std::string path = dir + "/padded.jpg";
+        writeFile(path, bytes);
+        EXPECT_EQ(jpegInspect(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()).sound, c.loads) << c.name;
+        kvTexture t(path);
+        EXPECT_EQ(t.getStatus(), c.loads ? 0 : 1) << c.name;
+        if (c.loads) {
+            EXPECT_EQ(t.getWidth(), 300) << c.name;
+            EXPECT_EQ(t.getHeight(), 200) << c.name;
+        }
+    }
+}
+
 TEST(HostileMusic, FoldersAndNonsenseAreNoMusic)
 {
     kvBaseGL app(nullptr);
     g_app = &app;
     {
         kvBassPlay music;
+        // With the dummy audio driver the output opens, so the refusals
+        // below are the files' doing.
+        ASSERT_TRUE(music.isOutputOpen());
         EXPECT_FALSE(music.loadStream(std::string(KORVELL_SOURCE_DIR) + "/tests"));
         EXPECT_FALSE(music.loadStream(fixture("quadrants.jpg")));
         music.play();

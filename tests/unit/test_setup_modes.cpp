@@ -125,3 +125,80 @@ TEST_F(SetupTest, DemoStoresTheModeScriptAndNoise)
     EXPECT_FALSE(app.isFullscreen());
     EXPECT_TRUE(g_noiseEnabled);
 }
+
+TEST_F(SetupTest, LargestFirstListIsReadAscendingAndPreselects1024x768)
+{
+    // The order SDL reports a usual display's modes in.
+    std::vector<kvDisplayMode> listed;
+    for (auto m : {std::make_pair(1920, 1080), {1280, 1024}, {1024, 768}, {800, 600}, {640, 480}}) {
+        for (int rate : {75, 60}) {
+            kvDisplayMode d;
+            d.width = m.first;
+            d.height = m.second;
+            d.bitsPerPixel = 32;
+            d.refreshRate = rate;
+            listed.push_back(d);
+        }
+    }
+    sortModesAscending(listed);
+    std::vector<FakeMode> fake;
+    for (const kvDisplayMode& d : listed) fake.push_back({d.width, d.height, d.bitsPerPixel, d.refreshRate, true});
+    FakeModes modes(fake);
+    use(modes);
+    ASSERT_TRUE(app.enumerateModes());
+    kvSetupDialog dialog(app);
+    EXPECT_EQ(dialog.resolutionItems(),
+              (std::vector<std::string>{"640 x 480", "800 x 600", "1024 x 768", "1280 x 1024", "1920 x 1080"}));
+    EXPECT_EQ(dialog.resolutionItems()[static_cast<size_t>(dialog.resolution)], "1024 x 768");
+    EXPECT_EQ(dialog.refreshItems(), (std::vector<std::string>{"60 Hz", "75 Hz"}));
+}
+
+TEST_F(SetupTest, KeyboardMovesTheFocusChoosesAndToggles)
+{
+    FakeModes modes({{640, 480, 32, 60, true}, {800, 600, 32, 60, true}, {800, 600, 32, 75, true}});
+    use(modes);
+    ASSERT_TRUE(app.enumerateModes());
+    kvSetupDialog d(app);
+    using D = kvSetupDialog;
+    // Tab runs through the template's order and wraps; Shift+Tab goes back.
+    const int order[] = {D::DIE, D::RESOLUTION, D::REFRESH, D::WINDOWED, D::LANGUAGE, D::NOISE, D::DEMO};
+    for (int want : order) {
+        EXPECT_EQ(d.handleKey(SDLK_TAB, false), D::GO_ON);
+        EXPECT_EQ(d.focus, want);
+    }
+    EXPECT_EQ(d.handleKey(SDLK_TAB, true), D::GO_ON);
+    EXPECT_EQ(d.focus, D::NOISE);
+
+    struct Step {
+        int focus;
+        SDL_Keycode key;
+        int result, resolution, refresh, language;
+        bool windowed, noise;
+    } steps[] = {
+        // focus       key          result        res ref lang win   noise
+        {D::RESOLUTION, SDLK_DOWN,  D::GO_ON,      1,  0,  0,  false, false},
+        {D::RESOLUTION, SDLK_RIGHT, D::GO_ON,      1,  0,  0,  false, false}, // stays on the last
+        {D::RESOLUTION, SDLK_UP,    D::GO_ON,      0,  0,  0,  false, false},
+        {D::RESOLUTION, SDLK_LEFT,  D::GO_ON,      0,  0,  0,  false, false}, // and on the first
+        {D::REFRESH,    SDLK_DOWN,  D::GO_ON,      0,  1,  0,  false, false},
+        {D::LANGUAGE,   SDLK_DOWN,  D::GO_ON,      0,  1,  1,  false, false},
+        {D::WINDOWED,   SDLK_SPACE, D::GO_ON,      0,  1,  1,  true,  false},
+        {D::NOISE,      SDLK_SPACE, D::GO_ON,      0,  1,  1,  true,  true},
+        {D::NOISE,      SDLK_DOWN,  D::GO_ON,      0,  1,  1,  true,  true},  // arrows on a box: nothing
+        {D::NOISE,      SDLK_SPACE, D::GO_ON,      0,  1,  1,  true,  false},
+        {D::WINDOWED,   SDLK_RETURN, D::RESULT_DEMO, 0, 1, 1,  true,  false}, // Enter is "Demo"...
+        {D::DIE,        SDLK_RETURN, D::RESULT_DIE, 0,  1,  1,  true,  false}, // ...unless on "Die"
+        {D::DIE,        SDLK_SPACE, D::RESULT_DIE, 0,  1,  1,  true,  false},
+        {D::DEMO,       SDLK_SPACE, D::RESULT_DEMO, 0, 1,  1,  true,  false},
+        {D::LANGUAGE,   SDLK_ESCAPE, D::RESULT_DIE, 0, 1,  1,  true,  false},
+    };
+    for (const Step& s : steps) {
+        d.focus = s.focus;
+        EXPECT_EQ(d.handleKey(s.key, false), s.result) << "focus " << s.focus << " key " << s.key;
+        EXPECT_EQ(d.resolution, s.resolution) << "focus " << s.focus << " key " << s.key;
+        EXPECT_EQ(d.refresh, s.refresh);
+        EXPECT_EQ(d.language, s.language);
+        EXPECT_EQ(d.windowed, s.windowed);
+        EXPECT_EQ(d.noise, s.noise);
+    }
+}

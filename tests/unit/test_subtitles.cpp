@@ -2,6 +2,7 @@
 // known metrics: every glyph advances 1 font unit and is 1 unit tall.
 #include <gtest/gtest.h>
 
+#include "render/kvTextLayout.h"
 #include "support/kvScriptTest.h"
 
 using namespace Korvell;
@@ -126,4 +127,33 @@ TEST_F(Subtitles, AttributesAlwaysApplyAndTheRestNeedsAFace)
     EXPECT_FALSE(player->getSubtitleCenter()); // a face without center turns it off
     EXPECT_EQ(player->getSubtitleEffect(), EFFECT_TYPEWRITER); // unknown keyword: unchanged
     EXPECT_EQ(player->getFonts().size(), 2u);
+}
+
+TEST(TextLayout, BreakPositionsOverEveryCase)
+{
+    // Glyphs of varied advances: a space 1, 'a' 1, 'W' 3; view width 10,
+    // no margin, so the running width must stay at or below 10 / scale.
+    std::vector<kvGlyphMetrics> m(256);
+    for (kvGlyphMetrics& g : m) g.cellIncX = 1.0f;
+    m['W'].cellIncX = 3.0f;
+    struct Case {
+        const char* text;
+        float scale;
+        int position;
+    } cases[] = {
+        {"aaaa", 1.0f, 0},              // fits
+        {"aaaaaaaaaa", 1.0f, 0},        // exactly the width still fits
+        {"aaaaaaaaaaa", 1.0f, 10},      // no space: cut at the overflowing character
+        {"aaaa bbbb cccc", 1.0f, 10},   // after the last space before the overflow
+        {" aaaaaaaaaaaa", 1.0f, 10},    // a space at index 0 does not count
+        {"aaaaaaa bb", 1.0f, 0},        // fits, spaces or not
+        // The first character alone overflows: the break falls at the next
+        // overflowing character, or after a later space.
+        {"Waa", 5.0f, 1},
+        {"W aa", 5.0f, 2},
+        {"W", 5.0f, 0},                 // nothing after it: no second row
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(findGlyphBreak(m.data(), c.text, c.scale, 0.0f, 10.0f), c.position)
+            << "'" << c.text << "' at scale " << c.scale;
 }

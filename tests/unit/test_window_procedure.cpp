@@ -1,7 +1,11 @@
 // The window procedure and the display-mode switch, without a display.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include "app/kvMessageBox.h"
 #include "app/kvMessages.h"
+#include "app/kvSignals.h"
 #include "app/kvTimer.h"
 #include "player/kvPlayerItem.h"
 #include "support/kvTestSupport.h"
@@ -85,7 +89,7 @@ TEST_F(WindowProcedure, EscapeAndTheCloseBoxQuitOtherKeysDoNothing)
     EXPECT_EQ(quitMessagesPosted(), before + 2);
 }
 
-TEST_F(WindowProcedure, RightButtonReleaseOpensThePopupLeftDoesNot)
+TEST_F(WindowProcedure, RightButtonOpensThePopupAndEscapeOnlyClosesIt)
 {
     SDL_Event e;
     SDL_zero(e);
@@ -96,6 +100,84 @@ TEST_F(WindowProcedure, RightButtonReleaseOpensThePopupLeftDoesNot)
     e.button.button = SDL_BUTTON_RIGHT;
     app->handleEvent(e);
     EXPECT_TRUE(app->isPopupOpen());
+    // The open menu takes the keyboard: Escape dismisses it, nothing more.
+    unsigned before = quitMessagesPosted();
+    app->handleEvent(keyDown(SDLK_ESCAPE));
+    EXPECT_FALSE(app->isPopupOpen());
+    EXPECT_EQ(quitMessagesPosted(), before);
+    app->handleEvent(keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(quitMessagesPosted(), before + 1);
+}
+
+TEST_F(WindowProcedure, PointerMotionNeverQueuesInFrontOfAKey)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    for (int i = 0; i < 1500; ++i) {
+        SDL_Event m;
+        SDL_zero(m);
+        m.type = SDL_MOUSEMOTION;
+        m.motion.x = i % 300;
+        SDL_PushEvent(&m);
+    }
+    SDL_Event esc = keyDown(SDLK_ESCAPE);
+    SDL_PushEvent(&esc);
+    unsigned before = quitMessagesPosted();
+    // The very next frame takes the key; the one after it, the quit.
+    EXPECT_TRUE(app->pumpMessages());
+    EXPECT_EQ(quitMessagesPosted(), before + 1);
+    EXPECT_FALSE(app->pumpMessages());
+    EXPECT_TRUE(app->pumpMessages()); // nothing left
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
+TEST_F(WindowProcedure, ASignalEndsTheLoopWhateverIsQueued)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    installQuitSignals();
+    EXPECT_TRUE(app->pumpMessages());
+    std::raise(SIGTERM);
+    EXPECT_EQ(quitSignal(), SIGTERM);
+    EXPECT_EQ(signalExitCode(quitSignal()), 143);
+    EXPECT_FALSE(app->pumpMessages());
+    clearQuitSignal();
+    signal(SIGINT, SIG_DFL);
+    EXPECT_TRUE(app->pumpMessages());
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
+TEST(MessageBox, EnterEscapeSpaceAndItsOwnCloseBoxAcknowledge)
+{
+    struct Case {
+        Uint32 type;
+        SDL_Keycode key;
+        Uint8 windowEvent;
+        Uint32 windowId;
+        bool acknowledges;
+    } cases[] = {
+        {SDL_KEYDOWN, SDLK_RETURN, 0, 0, true},
+        {SDL_KEYDOWN, SDLK_KP_ENTER, 0, 0, true},
+        {SDL_KEYDOWN, SDLK_ESCAPE, 0, 0, true},
+        {SDL_KEYDOWN, SDLK_SPACE, 0, 0, true},
+        {SDL_KEYDOWN, SDLK_a, 0, 0, false},
+        {SDL_KEYUP, SDLK_RETURN, 0, 0, false},
+        {SDL_WINDOWEVENT, 0, SDL_WINDOWEVENT_CLOSE, 7, true},
+        {SDL_WINDOWEVENT, 0, SDL_WINDOWEVENT_CLOSE, 8, false}, // another window's
+        {SDL_WINDOWEVENT, 0, SDL_WINDOWEVENT_EXPOSED, 7, false},
+        {SDL_MOUSEMOTION, 0, 0, 7, false},
+        {SDL_QUIT, 0, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SDL_Event e;
+        SDL_zero(e);
+        e.type = c.type;
+        if (c.type == SDL_KEYDOWN || c.type == SDL_KEYUP) e.key.keysym.sym = c.key;
+        if (c.type == SDL_WINDOWEVENT) {
+            e.window.event = c.windowEvent;
+            e.window.windowID = c.windowId;
+        }
+        EXPECT_EQ(messageBoxAcknowledges(e, 7), c.acknowledges) << "event " << c.type << " key " << c.key;
+    }
 }
 
 TEST_F(WindowProcedure, WindowedRunNeverTouchesTheDisplay)
