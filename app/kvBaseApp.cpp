@@ -14,10 +14,9 @@ kvPlayerItem* g_currentItem = nullptr;
 bool g_previousRequested = false;
 bool g_noiseEnabled = false;
 
-kvBaseApp::kvBaseApp(void* instance)
-    : hInstance(instance), hWnd(nullptr), width(640), height(480), refreshRate(60),
-      fullscreen(false), clientWidth(0), clientHeight(0), renderer(nullptr),
-      musicPlayer(nullptr), displayModes(&sdlModes), popupActive(false),
+kvBaseApp::kvBaseApp()
+    : window(nullptr), width(640), height(480), refreshRate(60), fullscreen(false), clientWidth(0),
+      clientHeight(0), renderer(nullptr), displayModes(&sdlModes), popupActive(false),
       popupRequested(false), popupX(0), popupY(0)
 {
 }
@@ -32,8 +31,6 @@ bool kvBaseApp::releaseApi() { return true; }
 void kvBaseApp::beginFrame() {}
 void kvBaseApp::endFrame() {}
 
-kvTimer* kvBaseApp::getTimer() const { return &g_timer; }
-
 SDL_Window* kvBaseApp::createWindowHandle(const std::string& title)
 {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -43,20 +40,20 @@ SDL_Window* kvBaseApp::createWindowHandle(const std::string& title)
 
 void kvBaseApp::readClientSize()
 {
-    SDL_GL_GetDrawableSize(hWnd, &clientWidth, &clientHeight);
+    SDL_GL_GetDrawableSize(window, &clientWidth, &clientHeight);
 }
 
 bool kvBaseApp::createAppWindow(const std::string& title)
 {
-    if (hWnd) return false;
+    if (window) return false;
     // The close box is a request like any other: SDL must not turn it
     // into a second quit message of its own.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     windowTitle = title;
-    hWnd = createWindowHandle(title);
-    if (!hWnd) return false;
+    window = createWindowHandle(title);
+    if (!window) return false;
     // No text is typed into the show: without this every key press would
     // queue a text event besides its key events.
     SDL_StopTextInput();
@@ -66,20 +63,20 @@ bool kvBaseApp::createAppWindow(const std::string& title)
 
 bool kvBaseApp::destroyAppWindow()
 {
-    if (!hWnd) return false;
-    SDL_DestroyWindow(hWnd);
-    hWnd = nullptr;
+    if (!window) return false;
+    SDL_DestroyWindow(window);
+    window = nullptr;
     return true;
 }
 
 void kvBaseApp::showAppWindow(bool show)
 {
-    if (!hWnd) return;
+    if (!window) return;
     if (show) {
-        SDL_ShowWindow(hWnd);
-        SDL_RaiseWindow(hWnd);
+        SDL_ShowWindow(window);
+        SDL_RaiseWindow(window);
     } else {
-        SDL_HideWindow(hWnd);
+        SDL_HideWindow(window);
     }
 }
 
@@ -92,14 +89,14 @@ bool kvBaseApp::applyVideoMode()
     mode.bitsPerPixel = 32;
     mode.refreshRate = refreshRate;
     if (!displayModes->testMode(mode)) return false;
-    if (hWnd) {
+    if (window) {
         SDL_DisplayMode m;
         SDL_zero(m);
         m.w = width;
         m.h = height;
         m.refresh_rate = refreshRate;
-        SDL_SetWindowDisplayMode(hWnd, &m);
-        SDL_SetWindowFullscreen(hWnd, SDL_WINDOW_FULLSCREEN);
+        SDL_SetWindowDisplayMode(window, &m);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
     }
     SDL_Delay(1000);
     return true;

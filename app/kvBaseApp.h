@@ -1,7 +1,8 @@
 // The application object: main window, chosen video mode, the mode lists of
 // the setup dialog, the script file name and the renderer. It pumps window
-// events and runs the window procedure (quit requests, popup menu, the
-// next/previous image commands). kvBaseGL adds the OpenGL context.
+// events and runs the window procedure (the one event handler of the main
+// window: quit requests, popup menu, the next/previous image commands).
+// kvBaseGL adds the OpenGL context.
 #pragma once
 
 #include <SDL.h>
@@ -15,13 +16,11 @@
 namespace Korvell {
 
 class kvRenderer;
-class kvBassPlay;
-class kvTimer;
 class kvPlayerItem;
 
 class kvBaseApp {
 public:
-    explicit kvBaseApp(void* instance);
+    kvBaseApp();
     virtual ~kvBaseApp();
 
     virtual bool initApi();
@@ -53,22 +52,16 @@ public:
     const std::vector<std::pair<int, int>>& getResolutions() const { return resolutions; }
     const std::vector<int>& getRefreshRates() const { return refreshRates; }
     // Tests hand in their own modes; the app keeps ownership of neither.
-    void setDisplayModes(kvDisplayModes* modes) { displayModes = modes; }
+    void setDisplayModes(kvDisplayModes* modes) { displayModes = modes ? modes : &sdlModes; }
 
-    SDL_Window* getWindow() const { return hWnd; }
+    SDL_Window* getWindow() const { return window; }
     kvRenderer* getRenderer() const { return renderer; }
-    kvTimer* getTimer() const;
-    kvBassPlay* getMusicPlayer() const { return musicPlayer; }
-    void setMusicPlayer(kvBassPlay* player) { musicPlayer = player; }
     int getClientWidth() const { return clientWidth; }
     int getClientHeight() const { return clientHeight; }
     int getWidth() const { return width; }
     int getHeight() const { return height; }
     int getRefreshRate() const { return refreshRate; }
     bool isFullscreen() const { return fullscreen; }
-
-    // Test seam: a renderer of the test's own (not owned, never deleted here).
-    void setRenderer(kvRenderer* r) { renderer = r; }
 
     bool isPopupOpen() const { return popupActive; }
 
@@ -78,8 +71,7 @@ protected:
     SDL_Window* createWindowHandle(const std::string& title);
     void readClientSize();
 
-    void* hInstance;
-    SDL_Window* hWnd;
+    SDL_Window* window;
     int width;
     int height;
     int refreshRate;
@@ -87,7 +79,6 @@ protected:
     int clientWidth;
     int clientHeight;
     kvRenderer* renderer;
-    kvBassPlay* musicPlayer;
     std::string scriptFile;
     std::vector<std::pair<int, int>> resolutions;
     std::vector<int> refreshRates;
@@ -104,7 +95,8 @@ protected:
     int popupY;
 };
 
-// The one application object, the slide the player shows (or null), the
+// The entry function's wiring between the window procedure and the show:
+// the one application object, the slide the player shows (or null), the
 // previous-image request and the setup dialog's Noise choice.
 class kvBaseGL;
 extern kvBaseGL* g_app;

@@ -1,21 +1,17 @@
 // OpenGL context, buffer swap and the Dear ImGui popup menu.
 #include "app/kvBaseGL.h"
 
-#include <GL/gl.h>
 #include <imgui.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include "app/kvImGuiWindow.h"
 #include "app/kvMessages.h"
 #include "render/kvRenderGL.h"
 
 namespace Korvell {
 
-kvBaseGL::kvBaseGL(void* instance)
-    : kvBaseApp(instance), hDC(nullptr), hGLRC(nullptr), samples(-1), imguiReady(false)
-{
-    renderer = nullptr;
-}
+kvBaseGL::kvBaseGL() : glContext(nullptr), imgui(nullptr), samples(-1) {}
 
 kvBaseGL::~kvBaseGL()
 {
@@ -40,17 +36,16 @@ bool kvBaseGL::tryContext(int sampleCount)
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, sampleCount > 0 ? 1 : 0);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, sampleCount);
 
-    if (hWnd) SDL_DestroyWindow(hWnd);
-    hWnd = createWindowHandle(windowTitle);
-    if (!hWnd) return false;
-    SDL_GLContext ctx = SDL_GL_CreateContext(hWnd);
+    if (window) SDL_DestroyWindow(window);
+    window = createWindowHandle(windowTitle);
+    if (!window) return false;
+    SDL_GLContext ctx = SDL_GL_CreateContext(window);
     if (!ctx) return false;
-    if (SDL_GL_MakeCurrent(hWnd, ctx) != 0) {
+    if (SDL_GL_MakeCurrent(window, ctx) != 0) {
         SDL_GL_DeleteContext(ctx);
         return false;
     }
-    hGLRC = ctx;
-    hDC = hWnd;
+    glContext = ctx;
     samples = sampleCount;
     readClientSize();
     return true;
@@ -58,42 +53,30 @@ bool kvBaseGL::tryContext(int sampleCount)
 
 bool kvBaseGL::initApi()
 {
-    if (!hWnd) return false;
+    if (!window || glContext) return false;
     bool ok = false;
     for (int s = 8; s > 0 && !ok; s -= 2) ok = tryContext(s);
     if (!ok) ok = tryContext(0);
     if (!ok) return false;
     SDL_GL_SetSwapInterval(1);
-
-    IMGUI_CHECKVERSION();
-    ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    ImGui::StyleColorsDark();
-    ImGui_ImplSDL2_InitForOpenGL(hWnd, hGLRC);
-    ImGui_ImplOpenGL2_Init();
-    imguiReady = true;
-
+    // The popup menu keeps ImGui's built-in font, as a small system menu.
+    imgui = createImGuiContext(window, glContext, false, nullptr);
     renderer = new kvRenderGL();
     return true;
 }
 
 bool kvBaseGL::releaseApi()
 {
-    if (!hDC || !hGLRC) return false;
+    if (!window || !glContext) return false;
     delete renderer;
     renderer = nullptr;
-    if (imguiReady) {
-        ImGui_ImplOpenGL2_Shutdown();
-        ImGui_ImplSDL2_Shutdown();
-        ImGui::DestroyContext();
-        imguiReady = false;
+    if (imgui) {
+        destroyImGuiContext(imgui);
+        imgui = nullptr;
     }
-    SDL_GL_MakeCurrent(hDC, nullptr);
-    SDL_GL_DeleteContext(hGLRC);
-    hDC = nullptr;
-    hGLRC = nullptr;
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(glContext);
+    glContext = nullptr;
     return true;
 }
 
@@ -101,14 +84,14 @@ void kvBaseGL::beginFrame() {}
 
 void kvBaseGL::feedEvent(const SDL_Event& event)
 {
-    if (imguiReady) ImGui_ImplSDL2_ProcessEvent(&event);
+    if (imgui) ImGui_ImplSDL2_ProcessEvent(&event);
 }
 
 void kvBaseGL::endFrame()
 {
-    if (!hDC) return;
-    if (popupActive && imguiReady) drawPopupMenu();
-    SDL_GL_SwapWindow(hDC);
+    if (!glContext) return;
+    if (popupActive && imgui) drawPopupMenu();
+    SDL_GL_SwapWindow(window);
 }
 
 namespace {
@@ -144,6 +127,7 @@ bool mnemonicItem(const char* label, bool enabled)
 
 void kvBaseGL::drawPopupMenu()
 {
+    ImGui::SetCurrentContext(imgui);
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
@@ -166,15 +150,10 @@ void kvBaseGL::drawPopupMenu()
         popupActive = false;
     }
     ImGui::Render();
-    // ImGui draws through the current texture matrix; the player may have
-    // left a slide's matrix loaded.
-    glMatrixMode(GL_TEXTURE);
-    glPushMatrix();
-    glLoadIdentity();
+    // ImGui draws through the current texture matrix, which must not be a
+    // slide's.
+    if (renderer) renderer->setTextureMatrix(nullptr);
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-    glMatrixMode(GL_TEXTURE);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 
 } // namespace Korvell

@@ -7,21 +7,19 @@
 
 #include <vector>
 
+struct ImGuiContext;
+
 namespace Korvell {
 
 class kvBaseGL : public kvBaseApp {
 public:
-    explicit kvBaseGL(void* instance);
+    kvBaseGL();
     ~kvBaseGL() override;
 
     bool initApi() override;
     bool releaseApi() override;
     void beginFrame() override;
     void endFrame() override;
-
-    // The drawable the text code works with (the window's device context
-    // on Windows).
-    SDL_Window* getDC() const { return hDC; }
 
     // The sample counts tried for the context, in order, and the one used.
     const std::vector<int>& getSampleAttempts() const { return sampleAttempts; }
@@ -34,11 +32,10 @@ private:
     bool tryContext(int sampleCount);
     void drawPopupMenu();
 
-    SDL_Window* hDC;
-    SDL_GLContext hGLRC;
+    SDL_GLContext glContext;
+    ImGuiContext* imgui;
     std::vector<int> sampleAttempts;
     int samples;
-    bool imguiReady;
 };
 
 } // namespace Korvell

@@ -4,8 +4,6 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include "app/kvBaseGL.h"
-
 namespace Korvell {
 
 kvBassPlay::kvBassPlay() : stream(nullptr), outputOpen(false)
@@ -14,7 +12,6 @@ kvBassPlay::kvBassPlay() : stream(nullptr), outputOpen(false)
         outputOpen = Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) == 0;
         if (!outputOpen) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    if (g_app) g_app->setMusicPlayer(this);
 }
 
 kvBassPlay::~kvBassPlay()
@@ -31,7 +28,6 @@ kvBassPlay::~kvBassPlay()
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         outputOpen = false;
     }
-    if (g_app && g_app->getMusicPlayer() == this) g_app->setMusicPlayer(nullptr);
 }
 
 bool kvBassPlay::loadStream(const std::string& file)

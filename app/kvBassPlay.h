@@ -13,7 +13,7 @@ namespace Korvell {
 class kvBassPlay {
 public:
     kvBassPlay();
-    virtual ~kvBassPlay();
+    ~kvBassPlay();
 
     bool loadStream(const std::string& file);
     void play();

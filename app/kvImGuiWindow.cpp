@@ -1,7 +1,6 @@
 // SDL window, GL context and ImGui context for a dialog-sized window.
 #include "app/kvImGuiWindow.h"
 
-#include <GL/gl.h>
 #include <imgui.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
@@ -10,8 +9,37 @@
 #include <string>
 
 #include "render/kvOutlineFont.h"
+#include "render/kvRenderGL.h"
 
 namespace Korvell {
+
+ImGuiContext* createImGuiContext(SDL_Window* window, SDL_GLContext gl, bool lightStyle, const char* face)
+{
+    ImGuiContext* context = ImGui::CreateContext();
+    ImGui::SetCurrentContext(context);
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    if (lightStyle)
+        ImGui::StyleColorsLight();
+    else
+        ImGui::StyleColorsDark();
+    if (face) {
+        std::string file = kvOutlineFont::findFontFile(face, false, false, nullptr, nullptr, nullptr);
+        if (!file.empty()) io.Fonts->AddFontFromFileTTF(file.c_str(), 15.0f);
+    }
+    ImGui_ImplSDL2_InitForOpenGL(window, gl);
+    ImGui_ImplOpenGL2_Init();
+    return context;
+}
+
+void destroyImGuiContext(ImGuiContext* context)
+{
+    ImGui::SetCurrentContext(context);
+    ImGui_ImplOpenGL2_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext(context);
+}
 
 kvImGuiWindow::kvImGuiWindow()
     : window(nullptr), gl(nullptr), context(nullptr), previousWindow(nullptr), previousGL(nullptr),
@@ -49,25 +77,13 @@ bool kvImGuiWindow::open(const char* title, int w, int h, bool lightStyle)
     SDL_GL_MakeCurrent(window, gl);
     SDL_GL_SetSwapInterval(1);
 
-    context = ImGui::CreateContext();
-    ImGui::SetCurrentContext(context);
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    if (lightStyle)
-        ImGui::StyleColorsLight();
-    else
-        ImGui::StyleColorsDark();
+    // A TrueType face when the system has one; ImGui's built-in font
+    // otherwise. Neither needs the X server's fonts.
+    context = createImGuiContext(window, gl, lightStyle, "Liberation Sans");
     ImGuiStyle& style = ImGui::GetStyle();
     style.WindowRounding = 0.0f;
     style.FrameBorderSize = 1.0f;
     style.WindowPadding = ImVec2(0, 0);
-    // A TrueType face when the system has one; ImGui's built-in font
-    // otherwise. Neither needs the X server's fonts.
-    std::string fontFile = kvOutlineFont::findFontFile("Liberation Sans", false, false, nullptr, nullptr, nullptr);
-    if (!fontFile.empty()) io.Fonts->AddFontFromFileTTF(fontFile.c_str(), 15.0f);
-    ImGui_ImplSDL2_InitForOpenGL(window, gl);
-    ImGui_ImplOpenGL2_Init();
     return true;
 }
 
@@ -110,9 +126,7 @@ void kvImGuiWindow::endFrame(float r, float g, float b)
 {
     ImGui::End();
     ImGui::Render();
-    glViewport(0, 0, width, height);
-    glClearColor(r, g, b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    kvRenderGL::clearWindow(width, height, vector3(r, g, b));
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
     SDL_GL_SwapWindow(window);
 }
@@ -120,9 +134,7 @@ void kvImGuiWindow::endFrame(float r, float g, float b)
 void kvImGuiWindow::close()
 {
     if (context) {
-        ImGui_ImplOpenGL2_Shutdown();
-        ImGui_ImplSDL2_Shutdown();
-        ImGui::DestroyContext(context);
+        destroyImGuiContext(context);
         context = nullptr;
         ImGui::SetCurrentContext(previousContext);
     }

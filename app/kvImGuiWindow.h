@@ -11,6 +11,12 @@ struct ImGuiContext;
 
 namespace Korvell {
 
+// An ImGui context drawing into an SDL window's GL context, made current:
+// nothing saved to disk, and the named TrueType face at 15 pixels when
+// fontconfig finds it (else ImGui's built-in font).
+ImGuiContext* createImGuiContext(SDL_Window* window, SDL_GLContext gl, bool lightStyle, const char* face);
+void destroyImGuiContext(ImGuiContext* context);
+
 class kvImGuiWindow {
 public:
     kvImGuiWindow();

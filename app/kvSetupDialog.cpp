@@ -101,7 +101,6 @@ kvSetupDialog::kvSetupDialog(kvBaseApp& app_)
     std::sort(languageTexts.begin(), languageTexts.end());
 }
 
-kvSetupDialog::~kvSetupDialog() {}
 
 void kvSetupDialog::accept()
 {

@@ -16,7 +16,6 @@ class kvBaseApp;
 class kvSetupDialog {
 public:
     explicit kvSetupDialog(kvBaseApp& app);
-    virtual ~kvSetupDialog();
 
     // Shows the dialog modally; true exactly when it ended with "Demo".
     bool run();

@@ -9,8 +9,6 @@ namespace Korvell {
 kvTimer g_timer;
 
 namespace {
-uint32_t platformTicks() { return SDL_GetTicks(); }
-kvTimer::TickSource g_tickSource = platformTicks;
 
 // Float to int without the undefined behaviour of an out-of-range cast.
 int32_t truncateToInt(double v)
@@ -22,11 +20,9 @@ int32_t truncateToInt(double v)
 }
 } // namespace
 
-void kvTimer::setTickSource(TickSource source) { g_tickSource = source ? source : platformTicks; }
-uint32_t kvTimer::ticks() { return g_tickSource(); }
+uint32_t kvTimer::platformTicks() { return SDL_GetTicks(); }
 
-kvTimer::kvTimer() : startTick(0), mark(0), running(false) {}
-kvTimer::~kvTimer() {}
+kvTimer::kvTimer(TickSource source) : ticks(source ? source : platformTicks), startTick(0), mark(0), running(false) {}
 
 void kvTimer::start()
 {

@@ -1,35 +1,37 @@
 // The show clock: a stopwatch over a 32-bit millisecond tick counter.
 // Differences are taken modulo 2^32 so a wrap of the counter is harmless.
-// The tick source can be replaced so tests step time by hand.
+// Each timer has its own tick source: the platform's counter, or a test's
+// counter stepped by hand.
 #pragma once
 
 #include <cstdint>
 
+#include "player/kvClock.h"
+
 namespace Korvell {
 
-class kvTimer {
+class kvTimer : public kvClock {
 public:
     typedef uint32_t (*TickSource)();
+    // The platform's counter (SDL_GetTicks).
+    static uint32_t platformTicks();
 
-    kvTimer();
-    virtual ~kvTimer();
+    explicit kvTimer(TickSource source = platformTicks);
 
     void start();
     void stop();
-    float elapsed() const;
-    void setElapsed(float seconds);
+    float elapsed() const override;
+    void setElapsed(float seconds) override;
     bool isRunning() const { return running; }
 
-    // Tests install their own counter; nullptr restores the platform's.
-    static void setTickSource(TickSource source);
-    static uint32_t ticks();
-
 private:
+    TickSource ticks;
     uint32_t startTick;
     uint32_t mark;
     bool running;
 };
 
+// The clock of the live show and credits.
 extern kvTimer g_timer;
 
 } // namespace Korvell

@@ -90,26 +90,10 @@ int runCommand(const std::vector<std::string>& args)
     return status;
 }
 
-// The show clock on a hand-stepped counter, started at 0.
-void startFakeClock()
-{
-    kvTimer::setTickSource(fakeTicks);
-    g_now = 0;
-    g_timer.stop();
-    g_timer.start();
-}
-
-void stopFakeClock()
-{
-    g_timer.stop();
-    kvTimer::setTickSource(nullptr);
-}
-
 kvBaseGL* openApp(int w, int h)
 {
-    kvBaseGL* app = new kvBaseGL(nullptr);
+    kvBaseGL* app = new kvBaseGL();
     app->setMode(w, h, 60, false);
-    g_app = app;
     if (!app->createAppWindow("korvell-bench") || !app->initApi()) {
         std::fprintf(stderr, "korvell-bench: no GL context\n");
         std::exit(1);
@@ -123,7 +107,13 @@ void closeApp(kvBaseGL* app)
     app->releaseApi();
     app->destroyAppWindow();
     delete app;
-    g_app = nullptr;
+}
+
+void beginFrame(kvBaseGL* app)
+{
+    kvRenderer* r = app->getRenderer();
+    r->clear();
+    r->setupView(app->getClientWidth(), app->getClientHeight());
 }
 
 // 1. The frame in which a slide becomes current.
@@ -137,8 +127,7 @@ void slideSwitch()
     r->setViewSize(1, 1);
     int shown = r->loadTexture(g_data + "/photo-1920.jpg", 1);
     auto plainFrame = [&]() {
-        r->clear();
-        r->setupView();
+        beginFrame(app);
         r->bindTexture(shown);
         r->drawQuad(vector2(0, 0), vector2(1, 1));
         glFinish();
@@ -146,10 +135,9 @@ void slideSwitch()
     for (const char* name : {"photo-1920.jpg", "photo-4000.jpg"}) {
         std::string file = g_data + "/" + name;
         auto switchFrame = [&]() {
-            int t = r->loadTexture(file, 1);
+            kvTextureIndex t = r->loadTexture(file, 1);
             r->releaseTextureData(t);
-            r->clear();
-            r->setupView();
+            beginFrame(app);
             r->bindTexture(t);
             r->drawQuad(vector2(0, 0), vector2(1, 1));
             glFinish();
@@ -169,11 +157,12 @@ void steadyFrames()
     for (auto size : {std::make_pair(640, 480), std::make_pair(1920, 1080)}) {
         kvBaseGL* app = openApp(size.first, size.second);
         kvRenderer* r = app->getRenderer();
-        startFakeClock();
-        kvPlayer* player = new kvPlayer();
+        g_now = 0;
+        kvTimer clock(fakeTicks);
+        clock.start();
+        kvPlayer* player = new kvPlayer(*r, clock);
         player->setViewSize(vector2(10, 10));
         player->setImageAreaSize(vector2(10, 8));
-        g_noiseEnabled = true;
         player->createNoise(128, 128, new kvNoiseModifier(), 1);
         player->setSubtitleScale(0.5f);
         player->setSubtitleY(9.3f);
@@ -190,8 +179,7 @@ void steadyFrames()
         g_now = 10500; // inside a long crossfade: both pictures, noise and a row
         auto showFrame = [&]() {
             g_now += 1;
-            r->clear();
-            r->setupView();
+            beginFrame(app);
             player->update();
             app->endFrame();
             glFinish();
@@ -205,16 +193,14 @@ void steadyFrames()
         std::snprintf(label, sizeof label, "steady frame, %d x %d", size.first, size.second);
         sideBySide(label, "show frame", showFrame, "clear and swap", bareFrame, 60);
         delete player;
-        stopFakeClock();
-        g_noiseEnabled = false;
         if (size.first == 640) {
             for (int n : {128, 256, 512}) {
-                int noisy = r->createTexture(n, n, 24, 1);
-                r->setTextureModifier(static_cast<unsigned>(noisy), new kvNoiseModifier());
-                int still = r->createTexture(n, n, 24, 1);
+                kvTextureIndex noisy = r->createTexture(n, n, 24, 1);
+                r->setTextureModifier(noisy, new kvNoiseModifier());
+                kvTextureIndex still = r->createTexture(n, n, 24, 1);
                 std::snprintf(label, sizeof label, "noise overlay, %d x %d", n, n);
-                sideBySide(label, "repaint and upload", [&]() { r->refreshTexture(static_cast<unsigned>(noisy)); glFinish(); },
-                           "upload only", [&]() { r->refreshTexture(static_cast<unsigned>(still)); glFinish(); }, 60);
+                sideBySide(label, "repaint and upload", [&]() { r->refreshTexture(noisy); glFinish(); },
+                           "upload only", [&]() { r->refreshTexture(still); glFinish(); }, 60);
             }
         }
         closeApp(app);
@@ -234,11 +220,13 @@ void script()
           << "  </image>\n";
     s << "</korvell>\n";
     std::ofstream(path) << s.str();
-    kvBaseGL app(nullptr);
-    g_app = &app;
+    kvBaseGL* app = openApp(64, 64);
+    kvTimer clock(fakeTicks);
     sideBySide("script of 10,000 slides", "parse and configure", [&]() {
-        kvPlayer player;
-        kvParser parser(&player, "/dev/null");
+        kvPlayer player(*app->getRenderer(), clock);
+        kvScriptContext context;
+        context.player = &player;
+        kvParser parser(context, "/dev/null");
         parser.parse(path);
         parser.configure();
     }, "expat alone", [&]() {
@@ -250,7 +238,7 @@ void script()
         XML_Parse(p, text.data(), static_cast<int>(text.size()), 1);
         XML_ParserFree(p);
     }, 7);
-    g_app = nullptr;
+    closeApp(app);
 }
 
 // 4. Pictures from the archive against the same pictures from the disk.
@@ -294,8 +282,10 @@ void peakMemory()
     kvBaseGL* app = openApp(1024, 768);
     const long ready = statusKiB("VmRSS:");
     kvRenderer* r = app->getRenderer();
-    startFakeClock();
-    kvPlayer* player = new kvPlayer();
+    g_now = 0;
+    kvTimer clock(fakeTicks);
+    clock.start();
+    kvPlayer* player = new kvPlayer(*r, clock);
     player->setImageAreaSize(vector2(1, 1));
     const char* pics[] = {"photo-1920.jpg", "photo-1920b.jpg", "photo-1920c.jpg", "photo-1920d.jpg"};
     for (int i = 0; i < 200; ++i) player->addImage(g_data + "/" + pics[i % 4], 2, TRANSITION_CROSSFADE, 1, false);
@@ -304,13 +294,11 @@ void peakMemory()
     for (int s = 0; s < 200; ++s)
         for (int ms : {0, 500, 1500}) {
             g_now = static_cast<uint32_t>(s * 2000 + ms);
-            r->clear();
-            r->setupView();
+            beginFrame(app);
             player->update();
             app->endFrame();
         }
     delete player;
-    stopFakeClock();
     closeApp(app);
     const long peak = statusKiB("VmHWM:");
     // Four resident slides, each a 2048 x 2048 RGB buffer once uploaded.

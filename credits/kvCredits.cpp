@@ -4,43 +4,37 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/kvBaseApp.h"
-#include "app/kvMessages.h"
-#include "app/kvTimer.h"
+#include "player/kvClock.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
 
-int g_creditsBack = 0;
-int g_creditsTitle = 0;
-int g_creditsPages[5] = {0, 0, 0, 0, 0};
-
-void loadCredits(kvBaseApp* app)
+kvCredits::kvCredits(kvRenderer& renderer_, kvClock& clock_)
+    : renderer(renderer_), clock(clock_), back(0), title(0), pages{0, 0, 0, 0, 0}, over(false)
 {
-    kvRenderer* r = app ? app->getRenderer() : nullptr;
-    if (!r) return;
-    g_creditsBack = r->loadTexture("credits\\back.jpg", 1);
-    g_creditsTitle = r->loadTexture("credits\\title.jpg", 1);
-    static const char* const pages[5] = {"credits\\cr1.jpg", "credits\\cr2.jpg", "credits\\cr3.jpg",
-                                         "credits\\cr4.jpg", "credits\\cr5.jpg"};
-    for (int i = 0; i < 5; ++i) g_creditsPages[i] = r->loadTexture(pages[i], 1);
 }
 
-void drawCredits(kvBaseApp* app)
+void kvCredits::loadCredits()
 {
-    kvRenderer* r = app ? app->getRenderer() : nullptr;
-    if (!r) return;
-    const float t = app->getTimer()->elapsed();
+    back = renderer.loadTexture("credits\\back.jpg", 1);
+    title = renderer.loadTexture("credits\\title.jpg", 1);
+    static const char* const names[5] = {"credits\\cr1.jpg", "credits\\cr2.jpg", "credits\\cr3.jpg",
+                                         "credits\\cr4.jpg", "credits\\cr5.jpg"};
+    for (int i = 0; i < 5; ++i) pages[i] = renderer.loadTexture(names[i], 1);
+}
+
+void kvCredits::drawCredits()
+{
+    kvRenderer* r = &renderer;
+    const float t = clock.elapsed();
     // The first second is a hold.
     const float c = t - 1.0f > 0.0f ? t - 1.0f : 0.0f;
-    if (c >= 39.0f) {
-        postQuitMessage(0);
-        return;
-    }
-    r->bindTexture(g_creditsBack);
+    over = c >= 39.0f;
+    if (over) return;
+    r->bindTexture(back);
     r->setColorRGB(vector3(1.0f, 1.0f, 1.0f));
     r->drawQuad(vector2(0.0f, 0.0f), vector2(10.0f, 10.0f));
-    r->bindTexture(g_creditsTitle);
+    r->bindTexture(title);
     r->drawQuad(vector2(6.8f, 1.5f), vector2(9.3f, 3.0f));
 
     const float s = c * 0.5f;
@@ -52,7 +46,7 @@ void drawCredits(kvBaseApp* app)
         const float y = base + 2.5f * static_cast<float>(k);
         const float d = std::max(0.0f, s - 2.5f * static_cast<float>(k));
         const float alpha = std::min(1.0f, 5.0f * std::sin(d / 1.8f));
-        r->bindTexture(g_creditsPages[i]);
+        r->bindTexture(pages[i]);
         r->setColorRGBA(vector4(1.0f, 1.0f, 1.0f, alpha));
         r->drawQuad(vector2(6.8f, y), vector2(9.3f, y + 1.5f));
     }

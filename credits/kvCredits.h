@@ -1,16 +1,36 @@
 // The fixed forty-second closing sequence: a background, a title and five
-// pages rising along the right side, laid out for a 10 x 10 view.
+// pages rising along the right side, laid out for a 10 x 10 view. It owns
+// the indexes of its seven pictures; the renderer owns the textures.
 #pragma once
+
+#include "image/kvTextureContainer.h"
 
 namespace Korvell {
 
-class kvBaseApp;
+class kvClock;
+class kvRenderer;
 
-extern int g_creditsBack;
-extern int g_creditsTitle;
-extern int g_creditsPages[5];
+class kvCredits {
+public:
+    kvCredits(kvRenderer& renderer, kvClock& clock);
 
-void loadCredits(kvBaseApp* app);
-void drawCredits(kvBaseApp* app);
+    // Loads the seven pictures (0 for one that fails: drawn plain).
+    void loadCredits();
+    // One frame at the clock's time; past 40 s draws nothing and is over.
+    void drawCredits();
+    bool isOver() const { return over; }
+
+    kvTextureIndex getBack() const { return back; }
+    kvTextureIndex getTitle() const { return title; }
+    kvTextureIndex getPage(int i) const { return pages[i]; }
+
+private:
+    kvRenderer& renderer;
+    kvClock& clock;
+    kvTextureIndex back;
+    kvTextureIndex title;
+    kvTextureIndex pages[5];
+    bool over;
+};
 
 } // namespace Korvell

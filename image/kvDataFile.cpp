@@ -3,16 +3,17 @@
 #include "image/kvDataFile.h"
 
 #include <cstring>
+#include <map>
 
 namespace Korvell {
 
+namespace {
 FILE* g_dataFile = nullptr;
 bool g_dataFileOpen = false;
 std::map<std::string, uint32_t> g_entryOffsets;
 std::map<std::string, uint32_t> g_entrySizes;
 std::map<std::string, int> g_dataFileTags;
 
-namespace {
 // The archive's size, read once when it is opened (archives are read-only),
 // so that a look-up does not seek to the end and back every time.
 uint64_t g_dataFileSize = 0;
@@ -135,6 +136,20 @@ bool dataFileEntryFits(const std::string& name)
     auto size = g_entrySizes.find(name);
     if (off == g_entryOffsets.end() || size == g_entrySizes.end()) return false;
     return static_cast<uint64_t>(off->second) + size->second <= g_dataFileSize;
+}
+
+std::vector<std::string> dataFileEntryNames()
+{
+    std::vector<std::string> names;
+    if (!g_dataFileOpen) return names;
+    for (const auto& e : g_entryOffsets) names.push_back(e.first);
+    return names;
+}
+
+uint32_t getDataFileEntryOffset(const std::string& name)
+{
+    auto it = g_entryOffsets.find(name);
+    return it == g_entryOffsets.end() ? 0 : it->second;
 }
 
 void closeDataFile()

@@ -1,5 +1,5 @@
 // The data file archive: one read-only file holding many pictures, one
-// archive at a time, as free functions over process-wide state.
+// archive at a time, as free functions over state private to this module.
 //
 // Format (all integers u32 little-endian): an index of records, each opened
 // by a 4-byte tag "VFS\0" (nothing), "DAT\0" (name up to its NUL, size,
@@ -9,8 +9,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
+#include <vector>
 
 namespace Korvell {
 
@@ -20,12 +20,6 @@ enum {
     DATAFILE_TAG_END = 2,
     DATAFILE_TAG_VFS = 3
 };
-
-extern FILE* g_dataFile;
-extern bool g_dataFileOpen;
-extern std::map<std::string, uint32_t> g_entryOffsets;
-extern std::map<std::string, uint32_t> g_entrySizes;
-extern std::map<std::string, int> g_dataFileTags;
 
 bool openDataFile(const std::string& path);
 bool isDataFileOpen();
@@ -39,5 +33,9 @@ bool atEndOfDataFile();
 // Whether an entry's bytes lie wholly inside the archive file; readers
 // check it before trusting a size.
 bool dataFileEntryFits(const std::string& name);
+// The names of the open archive's entries in byte order, and an entry's
+// offset (0 when absent): for listing an archive.
+std::vector<std::string> dataFileEntryNames();
+uint32_t getDataFileEntryOffset(const std::string& name);
 
 } // namespace Korvell

@@ -16,7 +16,7 @@ class kvTexture {
 public:
     explicit kvTexture(const std::string& fileName);
     kvTexture(int width, int height, int bitsPerPixel);
-    virtual ~kvTexture();
+    ~kvTexture();
 
     bool create(int width, int height, int bitsPerPixel);
     bool load(const std::string& fileName);
@@ -38,6 +38,8 @@ public:
     // instead of drawing nothing.
     static void setMaxSize(int side);
     static int getMaxSize();
+    // 64 megapixels: an 8192 x 8192 picture, five times a 12-megapixel photo.
+    static const uint64_t kMaxPixels = 64ull << 20;
 
 private:
     kvTexture(const kvTexture&) = delete;

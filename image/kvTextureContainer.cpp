@@ -6,26 +6,24 @@
 
 namespace Korvell {
 
-kvTextureContainer::kvTextureContainer() {}
-kvTextureContainer::~kvTextureContainer() {}
-
-int kvTextureContainer::add(kvTexture* texture)
+kvTextureIndex kvTextureContainer::add(kvTexture* texture)
 {
     entries.push_back(texture);
-    return static_cast<int>(entries.size());
+    return size();
 }
 
-kvTexture* kvTextureContainer::get(unsigned index) const
+kvTexture* kvTextureContainer::get(kvTextureIndex index) const
 {
-    if (index == 0 || index > entries.size()) return nullptr;
-    return entries[index - 1];
+    if (index <= 0 || index > size()) return nullptr;
+    return entries[static_cast<size_t>(index - 1)];
 }
 
-void kvTextureContainer::remove(unsigned index)
+void kvTextureContainer::remove(kvTextureIndex index)
 {
-    if (index == 0 || index > entries.size() || !entries[index - 1]) return;
-    delete entries[index - 1];
-    entries[index - 1] = nullptr;
+    kvTexture* t = get(index);
+    if (!t) return;
+    delete t;
+    entries[static_cast<size_t>(index - 1)] = nullptr;
 }
 
 } // namespace Korvell

@@ -10,9 +10,6 @@ public:
 
     vector2() : x(0.0f), y(0.0f) {}
     vector2(float x_, float y_) : x(x_), y(y_) {}
-    vector2(const vector2&) = default;
-    vector2& operator=(const vector2&) = default;
-    virtual ~vector2() {}
 
     // A position plus a size gives the far corner.
     vector2 operator+(const vector2& o) const { return vector2(x + o.x, y + o.y); }

@@ -11,9 +11,6 @@ public:
 
     vector3() : x(0.0f), y(0.0f), z(0.0f) {}
     vector3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
-    vector3(const vector3&) = default;
-    vector3& operator=(const vector3&) = default;
-    virtual ~vector3() {}
 };
 
 } // namespace Korvell

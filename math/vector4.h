@@ -15,9 +15,6 @@ public:
     vector4() : x(0.0f), y(0.0f), z(0.0f), w(0.0f) {}
     vector4(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
     vector4(const vector3& v, float w_) : x(v.x), y(v.y), z(v.z), w(w_) {}
-    vector4(const vector4&) = default;
-    vector4& operator=(const vector4&) = default;
-    virtual ~vector4() {}
 };
 
 } // namespace Korvell

@@ -1,73 +1,58 @@
 // Slides, timeline, transitions and drawing of one frame.
 #include "player/kvPlayer.h"
 
-#include "app/kvBaseGL.h"
-#include "app/kvMessages.h"
-#include "app/kvTimer.h"
 #include "image/kvTextureModifier.h"
 #include "math/vector4.h"
+#include "player/kvClock.h"
 #include "player/kvTextureMatrix.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
 
-kvPlayer::kvPlayer()
-    : nextIndex(0), imageAreaPos(0.0f, 0.0f), imageAreaSize(0.0f, 0.0f), subtitleY(0.0f),
+kvPlayer::kvPlayer(kvRenderer& renderer_, kvClock& clock_)
+    : renderer(renderer_), clock(clock_), nextIndex(0), imageAreaPos(0.0f, 0.0f), imageAreaSize(0.0f, 0.0f), subtitleY(0.0f),
       subtitleScale(1.0f), subtitleDelay(0.0f), subtitleMargin(0.0f),
       subtitleColor(1.0f, 1.0f, 1.0f), subtitleCenter(false), transitionType(TRANSITION_NONE),
       transitionTime(1.0f), typewriterTime(0.0f), subtitleEffect(EFFECT_NONE), noiseTexture(0),
       noiseAlpha(0.5f), noiseColor(1.0f, 1.0f, 1.0f), imageColor(1.0f, 1.0f, 1.0f),
       current(nullptr), previous(nullptr), currentAlpha(1.0f), previousAlpha(1.0f),
-      runningTime(0.0f)
+      runningTime(0.0f), previousRequested(false), over(false)
 {
 }
 
 kvPlayer::~kvPlayer()
 {
-    kvRenderer* r = renderer();
-    if (r) {
-        for (int& f : fonts) {
-            if (f != 0) r->deleteFont(static_cast<unsigned>(f));
-            f = 0;
-        }
-        for (int& t : loadedTextures) {
-            if (t != 0) r->deleteTexture(t);
-            t = 0;
-        }
+    for (int& f : fonts) {
+        if (f != 0) renderer.deleteFont(static_cast<unsigned>(f));
+        f = 0;
+    }
+    // Evicted textures were zeroed when they went, so each is deleted once.
+    for (kvTextureIndex& t : loadedTextures) {
+        if (t != 0) renderer.deleteTexture(t);
+        t = 0;
     }
     for (kvPlayerItem* item : items) delete item;
     items.clear();
-    // The window procedure must not reach a slide that is gone.
-    g_currentItem = nullptr;
 }
 
-kvRenderer* kvPlayer::renderer() const { return g_app ? g_app->getRenderer() : nullptr; }
+void kvPlayer::setViewSize(vector2 size) { renderer.setViewSize(size.x, size.y); }
 
-void kvPlayer::setViewSize(vector2 size)
-{
-    if (kvRenderer* r = renderer()) r->setViewSize(size.x, size.y);
-}
-
-void kvPlayer::setBackground(vector3 color)
-{
-    if (kvRenderer* r = renderer()) r->setClearColor(color);
-}
+void kvPlayer::setBackground(vector3 color) { renderer.setClearColor(color); }
 
 void kvPlayer::setNoiseAlpha(float alpha) { noiseAlpha = alpha > 1.0f ? 1.0f : alpha; }
 
 void kvPlayer::createNoise(int width, int height, kvTextureModifier* modifier, int filter)
 {
-    kvRenderer* r = renderer();
-    if (noiseTexture != 0 || !r) {
+    if (noiseTexture != 0) {
         delete modifier; // nobody else would free an unused modifier
         return;
     }
-    noiseTexture = r->createTexture(width, height, 24, filter);
+    noiseTexture = renderer.createTexture(width, height, 24, filter);
     if (noiseTexture == 0) {
         delete modifier;
         return;
     }
-    r->setTextureModifier(static_cast<unsigned>(noiseTexture), modifier);
+    renderer.setTextureModifier(noiseTexture, modifier);
 }
 
 void kvPlayer::setSubtitleEffect(int code, float time)
@@ -78,7 +63,7 @@ void kvPlayer::setSubtitleEffect(int code, float time)
 
 void kvPlayer::addFont(const std::string& face, bool bold, bool italic)
 {
-    if (kvRenderer* r = renderer()) fonts.push_back(r->createFont(face, bold, italic));
+    fonts.push_back(renderer.createFont(face, bold, italic));
 }
 
 kvPlayerItem* kvPlayer::addImage(const std::string& fileName, float time, int transition,
@@ -106,18 +91,22 @@ void kvPlayer::addSubtitleLine(int number, const std::string& text)
 
 bool kvPlayer::loadItemTexture(unsigned index)
 {
-    kvRenderer* r = renderer();
-    if (index >= items.size() || !r) return false;
-    // At most three slide textures (plus slide 0's) stay resident.
-    if (loadedTextures.size() > 3) r->deleteTexture(loadedTextures[loadedTextures.size() - 3]);
+    if (index >= items.size()) return false;
+    // At most three slide textures (plus slide 0's) stay resident. The
+    // entry keeps its place in the list but forgets the index it deleted.
+    if (loadedTextures.size() > 3) {
+        kvTextureIndex& evicted = loadedTextures[loadedTextures.size() - 3];
+        renderer.deleteTexture(evicted);
+        evicted = 0;
+    }
     kvPlayerItem* item = items[index];
     if (item->fileName.empty()) {
         loadedTextures.push_back(0);
         return true;
     }
-    int texture = r->loadTexture(item->fileName, 1);
+    kvTextureIndex texture = renderer.loadTexture(item->fileName, 1);
     if (texture == 0) return false;
-    r->releaseTextureData(texture);
+    renderer.releaseTextureData(texture);
     item->texture = texture;
     loadedTextures.push_back(texture);
     return true;
@@ -134,7 +123,7 @@ void kvPlayer::advance(float& t)
 {
     if (items.empty()) {
         // Nothing to show: the show ends at once and the credits follow.
-        postQuitMessage(0);
+        over = true;
         return;
     }
     if (!current) {
@@ -150,7 +139,7 @@ void kvPlayer::advance(float& t)
             loadItemTexture(nextIndex);
             takeTransition(current);
             ++nextIndex;
-        } else if (g_previousRequested && nextIndex != 0 && previous) {
+        } else if (previousRequested && nextIndex != 0 && previous) {
             // Without a previous slide there is nothing to go back to.
             current = previous;
             if (nextIndex > 1) {
@@ -162,12 +151,12 @@ void kvPlayer::advance(float& t)
                 t = 0.0f;
             }
             takeTransition(current);
-            g_timer.setElapsed(t);
+            clock.setElapsed(t);
             --nextIndex;
         }
         return;
     }
-    if (current->endTime <= t) postQuitMessage(0);
+    if (current->endTime <= t) over = true;
 }
 
 void kvPlayer::updateTransition(float t)
@@ -212,50 +201,47 @@ void kvPlayer::computeMatrix(float t)
 
 void kvPlayer::update()
 {
-    kvRenderer* r = renderer();
-    if (!r) return;
-    float t = g_timer.elapsed();
+    over = false;
+    float t = clock.elapsed();
     advance(t);
-    if (!current) {
-        g_previousRequested = false;
-        return;
-    }
+    // A request is honoured by this frame's step or dropped.
+    previousRequested = false;
+    if (!current) return;
     updateTransition(t);
-    g_currentItem = current;
-    g_previousRequested = false;
 
+    kvRenderer& r = renderer;
     const vector2 a = imageAreaPos;
     const vector2 b = imageAreaPos + imageAreaSize;
-    r->pushMatrix();
-    r->setColorRGBA(vector4(imageColor, currentAlpha));
+    r.pushMatrix();
+    r.setColorRGBA(vector4(imageColor, currentAlpha));
     if (current->duration > 0.0f) computeMatrix(t);
     if (current->texture != 0) {
-        loadTextureMatrix(current->textureMatrix);
-        r->bindTexture(current->texture);
-        r->drawQuad(a, b);
+        r.setTextureMatrix(current->textureMatrix);
+        r.bindTexture(current->texture);
+        r.drawQuad(a, b);
     }
     if (previous) {
-        loadTextureMatrix(previous->textureMatrix);
+        r.setTextureMatrix(previous->textureMatrix);
         if (previous->texture != 0) {
-            r->setColorRGBA(vector4(imageColor, previousAlpha));
-            r->bindTexture(previous->texture);
+            r.setColorRGBA(vector4(imageColor, previousAlpha));
+            r.bindTexture(previous->texture);
         } else {
             // A leaving blank slide is a rectangle of the background colour.
-            r->bindTexture(0);
-            r->setColorRGBA(vector4(r->getClearColor(), previousAlpha));
+            r.bindTexture(0);
+            r.setColorRGBA(vector4(r.getClearColor(), previousAlpha));
         }
-        r->drawQuad(a, b);
+        r.drawQuad(a, b);
     }
-    loadTextureMatrix(nullptr);
+    r.setTextureMatrix(nullptr);
     if (noiseTexture != 0) {
-        r->setColorRGBA(vector4(noiseColor, noiseAlpha));
-        r->refreshTexture(static_cast<unsigned>(noiseTexture));
-        r->bindTexture(noiseTexture);
-        r->drawQuad(a, b);
+        r.setColorRGBA(vector4(noiseColor, noiseAlpha));
+        r.refreshTexture(noiseTexture);
+        r.bindTexture(noiseTexture);
+        r.drawQuad(a, b);
     }
-    r->bindTexture(0);
+    r.bindTexture(0);
     drawSubtitles(t);
-    r->popMatrix();
+    r.popMatrix();
 }
 
 } // namespace Korvell

@@ -1,25 +1,29 @@
 // The show: the slides in script order, the look set by the script, and
 // once per frame the timeline (which slide is current and which leaving),
 // the transition opacities, the pictures, the noise overlay and the
-// subtitles. Time is the show clock; the player never counts frames.
+// subtitles. Time is the clock it is given; the player never counts frames.
+// It draws only through the renderer it is given, and tells its owner that
+// the show is over (isOver) rather than posting anything itself.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "image/kvTextureContainer.h"
 #include "math/vector2.h"
 #include "math/vector3.h"
 #include "player/kvPlayerItem.h"
 
 namespace Korvell {
 
+class kvClock;
 class kvTextureModifier;
 class kvRenderer;
 
 class kvPlayer {
 public:
-    kvPlayer();
-    virtual ~kvPlayer();
+    kvPlayer(kvRenderer& renderer, kvClock& clock);
+    ~kvPlayer();
 
     // Configuration, called by the script's element handlers.
     void setImageAreaPos(vector2 pos) { imageAreaPos = pos; }
@@ -46,6 +50,12 @@ public:
     // Used by the entry function.
     bool loadItemTexture(unsigned index);
     void update();
+    // Set by the last update when the clock has passed the end of the show
+    // (the second-to-last slide's end time), or when there is no slide.
+    bool isOver() const { return over; }
+    // Previous Image: honoured (or dropped) by the next update.
+    void requestPrevious() { previousRequested = true; }
+    bool isPreviousRequested() const { return previousRequested; }
 
     // Steps of a frame, public so that tests can drive them one by one.
     void advance(float& t);
@@ -62,9 +72,9 @@ public:
     float getPreviousAlpha() const { return previousAlpha; }
     int getTransitionType() const { return transitionType; }
     float getTransitionTime() const { return transitionTime; }
-    const std::vector<int>& getLoadedTextures() const { return loadedTextures; }
+    const std::vector<kvTextureIndex>& getLoadedTextures() const { return loadedTextures; }
     const std::vector<int>& getFonts() const { return fonts; }
-    int getNoiseTexture() const { return noiseTexture; }
+    kvTextureIndex getNoiseTexture() const { return noiseTexture; }
     float getNoiseAlpha() const { return noiseAlpha; }
     vector2 getImageAreaPos() const { return imageAreaPos; }
     vector2 getImageAreaSize() const { return imageAreaSize; }
@@ -81,10 +91,11 @@ public:
 private:
     kvPlayer(const kvPlayer&) = delete;
     kvPlayer& operator=(const kvPlayer&) = delete;
-    kvRenderer* renderer() const;
     void takeTransition(const kvPlayerItem* item);
     void computeMatrix(float t);
 
+    kvRenderer& renderer;
+    kvClock& clock;
     std::vector<kvPlayerItem*> items;
     unsigned nextIndex;
     vector2 imageAreaPos;
@@ -99,10 +110,10 @@ private:
     float transitionTime;
     float typewriterTime;
     int subtitleEffect;
-    int noiseTexture;
+    kvTextureIndex noiseTexture;
     float noiseAlpha;
     vector3 noiseColor;
-    std::vector<int> loadedTextures;
+    std::vector<kvTextureIndex> loadedTextures;
     std::vector<int> fonts;
     vector3 imageColor;
     kvPlayerItem* current;
@@ -110,6 +121,8 @@ private:
     float currentAlpha;
     float previousAlpha;
     float runningTime;
+    bool previousRequested;
+    bool over;
 };
 
 } // namespace Korvell

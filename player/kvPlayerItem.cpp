@@ -3,7 +3,7 @@
 
 namespace Korvell {
 
-kvPlayerItem::kvPlayerItem(float endTime_, const std::string& fileName_, int texture_,
+kvPlayerItem::kvPlayerItem(float endTime_, const std::string& fileName_, kvTextureIndex texture_,
                            int transitionType_, float transitionTime_)
     : endTime(endTime_), duration(0.0f), fileName(fileName_), texture(texture_),
       transitionType(transitionType_), transitionTime(transitionTime_), move(0.0f, 0.0f),
@@ -13,7 +13,5 @@ kvPlayerItem::kvPlayerItem(float endTime_, const std::string& fileName_, int tex
     // its picture unmoved rather than one stretched corner pixel.
     for (int i = 0; i < 16; ++i) textureMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
-
-kvPlayerItem::~kvPlayerItem() {}
 
 } // namespace Korvell

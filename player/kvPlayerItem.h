@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image/kvTextureContainer.h"
 #include "math/vector2.h"
 
 namespace Korvell {
@@ -23,15 +24,14 @@ enum {
 
 class kvPlayerItem {
 public:
-    kvPlayerItem(float endTime, const std::string& fileName, int texture, int transitionType,
+    kvPlayerItem(float endTime, const std::string& fileName, kvTextureIndex texture, int transitionType,
                  float transitionTime);
-    virtual ~kvPlayerItem();
 
     std::vector<std::string> lines;
     float endTime;
     float duration;
     std::string fileName;
-    int texture;
+    kvTextureIndex texture;
     int transitionType;
     float transitionTime;
     vector2 move;

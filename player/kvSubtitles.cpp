@@ -2,7 +2,6 @@
 // delays equally; a line too wide is broken once at a space; the
 // typewriter reveals characters. Everything is worked out again from the
 // clock every frame, so jumps in time need no bookkeeping.
-#include "app/kvBaseGL.h"
 #include "math/vector4.h"
 #include "player/kvPlayer.h"
 #include "render/kvRenderer.h"
@@ -25,8 +24,8 @@ void kvPlayer::applyTypewriter(float x, std::string& text, float charTime)
 
 void kvPlayer::drawSubtitles(float t)
 {
-    kvRenderer* r = renderer();
-    if (!r || !current || fonts.empty() || current->lines.empty()) return;
+    kvRenderer* r = &renderer;
+    if (!current || fonts.empty() || current->lines.empty()) return;
     const unsigned F = static_cast<unsigned>(fonts[0]);
     const float s = subtitleScale;
 

@@ -1,22 +1,7 @@
-// Texture matrix arithmetic and its GL loader.
+// Texture matrix arithmetic.
 #include "player/kvTextureMatrix.h"
 
-#include <GL/gl.h>
-
 namespace Korvell {
-
-namespace {
-void glLoader(const float* matrix)
-{
-    glMatrixMode(GL_TEXTURE);
-    if (matrix)
-        glLoadMatrixf(matrix);
-    else
-        glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-}
-TextureMatrixLoader g_loader = glLoader;
-} // namespace
 
 void computeTextureMatrix(bool zoomOn, float z, float offsetX, float offsetY, float moveX,
                           float moveY, float out[16])
@@ -31,8 +16,5 @@ void computeTextureMatrix(bool zoomOn, float z, float offsetX, float offsetY, fl
     out[12] = s * (offsetX + moveX);
     out[13] = s * (offsetY + moveY);
 }
-
-void loadTextureMatrix(const float* matrix) { g_loader(matrix); }
-void setTextureMatrixLoader(TextureMatrixLoader loader) { g_loader = loader ? loader : glLoader; }
 
 } // namespace Korvell

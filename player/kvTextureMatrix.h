@@ -1,6 +1,5 @@
-// The texture matrix of a slide for pan and zoom, and the one place the
-// player sets GL state itself (the GL texture matrix). Tests swap the
-// loader for a recorder so the player runs without a context.
+// The texture matrix of a slide for pan and zoom: plain arithmetic, handed
+// to the renderer's setTextureMatrix.
 #pragma once
 
 namespace Korvell {
@@ -9,9 +8,5 @@ namespace Korvell {
 // without zoom (z == 0 switch) the scale is left out.
 void computeTextureMatrix(bool zoomOn, float z, float offsetX, float offsetY, float moveX,
                           float moveY, float out[16]);
-
-typedef void (*TextureMatrixLoader)(const float* matrix); // nullptr means identity
-void loadTextureMatrix(const float* matrix);
-void setTextureMatrixLoader(TextureMatrixLoader loader); // nullptr restores the GL one
 
 } // namespace Korvell

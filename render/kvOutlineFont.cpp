@@ -130,8 +130,6 @@ std::string kvOutlineFont::findFontFile(const std::string& face, bool bold, bool
     return path;
 }
 
-kvOutlineFont::kvOutlineFont() {}
-kvOutlineFont::~kvOutlineFont() {}
 
 bool kvOutlineFont::load(const std::string& faceName, bool bold, bool italic)
 {

@@ -27,8 +27,6 @@ public:
     // Codes 0 to 254 are filled; 255 stays an empty glyph of zero size.
     static const int GLYPH_COUNT = 256;
 
-    kvOutlineFont();
-    virtual ~kvOutlineFont();
 
     bool load(const std::string& face, bool bold, bool italic);
     const kvOutlineGlyph& glyph(int code) const { return glyphs[static_cast<size_t>(code)]; }

@@ -2,7 +2,6 @@
 // kvRenderGLText.cpp.
 #include "render/kvRenderGL.h"
 
-#include "app/kvBaseGL.h"
 #include "image/kvTexture.h"
 #include "image/kvTextureModifier.h"
 
@@ -21,10 +20,7 @@ kvRenderGL::kvRenderGL()
 
 kvRenderGL::~kvRenderGL()
 {
-    for (unsigned n = 1; n <= textures.size(); ++n) {
-        if (textures.get(n)) textures.remove(n);
-        glDeleteTextures(1, &textureNames[n - 1]);
-    }
+    for (kvTextureIndex n = 1; n <= textures.size(); ++n) deleteTexture(n);
     // Fonts belong to whoever made them (the player deletes its own), but
     // a font left behind would leak its metrics, so those go too.
     for (kvGlyphMetrics* m : fontMetrics) delete[] m;
@@ -36,11 +32,16 @@ void kvRenderGL::clear()
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void kvRenderGL::setupView()
+void kvRenderGL::clearWindow(int width, int height, vector3 color)
 {
-    int w = g_app ? g_app->getClientWidth() : 0;
-    int h = g_app ? g_app->getClientHeight() : 0;
-    glViewport(0, 0, w, h);
+    glViewport(0, 0, width, height);
+    glClearColor(color.x, color.y, color.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void kvRenderGL::setupView(int clientWidth, int clientHeight)
+{
+    glViewport(0, 0, clientWidth, clientHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, viewWidth, viewHeight, 0.0, -1.0, 1.0);
@@ -76,7 +77,7 @@ void kvRenderGL::drawQuad(vector2 a, vector2 b)
     if (boundTexture != 0) {
         // A bound index whose texture is gone draws with (1, 1) rather
         // than reading a freed texture.
-        kvTexture* t = textures.get(static_cast<unsigned>(boundTexture));
+        kvTexture* t = textures.get(boundTexture);
         if (t && t->getBufferWidth() > 0 && t->getBufferHeight() > 0) {
             u = static_cast<float>(t->getWidth()) / static_cast<float>(t->getBufferWidth());
             v = static_cast<float>(t->getHeight()) / static_cast<float>(t->getBufferHeight());
@@ -106,6 +107,16 @@ void kvRenderGL::popMatrix()
     glPopMatrix();
 }
 
+void kvRenderGL::setTextureMatrix(const float* matrix)
+{
+    glMatrixMode(GL_TEXTURE);
+    if (matrix)
+        glLoadMatrixf(matrix);
+    else
+        glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void kvRenderGL::translate(vector2 v) { glTranslatef(v.x, v.y, 0.0f); }
 void kvRenderGL::rotate(float angle) { glRotatef(angle, 0.0f, 0.0f, 1.0f); }
 void kvRenderGL::scale(vector2 v) { glScalef(v.x, v.y, 1.0f); }
@@ -126,28 +137,34 @@ GLuint kvRenderGL::upload(kvTexture* t, int filter)
     return name;
 }
 
-int kvRenderGL::registerTexture(kvTexture* texture, int filter)
+kvTextureIndex kvRenderGL::registerTexture(kvTexture* texture, int filter)
 {
     if (texture->getStatus() != 0) {
         delete texture;
         return 0;
     }
-    int index = textures.add(texture);
+    kvTextureIndex index = textures.add(texture);
     textureNames.push_back(upload(texture, filter));
     return index;
 }
 
-int kvRenderGL::createTexture(int width, int height, int bitsPerPixel, int filter)
+kvTextureIndex kvRenderGL::createTexture(int width, int height, int bitsPerPixel, int filter)
 {
     return registerTexture(new kvTexture(width, height, bitsPerPixel), filter);
 }
 
-int kvRenderGL::loadTexture(const std::string& fileName, int filter)
+kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter)
 {
     return registerTexture(new kvTexture(fileName), filter);
 }
 
-bool kvRenderGL::setTextureModifier(unsigned index, kvTextureModifier* modifier)
+GLuint kvRenderGL::liveName(kvTextureIndex index) const
+{
+    if (index <= 0 || static_cast<size_t>(index) > textureNames.size()) return 0;
+    return textureNames[static_cast<size_t>(index - 1)];
+}
+
+bool kvRenderGL::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)
 {
     kvTexture* t = textures.get(index);
     if (!t) {
@@ -159,31 +176,29 @@ bool kvRenderGL::setTextureModifier(unsigned index, kvTextureModifier* modifier)
     return true;
 }
 
-void kvRenderGL::deleteTexture(int index)
+void kvRenderGL::deleteTexture(kvTextureIndex index)
 {
-    if (index <= 0 || static_cast<unsigned>(index) > textureNames.size()) return;
-    GLuint name = textureNames[index - 1];
-    if (textures.get(static_cast<unsigned>(index))) textures.remove(static_cast<unsigned>(index));
+    GLuint name = liveName(index);
+    if (name == 0) return; // dead already: its old name may be someone else's now
+    textures.remove(index);
     glDeleteTextures(1, &name);
+    textureNames[static_cast<size_t>(index - 1)] = 0;
 }
 
-void kvRenderGL::bindTexture(int index)
+void kvRenderGL::bindTexture(kvTextureIndex index)
 {
-    if (index <= 0 || static_cast<unsigned>(index) > textureNames.size()) {
-        glBindTexture(GL_TEXTURE_2D, 0);
-    } else {
-        glBindTexture(GL_TEXTURE_2D, textureNames[index - 1]);
-    }
+    // A dead or unknown index draws untextured, never through a stale name.
+    glBindTexture(GL_TEXTURE_2D, liveName(index));
     boundTexture = index;
 }
 
-void kvRenderGL::refreshTexture(unsigned index)
+void kvRenderGL::refreshTexture(kvTextureIndex index)
 {
     kvTexture* t = textures.get(index);
     if (!t || !t->getPixels()) return;
     if (t->getModifier()) t->getModifier()->apply();
     GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
-    glBindTexture(GL_TEXTURE_2D, textureNames[index - 1]);
+    glBindTexture(GL_TEXTURE_2D, liveName(index));
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(),
                  t->getBufferHeight(), 0, format, GL_UNSIGNED_BYTE, t->getPixels());
@@ -210,9 +225,9 @@ void kvRenderGL::setBlendFunc(int source, int destination)
     glBlendFunc(blendFactor(source), blendFactor(destination));
 }
 
-bool kvRenderGL::releaseTextureData(int index)
+bool kvRenderGL::releaseTextureData(kvTextureIndex index)
 {
-    kvTexture* t = index > 0 ? textures.get(static_cast<unsigned>(index)) : nullptr;
+    kvTexture* t = textures.get(index);
     return t ? t->release() : false;
 }
 

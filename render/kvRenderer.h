@@ -1,7 +1,9 @@
 // The drawing interface of the player, the credits and the texture
 // modifiers. It owns every texture and font, handed out as 1-based indexes
-// that are never reused (0 means none). The view is a fixed logical
-// rectangle, y downwards, stretched over the whole client area.
+// that are never reused (0 means none); a deleted texture's index stays
+// dead, and any call on it leaves the GL alone. The view is a fixed logical
+// rectangle, y downwards, stretched over the whole client area. All GL
+// state goes through here, the texture matrix of pan and zoom included.
 #pragma once
 
 #include <string>
@@ -21,7 +23,8 @@ public:
     virtual ~kvRenderer();
 
     virtual void clear() = 0;
-    virtual void setupView() = 0;
+    // The viewport is the client area the caller draws into.
+    virtual void setupView(int clientWidth, int clientHeight) = 0;
     virtual void setPolygonMode(int mode) = 0;
     virtual void setColorRGBA(vector4 color) = 0;
     virtual void setColorRGB(vector3 color) = 0;
@@ -33,12 +36,14 @@ public:
     virtual void translate(vector2 v) = 0;
     virtual void rotate(float angle) = 0;
     virtual void scale(vector2 v) = 0;
-    virtual int createTexture(int width, int height, int bitsPerPixel, int filter) = 0;
-    virtual int loadTexture(const std::string& fileName, int filter) = 0;
-    virtual bool setTextureModifier(unsigned index, kvTextureModifier* modifier) = 0;
-    virtual void deleteTexture(int index) = 0;
-    virtual void bindTexture(int index) = 0;
-    virtual void refreshTexture(unsigned index) = 0;
+    // A column-major 4 x 4 texture matrix; nullptr loads the identity.
+    virtual void setTextureMatrix(const float* matrix) = 0;
+    virtual kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) = 0;
+    virtual kvTextureIndex loadTexture(const std::string& fileName, int filter) = 0;
+    virtual bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) = 0;
+    virtual void deleteTexture(kvTextureIndex index) = 0;
+    virtual void bindTexture(kvTextureIndex index) = 0;
+    virtual void refreshTexture(kvTextureIndex index) = 0;
     virtual void setBlendFunc(int source, int destination) = 0;
     virtual int createFont(const std::string& face, bool bold, bool italic) = 0;
     virtual void drawText(unsigned font, const std::string& text) = 0;
@@ -46,7 +51,7 @@ public:
     virtual bool measureText(unsigned font, const std::string& text, vector2* size) = 0;
     virtual bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
                                int* position) = 0;
-    virtual bool releaseTextureData(int index) = 0;
+    virtual bool releaseTextureData(kvTextureIndex index) = 0;
 
     void setClearColor(vector3 color) { clearColor = color; }
     vector3 getClearColor() const { return clearColor; }
@@ -60,14 +65,12 @@ public:
         if (w) *w = viewWidth;
         if (h) *h = viewHeight;
     }
-    int getBoundTexture() const { return boundTexture; }
-    kvTextureContainer& getTextures() { return textures; }
 
 protected:
     vector3 clearColor;
     float viewWidth;
     float viewHeight;
-    int boundTexture;
+    kvTextureIndex boundTexture;
     kvTextureContainer textures;
 };
 

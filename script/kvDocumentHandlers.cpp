@@ -1,7 +1,5 @@
 // Elements that set up the show's frame: viewport, imagearea, global,
 // music and datafile.
-#include "app/kvBaseGL.h"
-#include "app/kvBassPlay.h"
 #include "image/kvDataFile.h"
 #include "image/kvTextureModifier.h"
 #include "player/kvPlayer.h"
@@ -15,21 +13,23 @@ namespace {
 const int kMaxNoiseSize = 1024;
 }
 
-void handleViewport(kvPlayer* player, kvTag* tag)
+void handleViewport(kvScriptContext& context, kvTag* tag)
 {
     vector2 size;
-    if (readPair(tag, "x", "y", size)) player->setViewSize(size);
+    if (readPair(tag, "x", "y", size)) context.player->setViewSize(size);
 }
 
-void handleImageArea(kvPlayer* player, kvTag* tag)
+void handleImageArea(kvScriptContext& context, kvTag* tag)
 {
+    kvPlayer* player = context.player;
     vector2 v;
     if (readPair(tag->findChild("position"), "x", "y", v)) player->setImageAreaPos(v);
     if (readPair(tag->findChild("size"), "width", "height", v)) player->setImageAreaSize(v);
 }
 
-void handleGlobal(kvPlayer* player, kvTag* tag)
+void handleGlobal(kvScriptContext& context, kvTag* tag)
 {
+    kvPlayer* player = context.player;
     const kvTag* background = tag->findChild("background");
     const kvTag* imageColor = tag->findChild("imagecolor");
     const kvTag* effect = tag->findChild("effect");
@@ -41,7 +41,7 @@ void handleGlobal(kvPlayer* player, kvTag* tag)
     if (readTriple(background, "r", "g", "b", color)) player->setBackground(color);
     if (readTriple(imageColor, "r", "g", "b", color)) player->setImageColor(color);
 
-    if (effect && g_noiseEnabled) {
+    if (effect && context.noiseEnabled) {
         const float alpha = readFloat(effect, "alpha", 0.5f);
         int size = readInt(effect, "size", 128);
         // The overlay is stretched over the image area anyway; beyond this a
@@ -54,17 +54,14 @@ void handleGlobal(kvPlayer* player, kvTag* tag)
     }
 }
 
-void handleMusic(kvPlayer* player, kvTag* tag)
+void handleMusic(kvScriptContext& context, kvTag* tag)
 {
-    (void)player;
-    kvBassPlay* music = g_app ? g_app->getMusicPlayer() : nullptr;
-    if (!music) return;
-    music->loadStream(tag->getText());
+    if (context.loadMusic) context.loadMusic(tag->getText());
 }
 
-void handleDataFile(kvPlayer* player, kvTag* tag)
+void handleDataFile(kvScriptContext& context, kvTag* tag)
 {
-    (void)player;
+    (void)context;
     openDataFile(tag->getText());
 }
 

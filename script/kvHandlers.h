@@ -3,18 +3,19 @@
 
 #include <string>
 
+#include "script/kvScriptContext.h"
+
 namespace Korvell {
 
-class kvPlayer;
 class kvTag;
 
-void handleViewport(kvPlayer* player, kvTag* tag);
-void handleImageArea(kvPlayer* player, kvTag* tag);
-void handleImage(kvPlayer* player, kvTag* tag);
-void handleGlobal(kvPlayer* player, kvTag* tag);
-void handleSubtitles(kvPlayer* player, kvTag* tag);
-void handleMusic(kvPlayer* player, kvTag* tag);
-void handleDataFile(kvPlayer* player, kvTag* tag);
+void handleViewport(kvScriptContext& context, kvTag* tag);
+void handleImageArea(kvScriptContext& context, kvTag* tag);
+void handleImage(kvScriptContext& context, kvTag* tag);
+void handleGlobal(kvScriptContext& context, kvTag* tag);
+void handleSubtitles(kvScriptContext& context, kvTag* tag);
+void handleMusic(kvScriptContext& context, kvTag* tag);
+void handleDataFile(kvScriptContext& context, kvTag* tag);
 
 // Polish letters of UTF-8 text to single Windows-1250 bytes, the code page
 // the outline fonts draw; every other byte passes unchanged.

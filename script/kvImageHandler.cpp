@@ -9,8 +9,9 @@
 
 namespace Korvell {
 
-void handleImage(kvPlayer* player, kvTag* tag)
+void handleImage(kvScriptContext& context, kvTag* tag)
 {
+    kvPlayer* player = context.player;
     const kvTag* file = tag->findChild("file");
     const kvTag* transition = tag->findChild("transition");
     const kvTag* move = tag->findChild("move");

@@ -13,8 +13,8 @@ namespace {
 const char* const kRoot = "korvell";
 }
 
-kvParser::kvParser(kvPlayer* player_, const std::string& logFile)
-    : player(player_), xmlParser(nullptr), currentTag(nullptr)
+kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
+    : context(context_), xmlParser(nullptr), currentTag(nullptr)
 {
     xmlParser = XML_ParserCreate("UTF-8");
     if (xmlParser) {
@@ -128,7 +128,7 @@ bool kvParser::configure()
             ++ignored;
             continue;
         }
-        it->second(player, tag);
+        it->second(context, tag);
     }
     logLine("Configuration finished. " + std::to_string(ignored) + " tag(s) ignored.");
     return true;

@@ -12,17 +12,18 @@
 
 #include <expat.h>
 
+#include "script/kvScriptContext.h"
+
 namespace Korvell {
 
-class kvPlayer;
 class kvTag;
 
-typedef void (*TagHandler)(kvPlayer* player, kvTag* tag);
+typedef void (*TagHandler)(kvScriptContext& context, kvTag* tag);
 
 class kvParser {
 public:
-    explicit kvParser(kvPlayer* player, const std::string& logFile = "xmlparse.log");
-    virtual ~kvParser();
+    explicit kvParser(const kvScriptContext& context, const std::string& logFile = "xmlparse.log");
+    ~kvParser();
 
     bool parse(std::string fileName);
     bool configure();
@@ -40,7 +41,7 @@ private:
     void logLine(const std::string& line);
     bool feed(const char* data, size_t length, bool final);
 
-    kvPlayer* player;
+    kvScriptContext context;
     std::map<std::string, TagHandler> handlers;
     XML_Parser xmlParser;
     std::ofstream log;

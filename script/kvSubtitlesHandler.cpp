@@ -7,8 +7,9 @@
 
 namespace Korvell {
 
-void handleSubtitles(kvPlayer* player, kvTag* tag)
+void handleSubtitles(kvScriptContext& context, kvTag* tag)
 {
+    kvPlayer* player = context.player;
     player->setSubtitleY(readFloat(tag, "y", 0.0f));
     player->setSubtitleScale(readFloat(tag, "scale", 1.0f));
     player->setSubtitleDelay(readFloat(tag, "delay", 0.0f));

@@ -11,7 +11,7 @@ namespace Korvell {
 class kvTag {
 public:
     kvTag(std::string name, kvTag* parent);
-    virtual ~kvTag();
+    ~kvTag();
 
     std::string getName() const { return name; }
     std::string getText() const { return text; }

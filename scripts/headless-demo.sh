@@ -17,7 +17,7 @@ trap 'kill $pid 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 
 find_window() { # pattern, seconds
   for _ in $(seq 1 $(($2 * 10))); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.1

@@ -16,7 +16,7 @@ valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect -
   --log-file="$log" "$bin" &
 pid=$!
 for _ in $(seq 1 600); do
-  d=$(xdotool search --name "Korvell :: Setup" 2>/dev/null | head -1 || true)
+  d=$(xdotool search --onlyvisible --name "Korvell :: Setup" 2>/dev/null | head -1 || true)
   [ -n "$d" ] && break
   sleep 0.5
 done

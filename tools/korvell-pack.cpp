@@ -151,8 +151,8 @@ bool openArchive(const std::string& archive)
 int list(const std::string& archive)
 {
     if (!openArchive(archive)) return 1;
-    for (const auto& e : g_entryOffsets)
-        std::printf("%s\t%u\t%u\n", e.first.c_str(), getDataFileEntrySize(e.first), e.second);
+    for (const std::string& name : dataFileEntryNames())
+        std::printf("%s\t%u\t%u\n", name.c_str(), getDataFileEntrySize(name), getDataFileEntryOffset(name));
     closeDataFile();
     return 0;
 }
@@ -160,7 +160,7 @@ int list(const std::string& archive)
 int extract(const std::string& archive, const std::string& name, const std::string& outFile)
 {
     if (!openArchive(archive)) return 1;
-    if (g_entryOffsets.find(name) == g_entryOffsets.end()) {
+    if (!openDataFileEntry(name)) {
         closeDataFile();
         return fail("no entry named '" + name + "' in '" + archive + "'");
     }

@@ -39,12 +39,14 @@ launch() {
   KPID=$!
 }
 
-# Waits for a window whose name matches; prints its id.
+# Waits for a mapped window whose name matches; prints its id.
 wait_window() {
   local pattern="$1" limit="${2:-20}" id
   for _ in $(seq 1 $((limit * 10))); do
-    id=$(xdotool search --name "$pattern" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    for id in $(xdotool search --onlyvisible --name "$pattern" 2>/dev/null || true); do
+      echo "$id"
+      return 0
+    done
     if ! kill -0 "$KPID" 2>/dev/null; then
       local rc=0
       wait "$KPID" 2>/dev/null || rc=$?

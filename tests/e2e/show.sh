@@ -21,3 +21,14 @@ write_show() {
     echo '</korvell>'
   } >"$file"
 }
+
+# A long windowed show of one colour, started and past its first second;
+# sets WIN.
+start_long_show() {
+  make_picture one.jpg "$1"
+  write_show "one.jpg 60 none 0" "one.jpg 60 none 0" "one.jpg 1 none 0"
+  launch
+  accept_dialog_with windowed
+  WIN=$(wait_window '^Korvell :: [0-9]')
+  wait_clock_at_least "$WIN" 1.0 >/dev/null
+}

@@ -4,12 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/show.sh"
 start_display
-make_picture red.jpg red
-write_show "red.jpg 60 none 0" "red.jpg 60 none 0" "red.jpg 1 none 0"
-launch
-accept_dialog_with windowed
-win=$(wait_window '^Korvell :: [0-9]')
-wait_clock_at_least "$win" 1.0 >/dev/null
+start_long_show red
+win=$WIN
 focus "$win"
 moves=()
 for i in $(seq 1 750); do moves+=(mousemove --window "$win" 100 100 mousemove --window "$win" 300 200); done

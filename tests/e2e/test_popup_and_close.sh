@@ -4,12 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/show.sh"
 start_display
-make_picture green.jpg lime
-write_show "green.jpg 60 none 0" "green.jpg 60 none 0" "green.jpg 1 none 0"
-launch
-accept_dialog_with windowed
-win=$(wait_window '^Korvell :: [0-9]')
-wait_clock_at_least "$win" 1.0 >/dev/null
+start_long_show lime
+win=$WIN
 focus "$win"
 xdotool mousemove --window "$win" 200 150 click 3
 sleep 0.6

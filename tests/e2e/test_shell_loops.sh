@@ -4,11 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/show.sh"
 start_display
-make_picture red.jpg red
-write_show "red.jpg 60 none 0" "red.jpg 60 none 0" "red.jpg 1 none 0"
-launch
-accept_dialog_with windowed
-win=$(wait_window '^Korvell :: [0-9]')
+start_long_show red
+win=$WIN
 c1=$(wait_clock_at_least "$win" 0.5)
 c2=$(wait_clock_at_least "$win" 1.5)
 note "show clock $c1 then $c2"

@@ -15,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string path = fuzzFile(data, size, ".kva");
     if (openDataFile(path)) {
-        std::vector<std::string> names;
-        for (const auto& e : g_entryOffsets) names.push_back(e.first);
-        for (const std::string& name : names) {
+        for (const std::string& name : dataFileEntryNames()) {
             kvTexture texture(name);
             if (texture.getStatus() == 0 && !texture.getPixels()) __builtin_trap();
         }

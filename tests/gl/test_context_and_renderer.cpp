@@ -24,10 +24,12 @@ protected:
 };
 
 // A fresh frame with texture t over the whole 1 x 1 view, in white.
-void drawWhole(kvRenderer* renderer, int t)
+void drawWhole(kvRenderer* renderer, kvTextureIndex t)
 {
     renderer->clear();
-    renderer->setupView();
+    GLint view[4];
+    glGetIntegerv(GL_VIEWPORT, view);
+    renderer->setupView(view[2], view[3]);
     renderer->setColorRGB(vector3(1, 1, 1));
     renderer->bindTexture(t);
     renderer->drawQuad(vector2(0, 0), vector2(1, 1));
@@ -72,10 +74,9 @@ TEST_F(Context, SecondWindowAndSecondReleaseAreRefused)
 
 TEST_F(Renderer, PictureIsDrawnUprightInItsOwnColours)
 {
-    int t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
+    kvTextureIndex t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
     ASSERT_EQ(t, 1);
-    renderer->clear();
-    renderer->setupView(); // 1 x 1 view: a quad from (0,0) to (1,1) fills the window
+    beginFrame(); // 1 x 1 view: a quad from (0,0) to (1,1) fills the window
     renderer->setColorRGB(vector3(1, 1, 1));
     renderer->bindTexture(t);
     renderer->drawQuad(vector2(0, 0), vector2(1, 1));
@@ -93,10 +94,11 @@ TEST_F(Renderer, PictureIsDrawnUprightInItsOwnColours)
 TEST_F(Renderer, UntexturedQuadBlendsWithHalfAlpha)
 {
     renderer->setClearColor(vector3(0, 0, 1));
-    renderer->clear();
-    renderer->setupView();
+    beginFrame();
     renderer->bindTexture(0);
-    EXPECT_EQ(renderer->getBoundTexture(), 0);
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 0);
     renderer->setColorRGBA(vector4(1, 0, 0, 0.5f));
     renderer->drawQuad(vector2(0, 0), vector2(0.5f, 1));
     uint8_t p[3];
@@ -109,8 +111,7 @@ TEST_F(Renderer, UntexturedQuadBlendsWithHalfAlpha)
 TEST_F(StretchedView, ViewIsStretchedOverTheClientAreaYDownwards)
 {
     renderer->setViewSize(800, 600);
-    renderer->clear();
-    renderer->setupView();
+    beginFrame();
     renderer->bindTexture(0);
     renderer->setColorRGB(vector3(0, 1, 0));
     // The lower-right quarter of the view is the lower-right quarter of
@@ -131,7 +132,7 @@ TEST_F(Renderer, FarTextureCoordinatesShowOnlyThePicture)
 {
     // A 300 x 200 picture in a 512 x 256 buffer: the zero padding must
     // never show, so the bottom-right corner is the white quadrant.
-    int t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
+    kvTextureIndex t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
     drawWhole(renderer, t);
     uint8_t p[3];
     readPixel(63, 47, p);
@@ -140,8 +141,8 @@ TEST_F(Renderer, FarTextureCoordinatesShowOnlyThePicture)
 
 TEST_F(Renderer, IndexesAreNeverReusedAndDeletedIndexesDrawPlain)
 {
-    int a = renderer->createTexture(4, 4, 24, 0);
-    int b = renderer->createTexture(4, 4, 32, 0);
+    kvTextureIndex a = renderer->createTexture(4, 4, 24, 0);
+    kvTextureIndex b = renderer->createTexture(4, 4, 32, 0);
     EXPECT_EQ(a, 1);
     EXPECT_EQ(b, 2);
     renderer->deleteTexture(1);
@@ -153,9 +154,32 @@ TEST_F(Renderer, IndexesAreNeverReusedAndDeletedIndexesDrawPlain)
     // Drawing with the deleted index bound uses far coordinates (1, 1) and
     // reads nothing that is gone.
     renderer->bindTexture(1);
-    renderer->setupView();
+    renderer->setupView(clientWidth(), clientHeight());
     renderer->drawQuad(vector2(0, 0), vector2(1, 1));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Renderer, ADeadIndexNeverReachesALiveTexture)
+{
+    // GL hands a deleted texture's name to the next texture it makes; a
+    // second delete (or a bind, refresh or release) of the dead index must
+    // leave that new texture alone.
+    kvTextureIndex old = renderer->loadTexture(fixture("blue64.jpg"), 0);
+    ASSERT_NE(old, 0);
+    renderer->deleteTexture(old);
+    kvTextureIndex live = renderer->loadTexture(fixture("red64.jpg"), 0);
+    ASSERT_NE(live, 0);
+    renderer->deleteTexture(old);
+    renderer->refreshTexture(old);
+    EXPECT_FALSE(renderer->releaseTextureData(old));
+    drawWhole(renderer, old); // a dead index draws plain white
+    uint8_t p[3];
+    readPixel(32, 24, p);
+    expectRGB(p, 255, 255, 255);
+    drawWhole(renderer, live);
+    readPixel(32, 24, p);
+    expectRGB(p, 254, 0, 0, 2);
+    EXPECT_EQ(glTextureCount(), 1);
 }
 
 TEST_F(Renderer, BlendCodesAndPolygonModes)
@@ -184,10 +208,10 @@ TEST_F(Renderer, BlendCodesAndPolygonModes)
 
 TEST_F(Renderer, NoiseIsGreyAndChangesBetweenRefreshes)
 {
-    int t = renderer->createTexture(32, 32, 24, 0);
-    ASSERT_TRUE(renderer->setTextureModifier(static_cast<unsigned>(t), new kvNoiseModifier()));
+    kvTextureIndex t = renderer->createTexture(32, 32, 24, 0);
+    ASSERT_TRUE(renderer->setTextureModifier(t, new kvNoiseModifier()));
     auto frame = [&]() {
-        renderer->refreshTexture(static_cast<unsigned>(t));
+        renderer->refreshTexture(t);
         drawWhole(renderer, t);
         return readAll();
     };
@@ -203,7 +227,7 @@ TEST_F(Renderer, NoiseIsGreyAndChangesBetweenRefreshes)
 
 TEST_F(Renderer, ReleasedPixelsKeepTheGLCopy)
 {
-    int t = renderer->loadTexture(fixture("red64.jpg"), 1);
+    kvTextureIndex t = renderer->loadTexture(fixture("red64.jpg"), 1);
     ASSERT_NE(t, 0);
     EXPECT_TRUE(renderer->releaseTextureData(t));
     EXPECT_FALSE(renderer->releaseTextureData(t));

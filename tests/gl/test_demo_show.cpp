@@ -35,14 +35,16 @@ TEST_P(DemoShow, EveryPictureAndCreditsPageLoads)
     ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
     cwd = buf;
     ASSERT_EQ(chdir(folder.c_str()), 0);
-    g_noiseEnabled = true;
-    kvPlayer* player = new kvPlayer();
+    kvTimer clock;
+    kvPlayer* player = new kvPlayer(*renderer, clock);
     {
-        kvParser parser(player, scratchDir("demo") + "/xmlparse.log");
+        kvScriptContext context;
+        context.player = player;
+        context.noiseEnabled = true;
+        kvParser parser(context, scratchDir("demo") + "/xmlparse.log");
         ASSERT_TRUE(parser.parse(path.substr(path.rfind('/') + 1)));
         parser.configure();
     }
-    g_noiseEnabled = false;
     EXPECT_EQ(isDataFileOpen(), std::string(GetParam()).find("archive/") == 0);
     EXPECT_NE(player->getNoiseTexture(), 0);
     EXPECT_EQ(player->getFonts().size(), 1u);
@@ -57,10 +59,11 @@ TEST_P(DemoShow, EveryPictureAndCreditsPageLoads)
     }
     EXPECT_EQ(pictures, 12);
     delete player;
-    loadCredits(app);
-    EXPECT_NE(g_creditsBack, 0);
-    EXPECT_NE(g_creditsTitle, 0);
-    for (int page : g_creditsPages) EXPECT_NE(page, 0);
+    kvCredits credits(*renderer, clock);
+    credits.loadCredits();
+    EXPECT_NE(credits.getBack(), 0);
+    EXPECT_NE(credits.getTitle(), 0);
+    for (int i = 0; i < 5; ++i) EXPECT_NE(credits.getPage(i), 0) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, DemoShow,

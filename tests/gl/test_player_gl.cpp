@@ -18,26 +18,24 @@ protected:
     {
         GLTest::SetUp();
         if (IsSkipped()) return;
-        kvFakeClock::install();
-        kvFakeClock::startShowClock();
-        player = new kvPlayer();
+        kvFakeClock::now = 0;
+        clock.start();
+        player = new kvPlayer(*renderer, clock);
         player->setImageAreaSize(vector2(1, 1));
     }
     void TearDown() override
     {
         delete player;
-        g_timer.stop();
-        kvFakeClock::uninstall();
         GLTest::TearDown();
     }
     void frameAt(double t)
     {
         kvFakeClock::setSeconds(t);
-        renderer->clear();
-        renderer->setupView();
+        beginFrame();
         player->update();
     }
     kvPlayer* player = nullptr;
+    kvTimer clock{kvFakeClock::ticks};
 };
 
 } // namespace

@@ -98,8 +98,7 @@ TEST_F(TextGL, PolishTextIsFilledWithItsHolesOpen)
 {
     int f = renderer->createFont("Liberation Sans", false, false);
     renderer->setViewSize(160, 80);
-    renderer->clear();
-    renderer->setupView();
+    beginFrame();
     renderer->bindTexture(0);
     renderer->setColorRGBA(vector4(1, 1, 1, 1));
     std::string line = utf8ToCp1250("o\xC4\x85"); // "oą"

@@ -4,14 +4,9 @@
 #include <cstdio>
 
 #include "image/kvTextureModifier.h"
-#include "player/kvTextureMatrix.h"
 #include "render/kvTextLayout.h"
 
 namespace Korvell {
-
-namespace {
-kvRecordingRenderer* g_active = nullptr;
-}
 
 std::string num(float v)
 {
@@ -21,29 +16,30 @@ std::string num(float v)
 }
 
 kvRecordingRenderer::kvRecordingRenderer()
-    : textureCount(0), fontCount(0), advance(1.0f), height(1.0f), color("1,1,1,1")
+    : textureCount(0), fontCount(0), advance(1.0f), height(1.0f), deadUses(0), color("1,1,1,1")
 {
-    g_active = this;
-    setTextureMatrixLoader(recordTextureMatrix);
 }
 
 kvRecordingRenderer::~kvRecordingRenderer()
 {
-    if (g_active == this) {
-        g_active = nullptr;
-        setTextureMatrixLoader(nullptr);
-    }
     for (kvTextureModifier* m : modifiers) delete m;
 }
 
-void kvRecordingRenderer::recordTextureMatrix(const float* m)
+bool kvRecordingRenderer::live(kvTextureIndex index, const char* call)
 {
-    if (!g_active) return;
+    if (alive.count(index)) return true;
+    ++deadUses;
+    add(std::string("DEAD ") + call + " " + std::to_string(index));
+    return false;
+}
+
+void kvRecordingRenderer::setTextureMatrix(const float* m)
+{
     if (!m) {
-        g_active->add("texmatrix identity");
+        add("texmatrix identity");
         return;
     }
-    g_active->add("texmatrix s=" + num(m[0]) + "," + num(m[5]) + " t=" + num(m[12]) + "," + num(m[13]));
+    add("texmatrix s=" + num(m[0]) + "," + num(m[5]) + " t=" + num(m[12]) + "," + num(m[13]));
 }
 
 void kvRecordingRenderer::add(const std::string& line) { lines.push_back(line); }
@@ -64,7 +60,10 @@ std::vector<std::string> kvRecordingRenderer::only(const std::string& prefix) co
 }
 
 void kvRecordingRenderer::clear() { add("clear"); }
-void kvRecordingRenderer::setupView() { add("setupView"); }
+void kvRecordingRenderer::setupView(int w, int h)
+{
+    add("setupView " + std::to_string(w) + "x" + std::to_string(h));
+}
 void kvRecordingRenderer::setPolygonMode(int mode) { add("polygonMode " + std::to_string(mode)); }
 
 void kvRecordingRenderer::setColorRGBA(vector4 c)
@@ -98,48 +97,53 @@ void kvRecordingRenderer::translate(vector2 v) { add("translate " + num(v.x) + "
 void kvRecordingRenderer::rotate(float a) { add("rotate " + num(a)); }
 void kvRecordingRenderer::scale(vector2 v) { add("scale " + num(v.x) + "," + num(v.y)); }
 
-int kvRecordingRenderer::createTexture(int w, int h, int bpp, int filter)
+kvTextureIndex kvRecordingRenderer::createTexture(int w, int h, int bpp, int filter)
 {
-    int index = ++textureCount;
+    kvTextureIndex index = ++textureCount;
     alive.insert(index);
     add("createTexture " + std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bpp)
         + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
     return index;
 }
 
-int kvRecordingRenderer::loadTexture(const std::string& fileName, int filter)
+kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int filter)
 {
     if (missing.count(fileName)) {
         add("loadTexture " + fileName + " -> 0");
         return 0;
     }
-    int index = ++textureCount;
+    kvTextureIndex index = ++textureCount;
     alive.insert(index);
     add("loadTexture " + fileName + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
     return index;
 }
 
-bool kvRecordingRenderer::setTextureModifier(unsigned index, kvTextureModifier* modifier)
+bool kvRecordingRenderer::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)
 {
     add("setTextureModifier " + std::to_string(index));
     modifiers.push_back(modifier);
-    return index <= static_cast<unsigned>(textureCount);
+    return live(index, "setTextureModifier");
 }
 
-void kvRecordingRenderer::deleteTexture(int index)
+void kvRecordingRenderer::deleteTexture(kvTextureIndex index)
 {
-    if (index == 0) return;
+    if (index == 0 || !live(index, "deleteTexture")) return;
     alive.erase(index);
     add("deleteTexture " + std::to_string(index));
 }
 
-void kvRecordingRenderer::bindTexture(int index)
+void kvRecordingRenderer::bindTexture(kvTextureIndex index)
 {
+    if (index != 0) live(index, "bind");
     boundTexture = index;
     add("bind " + std::to_string(index));
 }
 
-void kvRecordingRenderer::refreshTexture(unsigned index) { add("refresh " + std::to_string(index)); }
+void kvRecordingRenderer::refreshTexture(kvTextureIndex index)
+{
+    live(index, "refresh");
+    add("refresh " + std::to_string(index));
+}
 
 void kvRecordingRenderer::setBlendFunc(int s, int d)
 {
@@ -186,10 +190,10 @@ std::vector<kvGlyphMetrics> kvRecordingRenderer::metrics() const
     return m;
 }
 
-bool kvRecordingRenderer::releaseTextureData(int index)
+bool kvRecordingRenderer::releaseTextureData(kvTextureIndex index)
 {
     add("release " + std::to_string(index));
-    return true;
+    return live(index, "release");
 }
 
 } // namespace Korvell

@@ -1,7 +1,9 @@
 // A renderer that draws nothing and writes each call as a line of text, so
 // player, subtitle and credits tests compare frames as text. Textures and
 // fonts get indexes like the real renderer's; fonts have simple, known
-// metrics (every glyph advances `advance` and is `height` tall).
+// metrics (every glyph advances `advance` and is `height` tall). A call on a
+// texture index that was deleted (or never made) counts in deadUses, which
+// the test fixtures require to stay 0.
 #pragma once
 
 #include <set>
@@ -19,7 +21,7 @@ public:
     ~kvRecordingRenderer() override;
 
     void clear() override;
-    void setupView() override;
+    void setupView(int clientWidth, int clientHeight) override;
     void setPolygonMode(int mode) override;
     void setColorRGBA(vector4 color) override;
     void setColorRGB(vector3 color) override;
@@ -31,12 +33,13 @@ public:
     void translate(vector2 v) override;
     void rotate(float angle) override;
     void scale(vector2 v) override;
-    int createTexture(int width, int height, int bitsPerPixel, int filter) override;
-    int loadTexture(const std::string& fileName, int filter) override;
-    bool setTextureModifier(unsigned index, kvTextureModifier* modifier) override;
-    void deleteTexture(int index) override;
-    void bindTexture(int index) override;
-    void refreshTexture(unsigned index) override;
+    void setTextureMatrix(const float* matrix) override;
+    kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) override;
+    kvTextureIndex loadTexture(const std::string& fileName, int filter) override;
+    bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) override;
+    void deleteTexture(kvTextureIndex index) override;
+    void bindTexture(kvTextureIndex index) override;
+    void refreshTexture(kvTextureIndex index) override;
     void setBlendFunc(int source, int destination) override;
     int createFont(const std::string& face, bool bold, bool italic) override;
     void drawText(unsigned font, const std::string& text) override;
@@ -44,7 +47,7 @@ public:
     bool measureText(unsigned font, const std::string& text, vector2* size) override;
     bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
                        int* position) override;
-    bool releaseTextureData(int index) override;
+    bool releaseTextureData(kvTextureIndex index) override;
 
     // Every call so far, one line each; take() also forgets them.
     std::vector<std::string> lines;
@@ -55,17 +58,18 @@ public:
     // Textures whose file name is listed here fail to load (index 0).
     std::set<std::string> missing;
     // Which textures are alive (loaded or created, not deleted).
-    std::set<int> alive;
+    std::set<kvTextureIndex> alive;
     int textureCount;
     int fontCount;
     float advance;
     float height;
-
-    // Routes the player's texture-matrix step into `lines` while alive.
-    static void recordTextureMatrix(const float* m);
+    // Calls on a dead texture index, each also recorded as a "DEAD" line.
+    int deadUses;
 
 private:
     void add(const std::string& line);
+    // False (and counted) for an index that is not alive.
+    bool live(kvTextureIndex index, const char* call);
     std::vector<kvGlyphMetrics> metrics() const;
     std::string color;
     std::vector<kvTextureModifier*> modifiers;

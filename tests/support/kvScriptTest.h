@@ -2,39 +2,60 @@
 // with the recording renderer.
 #pragma once
 
+#include <memory>
+
 #include "player/kvPlayer.h"
 #include "script/kvParser.h"
 #include "support/kvTestSupport.h"
 
 namespace Korvell {
 
-class ScriptTest : public RecordingTest {
+class ScriptTest : public PlayerTest {
 protected:
     void SetUp() override
     {
-        RecordingTest::SetUp();
+        PlayerTest::SetUp();
+        player->setImageAreaSize(vector2(0, 0));
         dir = scratchDir("script");
-        player = new kvPlayer();
     }
     void TearDown() override
     {
-        delete parser;
-        delete player;
-        RecordingTest::TearDown();
+        parser.reset();
+        PlayerTest::TearDown();
+    }
+    // What the handlers are given: this player, the noise flag, and a music
+    // loader that remembers the names it was asked for.
+    kvScriptContext context()
+    {
+        kvScriptContext c;
+        c.player = player;
+        c.noiseEnabled = noise;
+        c.loadMusic = [this](const std::string& file) {
+            music.push_back(file);
+            return true;
+        };
+        return c;
     }
     // Parses and configures "<korvell>" + body + "</korvell>".
     void run(const std::string& body)
     {
-        delete parser;
-        parser = new kvParser(player, dir + "/xmlparse.log");
+        parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
         writeFile(dir + "/show.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<korvell>\n" + body + "\n</korvell>\n");
         ASSERT_TRUE(parser->parse(dir + "/show.xml")) << readFile(dir + "/xmlparse.log");
         parser->configure();
     }
+    // A fresh player (and recording) for a second script.
+    void newPlayer()
+    {
+        parser.reset();
+        delete player;
+        player = new kvPlayer(*rec, clock);
+    }
     kvPlayerItem* item(unsigned i) const { return player->getItem(i); }
     std::string dir;
-    kvPlayer* player = nullptr;
-    kvParser* parser = nullptr;
+    bool noise = false;
+    std::vector<std::string> music;
+    std::unique_ptr<kvParser> parser;
 };
 
 } // namespace Korvell

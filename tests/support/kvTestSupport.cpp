@@ -7,66 +7,76 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/kvTimer.h"
 #include "image/kvDataFile.h"
-#include "player/kvTextureMatrix.h"
 
 namespace Korvell {
 
 uint32_t kvFakeClock::now = 0;
 
-void kvFakeClock::install()
-{
-    now = 0;
-    kvTimer::setTickSource(ticks);
-}
-
-void kvFakeClock::uninstall() { kvTimer::setTickSource(nullptr); }
-
-void kvFakeClock::startShowClock()
-{
-    g_timer.stop();
-    now = 0;
-    g_timer.start();
-}
-
 void RecordingTest::SetUp()
 {
-    kvFakeClock::install();
-    kvFakeClock::startShowClock();
-    app = new kvBaseGL(nullptr);
+    kvFakeClock::now = 0;
+    clock.start();
     rec = new kvRecordingRenderer();
-    app->setRenderer(rec);
-    g_app = app;
-    g_currentItem = nullptr;
-    g_previousRequested = false;
-    g_noiseEnabled = false;
 }
 
 void RecordingTest::TearDown()
 {
     closeDataFile();
-    g_app = nullptr;
-    app->setRenderer(nullptr);
-    delete app;
+    EXPECT_EQ(rec->deadUses, 0) << "a dead texture index was used";
     delete rec;
-    g_timer.stop();
-    kvFakeClock::uninstall();
+    rec = nullptr;
+}
+
+void PlayerTest::SetUp()
+{
+    RecordingTest::SetUp();
+    player = new kvPlayer(*rec, clock);
+    player->setImageAreaSize(vector2(800, 600));
+}
+
+void PlayerTest::TearDown()
+{
+    delete player;
+    player = nullptr;
+    RecordingTest::TearDown();
+}
+
+kvPlayerItem* PlayerTest::add(const std::string& file, float time, int transition, float ttime)
+{
+    return player->addImage(file, time, transition, ttime, time == 0.0f);
+}
+
+void PlayerTest::preload()
+{
+    player->loadItemTexture(0);
+    player->loadItemTexture(1);
+}
+
+bool PlayerTest::frame(double t)
+{
+    kvFakeClock::setSeconds(t);
+    rec->lines.clear();
+    player->update();
+    return player->isOver();
+}
+
+std::string PlayerTest::currentFile() const
+{
+    return player->getCurrent() ? player->getCurrent()->fileName : "(none)";
 }
 
 void GLTest::SetUp()
 {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (make test starts Xvfb)";
-    app = new kvBaseGL(nullptr);
+    app = new kvBaseGL();
     app->setMode(clientWidth(), clientHeight(), 60, false);
-    g_app = app;
     ASSERT_TRUE(app->createAppWindow("Korvell GL test"));
     ASSERT_TRUE(app->initApi());
     renderer = app->getRenderer();
     ASSERT_NE(renderer, nullptr);
     ASSERT_EQ(app->getClientWidth(), clientWidth());
     ASSERT_EQ(app->getClientHeight(), clientHeight());
-    setTextureMatrixLoader(nullptr);
 }
 
 void GLTest::TearDown()
@@ -77,7 +87,12 @@ void GLTest::TearDown()
         app->destroyAppWindow();
         delete app;
     }
-    g_app = nullptr;
+}
+
+void GLTest::beginFrame()
+{
+    renderer->clear();
+    renderer->setupView(clientWidth(), clientHeight());
 }
 
 void GLTest::readPixel(int x, int y, uint8_t rgb[3]) const
@@ -99,6 +114,14 @@ std::vector<uint8_t> GLTest::readAll() const
     for (int y = 0; y < h; ++y)
         std::copy(raw.begin() + (h - 1 - y) * w * 3, raw.begin() + (h - y) * w * 3, out.begin() + y * w * 3);
     return out;
+}
+
+int GLTest::glTextureCount() const
+{
+    // Mesa hands out small names in order; a few thousand cover any test.
+    int n = 0;
+    for (GLuint name = 1; name < 4096; ++name) n += glIsTexture(name) == GL_TRUE;
+    return n;
 }
 
 std::string fixture(const std::string& name) { return std::string(KORVELL_SOURCE_DIR) + "/tests/fixtures/" + name; }

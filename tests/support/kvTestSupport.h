@@ -1,6 +1,6 @@
-// Shared helpers for tests: a hand-stepped clock, an application object
-// with the recording renderer (no display), a real GL application on a
-// hidden window (under Xvfb), fixture paths and a scratch folder.
+// Shared helpers for tests: a hand-stepped clock, the recording renderer
+// and a player on it (no display), a real GL application on a hidden
+// window (under Xvfb), fixture paths and a scratch folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,40 +10,59 @@
 #include <vector>
 
 #include "app/kvBaseGL.h"
+#include "app/kvTimer.h"
+#include "player/kvPlayer.h"
 #include "support/kvRecordingRenderer.h"
 
 namespace Korvell {
 
-// The show clock's tick source, stepped by hand.
+// A tick counter stepped by hand, for kvTimer.
 struct kvFakeClock {
     static uint32_t now;
     static uint32_t ticks() { return now; }
-    static void install();
-    static void uninstall();
-    // Starts g_timer afresh at tick 0, so elapsed() reads seconds directly.
-    static void startShowClock();
     static void setSeconds(double seconds) { now = static_cast<uint32_t>(seconds * 1000.0 + 0.5); }
 };
 
-// g_app with the recording renderer and the fake clock.
+// The recording renderer and a clock over the fake counter, started at 0
+// so that elapsed() reads the seconds set. A dead texture index used by
+// anybody fails the test.
 class RecordingTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    kvBaseGL* app = nullptr;
     kvRecordingRenderer* rec = nullptr;
+    kvTimer clock{kvFakeClock::ticks};
 };
 
-// g_app with a real GL context on a hidden window of the given size.
+// A player on the recording renderer and the fake clock.
+class PlayerTest : public RecordingTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    kvPlayerItem* add(const std::string& file, float time, int transition = TRANSITION_KEEP, float ttime = 0);
+    void preload();
+    // One frame at show time t, the recording cleared first; true when the
+    // show is over.
+    bool frame(double t);
+    std::string currentFile() const;
+    kvPlayer* player = nullptr;
+};
+
+// A real GL context on a hidden window of the given size.
 class GLTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
     virtual int clientWidth() const { return 64; }
     virtual int clientHeight() const { return 48; }
+    // Clears and sets up the view over the whole window.
+    void beginFrame();
     // The back buffer's pixel at (x, y), y counted from the top.
     void readPixel(int x, int y, uint8_t rgb[3]) const;
     std::vector<uint8_t> readAll() const; // RGB rows, top row first
+    // Texture objects the GL holds (names a texture was made under and
+    // not yet deleted).
+    int glTextureCount() const;
     kvBaseGL* app = nullptr;
     kvRenderer* renderer = nullptr;
 };

@@ -1,6 +1,8 @@
 // The data file archive reader, on archives written byte by byte here.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include "image/kvDataFile.h"
 #include "support/kvTestSupport.h"
 
@@ -18,6 +20,17 @@ std::string tag(const char* t) { return std::string(t, 3) + '\0'; }
 std::string dat(const std::string& name, uint32_t size, uint32_t offset)
 {
     return tag("DAT") + name + '\0' + u32(size) + u32(offset);
+}
+
+// Open file descriptors of this process: a failed open must leave none.
+int openFiles()
+{
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
 }
 
 struct Archive : ::testing::Test {
@@ -49,9 +62,11 @@ TEST_F(Archive, TheDocumentedExampleOpensWithOneEntry)
 
 TEST_F(Archive, EmptyFileAndMissingEndDoNotOpen)
 {
-    EXPECT_FALSE(openDataFile(write("empty.kva", "")));
+    const std::string empty = write("empty.kva", "");
+    const int before = openFiles();
+    EXPECT_FALSE(openDataFile(empty));
     EXPECT_FALSE(isDataFileOpen());
-    EXPECT_EQ(g_dataFile, nullptr);
+    EXPECT_EQ(openFiles(), before);
     EXPECT_FALSE(openDataFile(write("noend.kva", tag("VFS") + dat("a", 1, 0))));
     EXPECT_FALSE(openDataFile(write("cut.kva", tag("DAT") + "abc")));
     EXPECT_FALSE(openDataFile(dir + "/does-not-exist.kva"));
@@ -60,7 +75,7 @@ TEST_F(Archive, EmptyFileAndMissingEndDoNotOpen)
 TEST_F(Archive, EndAloneOpensWithNoEntriesAndVfsIsOptional)
 {
     ASSERT_TRUE(openDataFile(write("end.kva", tag("END"))));
-    EXPECT_TRUE(g_entryOffsets.empty());
+    EXPECT_TRUE(dataFileEntryNames().empty());
     closeDataFile();
     ASSERT_TRUE(openDataFile(write("novfs.kva", dat("x", 3, 0) + tag("VFS") + tag("VFS") + tag("END"))));
     EXPECT_EQ(getDataFileEntrySize("x"), 3u);
@@ -68,8 +83,10 @@ TEST_F(Archive, EndAloneOpensWithNoEntriesAndVfsIsOptional)
 
 TEST_F(Archive, UnknownTagClosesTheFile)
 {
-    EXPECT_FALSE(openDataFile(write("bad.kva", tag("VFS") + tag("XYZ") + tag("END"))));
-    EXPECT_EQ(g_dataFile, nullptr);
+    const std::string bad = write("bad.kva", tag("VFS") + tag("XYZ") + tag("END"));
+    const int before = openFiles();
+    EXPECT_FALSE(openDataFile(bad));
+    EXPECT_EQ(openFiles(), before);
     EXPECT_FALSE(isDataFileOpen());
     // Four bytes without a NUL are no tag either.
     EXPECT_FALSE(openDataFile(write("nonul.kva", std::string("VFSX") + tag("END"))));
@@ -80,7 +97,8 @@ TEST_F(Archive, LaterRecordOfTheSameNameWinsAndLookupsAreExact)
     std::string bytes = dat("Credits\\Back.jpg", 5, 10) + dat("Credits\\Back.jpg", 7, 20) + tag("END");
     ASSERT_TRUE(openDataFile(write("dup.kva", bytes)));
     EXPECT_EQ(getDataFileEntrySize("Credits\\Back.jpg"), 7u);
-    EXPECT_EQ(g_entryOffsets["Credits\\Back.jpg"], 20u);
+    EXPECT_EQ(getDataFileEntryOffset("Credits\\Back.jpg"), 20u);
+    EXPECT_EQ(dataFileEntryNames(), std::vector<std::string>{"Credits\\Back.jpg"});
     EXPECT_EQ(openDataFileEntry("credits\\back.jpg"), nullptr);
     EXPECT_EQ(openDataFileEntry("Credits/Back.jpg"), nullptr);
 }

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <sstream>
 
-#include "app/kvMessages.h"
 #include "credits/kvCredits.h"
 #include "support/kvTestSupport.h"
 
@@ -23,14 +23,16 @@ protected:
     void SetUp() override
     {
         RecordingTest::SetUp();
-        loadCredits(app);
+        credits.reset(new kvCredits(*rec, clock));
+        credits->loadCredits();
     }
+    std::unique_ptr<kvCredits> credits;
     // Draws the frame at credits time t; returns the five page quads.
     std::vector<Page> at(double t)
     {
         kvFakeClock::setSeconds(t);
         rec->lines.clear();
-        drawCredits(app);
+        credits->drawCredits();
         std::vector<Page> pages;
         for (const std::string& q : rec->only("quad")) {
             float x0, y0, x1, y1, r, g, b, a;
@@ -111,21 +113,19 @@ TEST_F(Credits, NeverMoreThanThreePagesAtOnce)
 
 TEST_F(Credits, EndsAfterFortySeconds)
 {
-    unsigned before = quitMessagesPosted();
     at(39.99);
-    EXPECT_EQ(quitMessagesPosted(), before);
+    EXPECT_FALSE(credits->isOver());
     EXPECT_EQ(rec->only("quad").size(), 7u);
     at(40.0);
-    EXPECT_EQ(quitMessagesPosted(), before + 1);
+    EXPECT_TRUE(credits->isOver());
     EXPECT_TRUE(rec->lines.empty());
 }
 
 TEST_F(Credits, MissingPicturesDrawAsPlainRectangles)
 {
-    RecordingTest::TearDown();
-    RecordingTest::SetUp();
     rec->missing = {"credits\\back.jpg", "credits\\cr1.jpg"};
-    loadCredits(app);
+    credits.reset(new kvCredits(*rec, clock));
+    credits->loadCredits();
     at(6.0);
     std::vector<std::string> quads = rec->only("quad");
     EXPECT_EQ(quads[0], "quad (0,0)-(10,10) tex=0 rgba=1,1,1,1");

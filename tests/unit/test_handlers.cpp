@@ -54,7 +54,7 @@ TEST_F(Handlers, BackgroundAndImageColourAreAppliedOnlyWhenComplete)
 
 TEST_F(Handlers, NoiseOnlyWhenTheDialogAllowsIt)
 {
-    g_noiseEnabled = false;
+    noise = false;
     run("<global><effect alpha=\"0.3\">noise</effect></global>");
     EXPECT_EQ(player->getNoiseTexture(), 0);
     EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 0.5f);
@@ -63,7 +63,7 @@ TEST_F(Handlers, NoiseOnlyWhenTheDialogAllowsIt)
 
 TEST_F(Handlers, NoiseAlphaSizeAndFilter)
 {
-    g_noiseEnabled = true;
+    noise = true;
     run("<global><effect alpha=\"2.5\" size=\"64.9\">noise</effect><filter>bilinear</filter></global>");
     EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 64x64x24 filter=1 -> 1"});
     EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 1.0f);
@@ -75,11 +75,10 @@ TEST_F(Handlers, NoiseAlphaSizeAndFilter)
 
 TEST_F(Handlers, NoiseFilterFlagNeedsTheExactKeywordAndEffectItsText)
 {
-    g_noiseEnabled = true;
+    noise = true;
     run("<global><filter>bilinear </filter><effect>noise</effect></global>");
     EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 128x128x24 filter=0 -> 1"});
-    delete player;
-    player = new kvPlayer();
+    newPlayer();
     run("<global><effect alpha=\"0.2\">Noise</effect></global>");
     EXPECT_EQ(player->getNoiseTexture(), 0);
     EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 0.5f);
@@ -87,7 +86,7 @@ TEST_F(Handlers, NoiseFilterFlagNeedsTheExactKeywordAndEffectItsText)
 
 TEST_F(Handlers, HugeNoiseSizeIsHeldToAUsableSize)
 {
-    g_noiseEnabled = true;
+    noise = true;
     run("<global><effect size=\"100000\">noise</effect></global>");
     EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 1024x1024x24 filter=0 -> 1"});
 }
@@ -141,6 +140,12 @@ TEST_F(Handlers, SubtitleLinesStopAtTheFirstGapAndGoToTheirSlide)
     EXPECT_FLOAT_EQ(blank->startZoom, 1.0f); // dropped for a blank slide
     EXPECT_FLOAT_EQ(blank->move.x, 0.0f);
     EXPECT_EQ(blank->lines, (std::vector<std::string>{"one", "two", "three", "four"}));
+}
+
+TEST_F(Handlers, EveryMusicElementGoesToTheMusicPlayerAsWritten)
+{
+    run("<music>song.ogg</music><music></music><music> x.ogg</music>");
+    EXPECT_EQ(music, (std::vector<std::string>{"song.ogg", "", " x.ogg"}));
 }
 
 TEST_F(Handlers, DatafileOpensTheArchive)

@@ -23,7 +23,9 @@ std::string logOf(const std::string& dir) { return readFile(dir + "/xmlparse.log
 bool parseRaw(kvPlayer* player, const std::string& dir, const std::string& bytes)
 {
     writeFile(dir + "/raw.xml", bytes);
-    kvParser parser(player, dir + "/xmlparse.log");
+    kvScriptContext context;
+    context.player = player;
+    kvParser parser(context, dir + "/xmlparse.log");
     bool ok = parser.parse(dir + "/raw.xml");
     if (ok) parser.configure();
     return ok;
@@ -33,7 +35,7 @@ bool parseRaw(kvPlayer* player, const std::string& dir, const std::string& bytes
 
 TEST_F(HostileScript, HugeAndNegativeNumbersStayFinite)
 {
-    g_noiseEnabled = true;
+    noise = true;
     run("<viewport x=\"1e40\" y=\"-1e40\"/>"
         "<global><effect size=\"-64\" alpha=\"-1e999\">noise</effect></global>"
         "<image time=\"1e39\"><file>a</file><move x=\"-1e300\"/></image>"
@@ -83,7 +85,7 @@ TEST_F(HostileScript, DeepNestingAndATenMegabyteLine)
 
 TEST_F(HostileScript, AFolderIsNotAScript)
 {
-    kvParser folderParser(player, dir + "/xmlparse.log");
+    kvParser folderParser(context(), dir + "/xmlparse.log");
     EXPECT_FALSE(folderParser.parse(dir));
     EXPECT_NE(logOf(dir).find("IO Error: Cannot open XML file: " + dir), std::string::npos);
 }
@@ -188,8 +190,6 @@ TEST(HostilePictures, PaddingTheDecoderOnlyWarnsAboutStillLoads)
 
 TEST(HostileMusic, FoldersAndNonsenseAreNoMusic)
 {
-    kvBaseGL app(nullptr);
-    g_app = &app;
     {
         kvBassPlay music;
         // With the dummy audio driver the output opens, so the refusals
@@ -200,5 +200,4 @@ TEST(HostileMusic, FoldersAndNonsenseAreNoMusic)
         music.play();
         music.stop();
     }
-    g_app = nullptr;
 }

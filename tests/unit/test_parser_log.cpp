@@ -3,33 +3,19 @@
 
 #include <sstream>
 
-#include "player/kvPlayer.h"
-#include "script/kvParser.h"
 #include "script/kvTag.h"
-#include "support/kvTestSupport.h"
+#include "support/kvScriptTest.h"
 
 using namespace Korvell;
 
 namespace {
 
-class ParserLog : public RecordingTest {
+class ParserLog : public ScriptTest {
 protected:
-    std::string dir;
-    kvPlayer* player = nullptr;
-    kvParser* parser = nullptr;
-
     void SetUp() override
     {
-        RecordingTest::SetUp();
-        dir = scratchDir("script");
-        player = new kvPlayer();
-        parser = new kvParser(player, dir + "/xmlparse.log");
-    }
-    void TearDown() override
-    {
-        delete parser;
-        delete player;
-        RecordingTest::TearDown();
+        ScriptTest::SetUp();
+        parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
     }
     bool parseText(const std::string& text, const std::string& name = "test.xml")
     {
@@ -93,8 +79,7 @@ TEST_F(ParserLog, AttributesBrokenOverTwoLinesNeedIndentation)
 {
     EXPECT_FALSE(parseText("<korvell>\n<viewport x=\"1\"\ny=\"2\"/>\n</korvell>\n"));
     EXPECT_EQ(log().at(4), "Parse error at line 3: not well-formed (invalid token).");
-    delete parser;
-    parser = new kvParser(player, dir + "/xmlparse.log");
+    parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
     EXPECT_TRUE(parseText("<korvell>\n<viewport x=\"1\"\n  y=\"2\"/>\n</korvell>\n"));
     std::string y;
     EXPECT_TRUE(root(0)->getAttribute("y", y));
@@ -154,8 +139,7 @@ TEST_F(ParserLog, LongLinesParseWholeAndKeepLineNumbers)
     ASSERT_GT(longLine.size(), 400u);
     EXPECT_FALSE(parseText("<korvell>\n" + longLine + "\n<bad attr=x/>\n</korvell>\n"));
     EXPECT_EQ(log().at(4), "Parse error at line 3: not well-formed (invalid token).");
-    delete parser;
-    parser = new kvParser(player, dir + "/xmlparse.log");
+    parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
     ASSERT_TRUE(parseText("<korvell>\n" + longLine + "\n</korvell>\n"));
     EXPECT_EQ(root(0)->findChild("file")->getText(), std::string(380, 'p') + ".jpg");
 }

@@ -40,7 +40,7 @@ public:
 };
 
 struct SetupTest : ::testing::Test {
-    kvBaseGL app{nullptr};
+    kvBaseGL app;
     void use(FakeModes& modes) { app.setDisplayModes(&modes); }
     void TearDown() override { g_noiseEnabled = false; }
 };

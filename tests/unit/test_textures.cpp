@@ -184,5 +184,5 @@ TEST(TextureContainer, IndexesStartAtOneAndAreNeverReused)
     EXPECT_EQ(c.get(0), nullptr);
     EXPECT_EQ(c.get(5), nullptr);
     EXPECT_EQ(c.get(1), a);
-    for (unsigned i = 1; i <= c.size(); ++i) c.remove(i);
+    for (kvTextureIndex i = 1; i <= c.size(); ++i) c.remove(i);
 }

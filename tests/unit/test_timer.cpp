@@ -10,25 +10,20 @@ uint32_t g_now = 0;
 uint32_t fakeTicks() { return g_now; }
 
 struct TimerTest : ::testing::Test {
-    void SetUp() override
-    {
-        g_now = 5000;
-        kvTimer::setTickSource(fakeTicks);
-    }
-    void TearDown() override { kvTimer::setTickSource(nullptr); }
+    void SetUp() override { g_now = 5000; }
 };
 } // namespace
 
 TEST_F(TimerTest, NewClockIsStoppedAtZero)
 {
-    kvTimer t;
+    kvTimer t(fakeTicks);
     EXPECT_FALSE(t.isRunning());
     EXPECT_EQ(t.elapsed(), 0.0f);
 }
 
 TEST_F(TimerTest, StartTwiceKeepsFirstStartAndStopHoldsTheReading)
 {
-    kvTimer t;
+    kvTimer t(fakeTicks);
     t.start();
     g_now += 1500;
     t.start(); // must not restart
@@ -44,7 +39,7 @@ TEST_F(TimerTest, StartTwiceKeepsFirstStartAndStopHoldsTheReading)
 
 TEST_F(TimerTest, SetElapsedWhileRunningLandsWithinTheSecond)
 {
-    kvTimer t;
+    kvTimer t(fakeTicks);
     g_now = 123456;
     t.start();
     g_now += 3210;
@@ -59,7 +54,7 @@ TEST_F(TimerTest, SetElapsedWhileRunningLandsWithinTheSecond)
 TEST_F(TimerTest, SetElapsedBeyondTheCounterStillReadsAtLeastTheTarget)
 {
     // Three seconds after the program started the counter, jump to 12.
-    kvTimer t;
+    kvTimer t(fakeTicks);
     g_now = 0;
     t.start();
     g_now = 3250;
@@ -70,7 +65,7 @@ TEST_F(TimerTest, SetElapsedBeyondTheCounterStillReadsAtLeastTheTarget)
 
 TEST_F(TimerTest, SetElapsedWhileStoppedKeepsWholeSeconds)
 {
-    kvTimer t;
+    kvTimer t(fakeTicks);
     t.setElapsed(2.7f);
     EXPECT_FLOAT_EQ(t.elapsed(), 2.0f);
     EXPECT_FALSE(t.isRunning());
@@ -78,7 +73,7 @@ TEST_F(TimerTest, SetElapsedWhileStoppedKeepsWholeSeconds)
 
 TEST_F(TimerTest, ReadingSurvivesAWrapOfTheCounter)
 {
-    kvTimer t;
+    kvTimer t(fakeTicks);
     g_now = 0xFFFFFFFFu - 999u; // one second before the wrap
     t.start();
     g_now += 3000; // wraps

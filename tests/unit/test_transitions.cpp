@@ -9,19 +9,8 @@ using namespace Korvell;
 
 namespace {
 
-class Transitions : public RecordingTest {
+class Transitions : public PlayerTest {
 protected:
-    kvPlayer* player = nullptr;
-    void SetUp() override
-    {
-        RecordingTest::SetUp();
-        player = new kvPlayer();
-    }
-    void TearDown() override
-    {
-        delete player;
-        RecordingTest::TearDown();
-    }
     // Slides A (10 s) and B with the given transition; steps into B.
     static void stepIntoB(kvPlayer* p, int code, float ttime)
     {
@@ -71,7 +60,7 @@ TEST_F(Transitions, CutAndEmptyWindow)
     EXPECT_FLOAT_EQ(player->getPreviousAlpha(), 0.0f);
     EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 1.0f);
 
-    kvPlayer other;
+    kvPlayer other(*rec, clock);
     stepIntoB(&other, TRANSITION_FADE, 0);
     other.updateTransition(10.0f);
     EXPECT_FLOAT_EQ(other.getCurrentAlpha(), 1.0f); // untouched
@@ -110,7 +99,6 @@ TEST(TextureMatrix, DefaultSlideIsIdentityAndZoomDividesCoordinates)
 
 TEST_F(Transitions, MotionFollowsTheSlidesProgress)
 {
-    player->setImageAreaSize(vector2(1, 1));
     kvPlayerItem* a = player->addImage("A", 10, TRANSITION_KEEP, 0, false);
     a->zoom = 1.5f;
     kvPlayerItem* b = player->addImage("B", 10, TRANSITION_KEEP, 0, false);

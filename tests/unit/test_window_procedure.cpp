@@ -36,7 +36,24 @@ SDL_Event keyDown(SDL_Keycode key, bool repeat = false)
     return e;
 }
 
-using WindowProcedure = RecordingTest;
+// The application object, with the live clock on the fake counter.
+struct WindowProcedure : ::testing::Test {
+    void SetUp() override
+    {
+        kvFakeClock::now = 0;
+        g_timer = kvTimer(kvFakeClock::ticks);
+        g_timer.start();
+        app = new kvBaseGL();
+    }
+    void TearDown() override
+    {
+        delete app;
+        g_timer = kvTimer();
+        g_currentItem = nullptr;
+        g_previousRequested = false;
+    }
+    kvBaseGL* app = nullptr;
+};
 
 } // namespace
 
@@ -208,7 +225,7 @@ TEST(ApplicationObject, DestructorResetsTheCurrentSlide)
     kvPlayerItem item(1.0f, "", 0, 0, 0.0f);
     g_currentItem = &item;
     {
-        kvBaseGL app(nullptr);
+        kvBaseGL app;
         EXPECT_EQ(app.getWidth(), 640);
         EXPECT_EQ(app.getHeight(), 480);
         EXPECT_FALSE(app.isFullscreen());
