@@ -100,6 +100,13 @@ int runShow()
         return 1;
     }
     parser.configure();
+    // A picture that cannot be shown is named in the log, and on stderr.
+    player->setProblemReporter([&parser](const std::string& line) {
+        parser.logLine(line);
+        std::fprintf(stderr, "korvell: %s\n", line.c_str());
+    });
+    // The view is known now: the first pictures are decoded for this window.
+    renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
     player->loadItemTexture(0);
     player->loadItemTexture(1);
     g_app->showAppWindow(true);

@@ -2,6 +2,8 @@
 // straight from the open file, which all look-ups share.
 #include "image/kvDataFile.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <map>
 
@@ -136,6 +138,21 @@ bool dataFileEntryFits(const std::string& name)
     auto size = g_entrySizes.find(name);
     if (off == g_entryOffsets.end() || size == g_entrySizes.end()) return false;
     return static_cast<uint64_t>(off->second) + size->second <= g_dataFileSize;
+}
+
+bool readDataFileEntry(const std::string& name, std::vector<uint8_t>& bytes)
+{
+    if (!dataFileEntryFits(name)) return false;
+    const uint32_t offset = g_entryOffsets.at(name);
+    const uint32_t size = g_entrySizes.at(name);
+    bytes.resize(size);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = pread(fileno(g_dataFile), bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 std::vector<std::string> dataFileEntryNames()

@@ -11,7 +11,45 @@ namespace {
 
 bool isFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
+uint32_t read16(const uint8_t* p, bool little) { return little ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1]; }
+uint32_t read32(const uint8_t* p, bool little)
+{
+    return little ? p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24)
+                  : (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
 } // namespace
+
+int exifOrientation(const uint8_t* payload, size_t size)
+{
+    // "Exif\0\0", then a TIFF header: byte order, 42, the offset of IFD0.
+    if (size < 14 || payload[0] != 'E' || payload[1] != 'x' || payload[2] != 'i' || payload[3] != 'f'
+        || payload[4] != 0 || payload[5] != 0)
+        return 1;
+    const uint8_t* tiff = payload + 6;
+    const size_t tiffSize = size - 6;
+    bool little;
+    if (tiff[0] == 'I' && tiff[1] == 'I')
+        little = true;
+    else if (tiff[0] == 'M' && tiff[1] == 'M')
+        little = false;
+    else
+        return 1;
+    if (read16(tiff + 2, little) != 42) return 1;
+    const uint32_t ifd = read32(tiff + 4, little);
+    if (ifd > tiffSize || tiffSize - ifd < 2) return 1;
+    const uint32_t count = read16(tiff + ifd, little);
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t at = ifd + 2 + static_cast<size_t>(i) * 12;
+        if (at + 12 > tiffSize) return 1;
+        if (read16(tiff + at, little) != 0x0112) continue;
+        // A SHORT, held in the first two bytes of the value field.
+        if (read16(tiff + at + 2, little) != 3) return 1;
+        const uint32_t value = read16(tiff + at + 8, little);
+        return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+    }
+    return 1;
+}
 
 kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
 {
@@ -34,7 +72,10 @@ kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
             pos += 2; // stuffing, restarts and TEM carry no segment
             continue;
         }
-        if (marker == 0xD9) break; // end of image
+        if (marker == 0xD9) { // end of image
+            w.complete = true;
+            break;
+        }
         if (marker == 0xD8 || pos + 4 > size) return w;
         const size_t length = (static_cast<size_t>(data[pos + 2]) << 8) | data[pos + 3];
         if (length < 2 || pos + 2 + length > size) return w;
@@ -50,6 +91,9 @@ kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
             if (!frame) return w;
             scan = true;
         }
+        // The first Exif segment, before the first scan, tells the orientation.
+        if (marker == 0xE1 && !scan && w.orientation == 1)
+            w.orientation = exifOrientation(data + pos + 4, length - 2);
         pos += 2 + length;
     }
     w.sound = frame && scan;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "image/kvPictureInfo.h"
 #include "image/kvTextureModifier.h"
 
 namespace Korvell {
@@ -27,30 +28,35 @@ kvTexture::kvTexture(int w, int h, int bitsPerPixel)
     if (!create(w, h, bitsPerPixel)) status = 1;
 }
 
+kvTexture::kvTexture()
+    : status(0), width(0), height(0), bufferWidth(0), bufferHeight(0), bytesPerPixel(0), pixels(nullptr),
+      modifier(nullptr)
+{
+}
+
 kvTexture::~kvTexture()
 {
     delete[] pixels;
     delete modifier;
 }
 
-void kvTexture::computeBufferSize(int w, int h)
+bool kvTexture::create(int w, int h, int bitsPerPixel)
 {
-    bufferWidth = 2;
-    while (bufferWidth < w) bufferWidth *= 2;
-    bufferHeight = 2;
-    while (bufferHeight < h) bufferHeight *= 2;
+    // Sides past the GL's limit (which also keeps the doubling from
+    // overflowing) are refused.
+    if (w > g_maxSide || h > g_maxSide) return false;
+    return createBuffer(w, h, bitsPerPixel, bufferSide(w), bufferSide(h));
 }
 
-bool kvTexture::create(int w, int h, int bitsPerPixel)
+bool kvTexture::createBuffer(int w, int h, int bitsPerPixel, int bufW, int bufH)
 {
     if (pixels || w <= 0 || h <= 0) return false;
     if (bitsPerPixel != 24 && bitsPerPixel != 32) return false;
-    // Sides past the GL's limit (which also keeps the doubling below from
-    // overflowing) are refused.
-    if (w > g_maxSide || h > g_maxSide) return false;
+    if (bufW < w || bufH < h || bufW > g_maxSide || bufH > g_maxSide) return false;
     if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > kMaxPixels) return false;
     int bpp = bitsPerPixel / 8;
-    computeBufferSize(w, h);
+    bufferWidth = bufW;
+    bufferHeight = bufH;
     uint64_t bytes = static_cast<uint64_t>(bufferWidth) * static_cast<uint64_t>(bufferHeight) * bpp;
     if (bytes > kMaxBufferBytes) return false;
     uint8_t* buffer = new (std::nothrow) uint8_t[bytes];
@@ -71,6 +77,25 @@ bool kvTexture::release()
     delete modifier;
     modifier = nullptr;
     return true;
+}
+
+void kvTexture::extendEdges()
+{
+    if (!pixels) return;
+    const size_t bpp = static_cast<size_t>(bytesPerPixel);
+    const size_t stride = static_cast<size_t>(bufferWidth) * bpp;
+    auto px = [&](int x, int y) { return pixels + static_cast<size_t>(y) * stride + x * bpp; };
+    const bool right = width < bufferWidth, below = height < bufferHeight;
+    // The picture's edges, one texel on.
+    if (right)
+        for (int y = 0; y < height; ++y) std::memcpy(px(width, y), px(width - 1, y), bpp);
+    const size_t rowBytes = static_cast<size_t>(right ? width + 1 : width) * bpp;
+    if (below) std::memcpy(px(0, height), px(0, height - 1), rowBytes);
+    // Then what wrapping samples beside the first row and column, unless
+    // that texel is already the edge's (a picture one short of its buffer).
+    if (bufferHeight - 1 > height) std::memcpy(px(0, bufferHeight - 1), px(0, 0), rowBytes);
+    if (bufferWidth - 1 > width)
+        for (int y = 0; y < bufferHeight; ++y) std::memcpy(px(bufferWidth - 1, y), px(0, y), bpp);
 }
 
 bool kvTexture::setPixel(int x, int y, vector3 color)

@@ -1,6 +1,7 @@
 // One picture in memory as 8-bit RGB or RGBA in a power-of-two buffer
-// (sides never below 2), ready to upload. Made by decoding a JPEG file, from
-// the disk or from the open archive, or blank for a modifier to paint.
+// (sides never below 2), ready to upload. Made by decoding a JPEG or PNG
+// file, from the disk or from the open archive, or blank for a modifier to
+// paint.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +17,25 @@ class kvTexture {
 public:
     explicit kvTexture(const std::string& fileName);
     kvTexture(int width, int height, int bitsPerPixel);
+    // Empty, for a decoder to fill with createBuffer.
+    kvTexture();
     ~kvTexture();
 
     bool create(int width, int height, int bitsPerPixel);
+    // As create, with the buffer's sides given (powers of two, at least the
+    // picture's): a picture decoded at a DCT scale keeps the full-size
+    // buffer's proportions.
+    bool createBuffer(int width, int height, int bitsPerPixel, int bufferWidth, int bufferHeight);
     bool load(const std::string& fileName);
     bool release();
     bool setPixel(int x, int y, vector3 color);
     bool setModifier(kvTextureModifier* modifier);
+    // Copies the picture's edge pixels into the one column and row of
+    // padding beside it, and its first row and column into the last ones
+    // of the buffer (what repeat-wrapping samples next to them), so linear
+    // filtering blends an edge with itself rather than with black. Pans
+    // past the picture still reach the black beyond that one texel.
+    void extendEdges();
 
     int getStatus() const { return status; }
     int getWidth() const { return width; }
@@ -44,7 +57,6 @@ public:
 private:
     kvTexture(const kvTexture&) = delete;
     kvTexture& operator=(const kvTexture&) = delete;
-    void computeBufferSize(int w, int h);
 
     int status;
     int width;

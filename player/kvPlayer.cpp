@@ -1,6 +1,9 @@
 // Slides, timeline, transitions and drawing of one frame.
 #include "player/kvPlayer.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "image/kvTextureModifier.h"
 #include "math/vector4.h"
 #include "player/kvClock.h"
@@ -104,12 +107,41 @@ bool kvPlayer::loadItemTexture(unsigned index)
         loadedTextures.push_back(0);
         return true;
     }
-    kvTextureIndex texture = renderer.loadTexture(item->fileName, 1);
-    if (texture == 0) return false;
+    std::string reason;
+    kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason);
+    if (texture == 0) {
+        if (reportProblem && reported.insert(item->fileName).second)
+            reportProblem("Picture " + item->fileName + " cannot be shown: " + reason + ".");
+        return false;
+    }
     renderer.releaseTextureData(texture);
     item->texture = texture;
     loadedTextures.push_back(texture);
     return true;
+}
+
+vector2 kvPlayer::shownSpan(const kvPlayerItem* item) const
+{
+    // z runs from startZoom to startZoom + zoom - 1 over the slide; a slide
+    // without zoom (0) or without a duration is never scaled.
+    float z = 1.0f;
+    if (item->duration > 0.0f && item->zoom != 0.0f)
+        z = std::max(std::fabs(item->startZoom), std::fabs(item->startZoom + item->zoom - 1.0f));
+    return vector2(std::fabs(imageAreaSize.x) * z, std::fabs(imageAreaSize.y) * z);
+}
+
+void kvPlayer::preloadUpcoming()
+{
+    // The next two slides a step can reach (the last slide never shows).
+    std::vector<kvPreloadRequest> wanted;
+    for (size_t k = nextIndex; k < nextIndex + 2 && k + 1 < items.size(); ++k) {
+        if (items[k]->fileName.empty()) continue;
+        kvPreloadRequest r;
+        r.fileName = items[k]->fileName;
+        r.shownSpan = shownSpan(items[k]);
+        wanted.push_back(r);
+    }
+    renderer.preloadTextures(wanted);
 }
 
 void kvPlayer::takeTransition(const kvPlayerItem* item)
@@ -207,6 +239,7 @@ void kvPlayer::update()
     // A request is honoured by this frame's step or dropped.
     previousRequested = false;
     if (!current) return;
+    preloadUpcoming();
     updateTransition(t);
 
     kvRenderer& r = renderer;

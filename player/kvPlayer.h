@@ -6,6 +6,8 @@
 // the show is over (isOver) rather than posting anything itself.
 #pragma once
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,13 @@ public:
     // Set by the last update when the clock has passed the end of the show
     // (the second-to-last slide's end time), or when there is no slide.
     bool isOver() const { return over; }
+    // Where a picture that cannot be shown is reported (the parse log),
+    // once per file, when the show first tries it.
+    void setProblemReporter(std::function<void(const std::string&)> reporter) { reportProblem = reporter; }
+    // The largest a slide's picture is seen, in view units: the image area
+    // times the largest zoom its pan and zoom reach (pans move the picture
+    // but never enlarge it).
+    vector2 shownSpan(const kvPlayerItem* item) const;
     // Previous Image: honoured (or dropped) by the next update.
     void requestPrevious() { previousRequested = true; }
     bool isPreviousRequested() const { return previousRequested; }
@@ -93,6 +102,7 @@ private:
     kvPlayer& operator=(const kvPlayer&) = delete;
     void takeTransition(const kvPlayerItem* item);
     void computeMatrix(float t);
+    void preloadUpcoming();
 
     kvRenderer& renderer;
     kvClock& clock;
@@ -123,6 +133,8 @@ private:
     float runningTime;
     bool previousRequested;
     bool over;
+    std::function<void(const std::string&)> reportProblem;
+    std::set<std::string> reported;
 };
 
 } // namespace Korvell

@@ -2,6 +2,11 @@
 // kvRenderGLText.cpp.
 #include "render/kvRenderGL.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "image/kvPictureDecoder.h"
+#include "image/kvPictureFile.h"
 #include "image/kvTexture.h"
 #include "image/kvTextureModifier.h"
 
@@ -18,8 +23,18 @@ kvRenderGL::kvRenderGL()
     if (maxSide > 0) kvTexture::setMaxSize(maxSide);
 }
 
+namespace {
+// How many pictures are decoded ahead, and the bytes they may hold
+// (however large, the next one is always allowed).
+const size_t kPreloadDepth = 2;
+const size_t kPreloadBytes = 48u << 20;
+} // namespace
+
 kvRenderGL::~kvRenderGL()
 {
+    preloader.reset(); // the worker stops first
+    for (Prepared& p : prepared)
+        if (p.name) glDeleteTextures(1, &p.name);
     for (kvTextureIndex n = 1; n <= textures.size(); ++n) deleteTexture(n);
     // Fonts belong to whoever made them (the player deletes its own), but
     // a font left behind would leak its metrics, so those go too.
@@ -39,8 +54,10 @@ void kvRenderGL::clearWindow(int width, int height, vector3 color)
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void kvRenderGL::setupView(int clientWidth, int clientHeight)
+void kvRenderGL::setupView(int clientWidth_, int clientHeight_)
 {
+    clientWidth = clientWidth_;
+    clientHeight = clientHeight_;
     glViewport(0, 0, clientWidth, clientHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -153,9 +170,161 @@ kvTextureIndex kvRenderGL::createTexture(int width, int height, int bitsPerPixel
     return registerTexture(new kvTexture(width, height, bitsPerPixel), filter);
 }
 
-kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter)
+kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 span) const
 {
-    return registerTexture(new kvTexture(fileName), filter);
+    kvPictureRequest r;
+    r.fileName = fileName;
+    // The span in pixels of the last client area; anything odd asks for
+    // the full size.
+    auto pixels = [](float span_, float view, int client) {
+        const double px = static_cast<double>(span_) / static_cast<double>(view) * client;
+        return std::isfinite(px) && px > 0.0 ? static_cast<int>(std::min(std::ceil(px), 65536.0)) : 0;
+    };
+    if (clientWidth > 0 && clientHeight > 0) {
+        r.neededWidth = pixels(span.x, viewWidth, clientWidth);
+        r.neededHeight = pixels(span.y, viewHeight, clientHeight);
+        if (r.neededWidth == 0 || r.neededHeight == 0) r.neededWidth = r.neededHeight = 0;
+    }
+    return r;
+}
+
+bool kvRenderGL::uploadSlice(Prepared& p, size_t bytes)
+{
+    kvTexture* t = p.texture.get();
+    if (!t || !t->getPixels()) return true;
+    const GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+    const size_t rowBytes = static_cast<size_t>(t->getBufferWidth()) * t->getBytesPerPixel();
+    if (p.name == 0) {
+        // Storage first; the rows follow slice by slice.
+        glGenTextures(1, &p.name);
+        glBindTexture(GL_TEXTURE_2D, p.name);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(), t->getBufferHeight(), 0,
+                     format, GL_UNSIGNED_BYTE, nullptr);
+        const GLint f = p.filter == 1 ? GL_LINEAR : GL_NEAREST;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, p.name);
+    }
+    const int rows = std::max(1, static_cast<int>(bytes / rowBytes));
+    const int n = std::min(rows, t->getBufferHeight() - p.rowsUploaded);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, p.rowsUploaded, t->getBufferWidth(), n, format, GL_UNSIGNED_BYTE,
+                    t->getPixels() + static_cast<size_t>(p.rowsUploaded) * rowBytes);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    p.rowsUploaded += n;
+    if (p.rowsUploaded < t->getBufferHeight()) return false;
+    t->release(); // the GL copy is all the show needs
+    return true;
+}
+
+kvTextureIndex kvRenderGL::registerPrepared(Prepared& p)
+{
+    uploadSlice(p, SIZE_MAX);
+    const kvTextureIndex index = textures.add(p.texture.release());
+    textureNames.push_back(p.name);
+    p.name = 0;
+    return index;
+}
+
+kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, vector2 shownSpan,
+                                       std::string* reason)
+{
+    const kvPictureRequest request = requestFor(fileName, shownSpan);
+    // Ready ahead, or at least decoded ahead.
+    for (auto it = prepared.begin(); it != prepared.end(); ++it) {
+        if (!(it->request == request) || it->filter != filter) continue;
+        kvTextureIndex index = 0;
+        if (it->texture)
+            index = registerPrepared(*it);
+        else if (reason)
+            *reason = it->reason;
+        prepared.erase(it);
+        return index;
+    }
+    if (preloader) {
+        bool failed = false;
+        std::string why;
+        std::unique_ptr<kvTexture> t = preloader->take(request, &failed, &why);
+        if (t || failed) {
+            Prepared p;
+            p.request = request;
+            p.filter = filter;
+            p.texture = std::move(t);
+            if (!p.texture) {
+                if (reason) *reason = why;
+                return 0;
+            }
+            return registerPrepared(p);
+        }
+    }
+    // Not asked for, or not ready yet (the clock jumped): decoded here, in
+    // the frame, as a show without decoding ahead would.
+    std::unique_ptr<kvTexture> t(new kvTexture());
+    std::vector<uint8_t> bytes;
+    if (!readPictureFile(fileName, bytes, reason)
+        || !decodePicture(bytes, request.neededWidth, request.neededHeight, *t, reason))
+        return 0;
+    return registerTexture(t.release(), filter);
+}
+
+void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
+{
+    std::vector<kvPictureRequest> requests;
+    std::vector<int> filters;
+    for (const kvPreloadRequest& w : wanted) {
+        if (requests.size() == kPreloadDepth) break;
+        requests.push_back(requestFor(w.fileName, w.shownSpan));
+        filters.push_back(w.filter);
+    }
+    // What is no longer wanted goes; what is already here is not asked
+    // of the worker again.
+    std::vector<kvPictureRequest> toDecode;
+    for (auto it = prepared.begin(); it != prepared.end();) {
+        if (std::find(requests.begin(), requests.end(), it->request) == requests.end()) {
+            if (it->name) glDeleteTextures(1, &it->name);
+            it = prepared.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const kvPictureRequest& r : requests) {
+        bool have = false;
+        for (const Prepared& p : prepared) have = have || p.request == r;
+        if (!have) toDecode.push_back(r);
+    }
+    if (!preloader) {
+        if (toDecode.empty()) return;
+        preloader.reset(new kvPreloader(kPreloadDepth, kPreloadBytes));
+    }
+    preloader->want(toDecode);
+    // Finished decodes move here, nearest first, and their upload goes on
+    // one slice per frame.
+    for (size_t i = 0; i < requests.size(); ++i) {
+        bool have = false;
+        for (const Prepared& p : prepared) have = have || p.request == requests[i];
+        if (have) continue;
+        bool failed = false;
+        Prepared p;
+        p.texture = preloader->take(requests[i], &failed, &p.reason);
+        if (!p.texture && !failed) continue;
+        p.request = requests[i];
+        p.filter = filters[i];
+        prepared.push_back(std::move(p));
+    }
+    size_t budget = kUploadSliceBytes;
+    for (const kvPictureRequest& r : requests) {
+        for (Prepared& p : prepared) {
+            if (!(p.request == r) || !p.texture || !p.texture->getPixels()) continue;
+            const kvTexture* t = p.texture.get();
+            const size_t before = static_cast<size_t>(p.rowsUploaded);
+            uploadSlice(p, budget);
+            const size_t rowBytes = static_cast<size_t>(t->getBufferWidth()) * t->getBytesPerPixel();
+            const size_t used = (static_cast<size_t>(p.rowsUploaded) - before) * rowBytes;
+            budget = used >= budget ? 0 : budget - used;
+        }
+        if (budget == 0) return;
+    }
 }
 
 GLuint kvRenderGL::liveName(kvTextureIndex index) const

@@ -6,8 +6,10 @@
 
 #include <GL/gl.h>
 
+#include <memory>
 #include <vector>
 
+#include "image/kvPreloader.h"
 #include "render/kvGlyphMetrics.h"
 #include "render/kvRenderer.h"
 
@@ -33,7 +35,9 @@ public:
     void scale(vector2 v) override;
     void setTextureMatrix(const float* matrix) override;
     kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) override;
-    kvTextureIndex loadTexture(const std::string& fileName, int filter) override;
+    kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
+                               std::string* reason = nullptr) override;
+    void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
     bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) override;
     void deleteTexture(kvTextureIndex index) override;
     void bindTexture(kvTextureIndex index) override;
@@ -48,13 +52,32 @@ public:
     bool releaseTextureData(kvTextureIndex index) override;
 
     static GLenum blendFactor(int code);
+    // Bytes of picture uploaded ahead per frame at most.
+    static const size_t kUploadSliceBytes = 1u << 20;
+    // The worker, made by the first preload (tests hold it to make a
+    // picture late).
+    kvPreloader* getPreloader() { return preloader.get(); }
     // Clears a whole window of the given size, for windows drawn without a
     // renderer (the setup dialog, the error box).
     static void clearWindow(int width, int height, vector3 color);
 
 private:
+    // A picture decoded ahead: its GL texture filled a slice at a time.
+    struct Prepared {
+        kvPictureRequest request;
+        int filter = 1;
+        std::unique_ptr<kvTexture> texture; // null: it cannot be shown
+        std::string reason;
+        GLuint name = 0;
+        int rowsUploaded = 0;
+    };
+
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
+    kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan) const;
+    // Uploads up to `bytes` more of the picture; true once all is up.
+    bool uploadSlice(Prepared& p, size_t bytes);
+    kvTextureIndex registerPrepared(Prepared& p);
     // The GL name of a live texture, or 0 for a dead or unknown index.
     GLuint liveName(kvTextureIndex index) const;
 
@@ -62,6 +85,11 @@ private:
     std::vector<GLuint> textureNames;
     std::vector<GLuint> fontListBases;
     std::vector<kvGlyphMetrics*> fontMetrics;
+    // The client size of the last setupView, which turns spans into pixels.
+    int clientWidth = 0;
+    int clientHeight = 0;
+    std::unique_ptr<kvPreloader> preloader;
+    std::vector<Prepared> prepared;
 };
 
 } // namespace Korvell

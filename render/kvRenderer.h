@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "image/kvTextureContainer.h"
 #include "math/vector2.h"
@@ -16,6 +17,15 @@
 namespace Korvell {
 
 class kvTextureModifier;
+
+// A picture the show will want soon, and the largest it will be seen: the
+// span it covers on the screen in view units (the image area times the
+// slide's largest zoom). A span of 0 x 0 asks for the full size.
+struct kvPreloadRequest {
+    std::string fileName;
+    int filter = 1;
+    vector2 shownSpan;
+};
 
 class kvRenderer {
 public:
@@ -39,7 +49,15 @@ public:
     // A column-major 4 x 4 texture matrix; nullptr loads the identity.
     virtual void setTextureMatrix(const float* matrix) = 0;
     virtual kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) = 0;
-    virtual kvTextureIndex loadTexture(const std::string& fileName, int filter) = 0;
+    // A picture from a file; 0 when it cannot be shown, with the reason.
+    // Given the span it is seen at, a large picture is decoded only as
+    // large as it can appear; one preloaded comes ready.
+    virtual kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
+                                       std::string* reason = nullptr) = 0;
+    // The pictures wanted soon, nearest first; asked every frame. They are
+    // decoded on a worker thread and uploaded a slice per frame, so that
+    // their loadTexture costs the frame neither.
+    virtual void preloadTextures(const std::vector<kvPreloadRequest>& wanted) = 0;
     virtual bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) = 0;
     virtual void deleteTexture(kvTextureIndex index) = 0;
     virtual void bindTexture(kvTextureIndex index) = 0;

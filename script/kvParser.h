@@ -29,6 +29,9 @@ public:
     bool configure();
 
     const std::vector<kvTag*>& getRootTags() const { return rootTags; }
+    // One line to the parse log, flushed at once (the show reports the
+    // pictures it cannot show here too).
+    void logLine(const std::string& line);
 
     static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
     static void XMLCALL onEndElement(void* userData, const XML_Char* name);
@@ -38,7 +41,6 @@ private:
     kvParser(const kvParser&) = delete;
     kvParser& operator=(const kvParser&) = delete;
     void registerHandlers();
-    void logLine(const std::string& line);
     bool feed(const char* data, size_t length, bool final);
 
     kvScriptContext context;

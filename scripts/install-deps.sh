@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libsdl2-dev libsdl2-mixer-dev libimgui-dev libdevil-dev libexpat1-dev
+  libsdl2-dev libsdl2-mixer-dev libimgui-dev libturbojpeg0-dev libpng-dev libexpat1-dev
   libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core

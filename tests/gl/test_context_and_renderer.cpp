@@ -149,7 +149,7 @@ TEST_F(Renderer, IndexesAreNeverReusedAndDeletedIndexesDrawPlain)
     renderer->deleteTexture(0);
     EXPECT_EQ(renderer->createTexture(4, 4, 24, 0), 3);
     EXPECT_EQ(renderer->createTexture(4, 4, 16, 0), 0);
-    EXPECT_EQ(renderer->loadTexture(fixture("grey.jpg"), 1), 0);
+    EXPECT_EQ(renderer->loadTexture(fixture("text.jpg"), 1), 0);
     EXPECT_FALSE(renderer->setTextureModifier(4, new kvNoiseModifier()));
     // Drawing with the deleted index bound uses far coordinates (1, 1) and
     // reads nothing that is gone.

@@ -106,16 +106,29 @@ kvTextureIndex kvRecordingRenderer::createTexture(int w, int h, int bpp, int fil
     return index;
 }
 
-kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int filter)
+kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int filter, vector2 shownSpan,
+                                                std::string* reason)
 {
+    spans[fileName] = shownSpan;
     if (missing.count(fileName)) {
         add("loadTexture " + fileName + " -> 0");
+        if (reason) *reason = "no such file";
         return 0;
     }
     kvTextureIndex index = ++textureCount;
     alive.insert(index);
     add("loadTexture " + fileName + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
     return index;
+}
+
+void kvRecordingRenderer::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
+{
+    // Asked every frame: kept aside, not recorded as a drawing call.
+    preloading.clear();
+    for (const kvPreloadRequest& w : wanted) {
+        preloading.push_back(w.fileName);
+        spans[w.fileName] = w.shownSpan;
+    }
 }
 
 bool kvRecordingRenderer::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)

@@ -6,6 +6,7 @@
 // the test fixtures require to stay 0.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,7 +36,9 @@ public:
     void scale(vector2 v) override;
     void setTextureMatrix(const float* matrix) override;
     kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) override;
-    kvTextureIndex loadTexture(const std::string& fileName, int filter) override;
+    kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
+                               std::string* reason = nullptr) override;
+    void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
     bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) override;
     void deleteTexture(kvTextureIndex index) override;
     void bindTexture(kvTextureIndex index) override;
@@ -57,6 +60,10 @@ public:
 
     // Textures whose file name is listed here fail to load (index 0).
     std::set<std::string> missing;
+    // The span each picture was last loaded or preloaded with.
+    std::map<std::string, vector2> spans;
+    // The files of the last preload request, nearest first.
+    std::vector<std::string> preloading;
     // Which textures are alive (loaded or created, not deleted).
     std::set<kvTextureIndex> alive;
     int textureCount;

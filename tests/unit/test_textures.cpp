@@ -2,7 +2,13 @@
 // archive, and the container's indexes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "image/kvDataFile.h"
+#include "image/kvPictureDecoder.h"
+#include "image/kvPictureFile.h"
+#include "image/kvPictureInfo.h"
 #include "image/kvTexture.h"
 #include "image/kvTextureContainer.h"
 #include "image/kvTextureModifier.h"
@@ -41,7 +47,7 @@ std::string oneEntryArchive(const std::string& name, const std::string& bytes, u
 
 } // namespace
 
-TEST_F(Textures, PictureLandsTopRowFirstInAZeroPaddedBuffer)
+TEST_F(Textures, PictureLandsTopRowFirstInAPaddedBuffer)
 {
     kvTexture t(fixture("quadrants.jpg"));
     ASSERT_EQ(t.getStatus(), 0);
@@ -54,14 +60,27 @@ TEST_F(Textures, PictureLandsTopRowFirstInAZeroPaddedBuffer)
     expectPixel(t, 225, 50, 0, 255, 0);   // top right: green
     expectPixel(t, 75, 150, 0, 0, 255);   // bottom left: blue
     expectPixel(t, 225, 150, 255, 255, 255);
-    size_t padding = 0, nonzero = 0;
+    // The padding is zero but for the seam: the column and row beside the
+    // picture repeat its edge, and the buffer's last column and row its
+    // first (what repeat-wrapping puts beside them).
+    const uint8_t* p = t.getPixels();
+    auto at = [&](int x, int y) { return p + (static_cast<size_t>(y) * 512 + x) * 3; };
+    size_t nonzero = 0;
     for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 512 * 3; ++x)
-            if (y >= 200 || x >= 900) {
-                ++padding;
-                nonzero += t.getPixels()[y * 512 * 3 + x] != 0;
+        for (int x = 0; x < 512; ++x) {
+            const bool picture = x < 300 && y < 200;
+            const bool seam = x == 300 || x == 511 || y == 200 || y == 255;
+            if (picture) continue;
+            if (seam) {
+                const int sx = x == 300 ? 299 : x == 511 ? 0 : x;
+                const int sy = y == 200 ? 199 : y == 255 ? 0 : y;
+                if (sx < 300 && sy < 200) {
+                    EXPECT_EQ(0, std::memcmp(at(x, y), at(sx, sy), 3)) << x << "," << y;
+                }
+                continue;
             }
-    EXPECT_EQ(padding, 512u * 256u * 3u - 300u * 200u * 3u);
+            nonzero += at(x, y)[0] != 0 || at(x, y)[1] != 0 || at(x, y)[2] != 0;
+        }
     EXPECT_EQ(nonzero, 0u);
 }
 
@@ -81,14 +100,103 @@ TEST_F(Textures, ProgressiveJpegDecodes)
     expectPixel(t, 225, 150, 255, 255, 255);
 }
 
-TEST_F(Textures, WhatIsNotAnRgbJpegFailsQuietly)
+TEST_F(Textures, PicturesAreToldByTheirBytesAndFailuresSayWhy)
 {
-    for (const char* name : {"grey.jpg", "picture.png", "picture-named.jpg", "empty.jpg", "truncated.jpg",
-                             "no-such-file.jpg"}) {
-        kvTexture t(fixture(name));
-        EXPECT_EQ(t.getStatus(), 1) << name;
-        EXPECT_EQ(t.getPixels(), nullptr) << name;
+    struct Case {
+        const char* name;
+        const char* reason; // "" when it decodes
+        int bytesPerPixel;
+    } cases[] = {
+        {"grey.jpg", "", 3},          {"cmyk.jpg", "", 3},
+        {"picture.png", "", 3},       {"picture-named.jpg", "", 3}, // a PNG, whatever its name
+        {"alpha.png", "", 4},         {"rotated6.jpg", "", 3},
+        {"text.jpg", "not a JPEG or PNG", 0},
+        {"empty.jpg", "empty", 0},    {"truncated.jpg", "truncated", 0},
+        {"no-such-file.jpg", "no such file", 0},
+        {"huge-20000.jpg", "larger than 64 megapixels (20000 x 20000)", 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+        kvTexture t;
+        const bool ok = readPictureFile(fixture(c.name), bytes, &reason) && decodePicture(bytes, 0, 0, t, &reason);
+        EXPECT_EQ(ok, c.reason[0] == 0) << c.name;
+        if (ok) {
+            EXPECT_EQ(t.getBytesPerPixel(), c.bytesPerPixel) << c.name;
+        } else {
+            EXPECT_EQ(reason, c.reason) << c.name;
+            EXPECT_EQ(t.getPixels(), nullptr) << c.name;
+        }
     }
+}
+
+TEST_F(Textures, ColoursAndPlacesOfEveryKind)
+{
+    // Greyscale and CMYK come out as RGB; orientation 6 turns the picture
+    // a quarter clockwise (red, top left as stored, shows top right); a
+    // PNG's alpha stays.
+    kvTexture grey(fixture("grey.jpg"));
+    expectPixel(grey, 8, 8, 128, 128, 128);
+    kvTexture cmyk(fixture("cmyk.jpg"));
+    expectPixel(cmyk, 16, 16, 0, 255, 255);
+    kvTexture turned(fixture("rotated6.jpg"));
+    ASSERT_EQ(turned.getStatus(), 0);
+    EXPECT_EQ(turned.getWidth(), 200);
+    EXPECT_EQ(turned.getHeight(), 300);
+    expectPixel(turned, 150, 75, 255, 0, 0);    // top right: red
+    expectPixel(turned, 150, 225, 0, 255, 0);   // bottom right: green
+    expectPixel(turned, 50, 75, 0, 0, 255);     // top left: blue
+    expectPixel(turned, 50, 225, 255, 255, 255);
+    kvTexture alpha(fixture("alpha.png"));
+    ASSERT_EQ(alpha.getBytesPerPixel(), 4);
+    EXPECT_EQ(alpha.getPixels()[3], 255);                       // left: opaque
+    EXPECT_NEAR(alpha.getPixels()[12 * 4 + 3], 128, 1);          // right: half
+    expectPixel(alpha, 2, 6, 0, 0, 255);
+}
+
+TEST(DecodePlan, LargePicturesAreDecodedOnlyAsLargeAsTheyAppear)
+{
+    kvPictureInfo photo;
+    photo.kind = PICTURE_JPEG;
+    photo.width = 4000;
+    photo.height = 3000;
+    struct Case {
+        int neededW, neededH, maxSide, denominator, width, bufferWidth;
+    } cases[] = {
+        {0, 0, 16384, 1, 4000, 4096},       // full size asked
+        {1920, 1080, 16384, 2, 2000, 2048}, // half still covers 1080p
+        {640, 480, 16384, 4, 1000, 1024},   // an eighth (500) would not cover 640
+        {100, 100, 16384, 8, 500, 512},
+        {5000, 4000, 16384, 1, 4000, 4096}, // zoomed in beyond the picture
+        {0, 0, 2048, 2, 2000, 2048},        // too large for the GL: scaled to fit
+        {0, 0, 256, 0, 0, 0},               // even an eighth is too large
+    };
+    for (const Case& c : cases) {
+        kvDecodePlan plan;
+        const bool ok = planDecode(photo, c.neededW, c.neededH, c.maxSide, plan);
+        EXPECT_EQ(ok, c.denominator != 0) << c.neededW << "x" << c.neededH;
+        if (!ok) continue;
+        EXPECT_EQ(plan.denominator, c.denominator) << c.neededW << "x" << c.neededH;
+        EXPECT_EQ(plan.width, c.width);
+        EXPECT_EQ(plan.bufferWidth, c.bufferWidth);
+        // The far coordinate stays within half a texel of the full size's.
+        const double full = 4000.0 / 4096.0, scaled = static_cast<double>(plan.width) / plan.bufferWidth;
+        EXPECT_LE(std::fabs(full - scaled) * plan.bufferWidth, 0.5);
+    }
+    // An odd size rounds to the nearest pixel; a turned picture swaps sides.
+    kvPictureInfo odd = photo;
+    odd.width = 4001;
+    odd.orientation = 6;
+    kvDecodePlan plan;
+    ASSERT_TRUE(planDecode(odd, 100, 100, 16384, plan));
+    EXPECT_EQ(plan.width, 375);  // 3000 / 8
+    EXPECT_EQ(plan.height, 500); // 4001 / 8 = 500.125
+    EXPECT_EQ(plan.bufferHeight, 512); // 4096 / 8
+    // PNG has no DCT scale.
+    kvPictureInfo png = photo;
+    png.kind = PICTURE_PNG;
+    ASSERT_TRUE(planDecode(png, 100, 100, 16384, plan));
+    EXPECT_EQ(plan.denominator, 1);
 }
 
 TEST_F(Textures, BackslashIsADirectorySeparatorOnDisk)
@@ -100,12 +208,20 @@ TEST_F(Textures, BackslashIsADirectorySeparatorOnDisk)
     EXPECT_EQ(t.getStatus(), 0);
 }
 
-TEST_F(Textures, PicturesBeyondTheLargestTextureAreRefused)
+TEST_F(Textures, PicturesBeyondTheLargestTextureAreScaledToFitOrRefused)
 {
+    // 300 wide needs a 512 buffer: a JPEG is decoded at half size to fit
+    // 256, a PNG (no DCT scale) cannot be; a blank texture is refused.
     kvTexture::setMaxSize(256);
-    kvTexture big(fixture("quadrants.jpg")); // 300 wide
-    EXPECT_EQ(big.getStatus(), 1);
-    kvTexture blank(257, 2, 24);
+    kvTexture big(fixture("quadrants.jpg"));
+    ASSERT_EQ(big.getStatus(), 0);
+    EXPECT_EQ(big.getWidth(), 150);
+    EXPECT_EQ(big.getBufferWidth(), 256);
+    expectPixel(big, 112, 75, 255, 255, 255);
+    kvTexture::setMaxSize(8);
+    kvTexture png(fixture("alpha.png")); // 16 wide
+    EXPECT_EQ(png.getStatus(), 1);
+    kvTexture blank(9, 2, 24);
     EXPECT_EQ(blank.getStatus(), 1);
 }
 

@@ -1,0 +1,130 @@
+// The decoding worker. It runs at a lower priority than the frame loop, so
+// decoding uses the time frames leave over instead of taking it from them.
+#include "image/kvPreloader.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "image/kvPictureDecoder.h"
+#include "image/kvPictureFile.h"
+#include "image/kvTexture.h"
+
+namespace Korvell {
+
+kvPreloader::kvPreloader(size_t depth_, size_t maxBytes_) : depth(depth_), maxBytes(maxBytes_)
+{
+    worker = std::thread(&kvPreloader::run, this);
+}
+
+kvPreloader::~kvPreloader()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    worker.join();
+}
+
+size_t kvPreloader::heldBytes() const
+{
+    size_t n = 0;
+    for (const Slot& s : slots)
+        if (s.texture)
+            n += static_cast<size_t>(s.texture->getBufferWidth()) * s.texture->getBufferHeight()
+                 * s.texture->getBytesPerPixel();
+    return n;
+}
+
+void kvPreloader::want(const std::vector<kvPictureRequest>& list)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        wanted.assign(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(std::min(list.size(), depth)));
+        slots.erase(std::remove_if(slots.begin(), slots.end(),
+                                   [&](const Slot& s) {
+                                       return std::find(wanted.begin(), wanted.end(), s.request) == wanted.end();
+                                   }),
+                    slots.end());
+    }
+    wake.notify_all();
+}
+
+std::unique_ptr<kvTexture> kvPreloader::take(const kvPictureRequest& request, bool* failed, std::string* reason)
+{
+    std::unique_ptr<kvTexture> out;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (auto it = slots.begin(); it != slots.end(); ++it) {
+            if (!(it->request == request)) continue;
+            if (failed) *failed = it->failed;
+            if (reason) *reason = it->reason;
+            out = std::move(it->texture);
+            slots.erase(it);
+            break;
+        }
+    }
+    wake.notify_all(); // room for the next one
+    return out;
+}
+
+bool kvPreloader::busyWith(const kvPictureRequest& request)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return busy && busyRequest == request;
+}
+
+void kvPreloader::holdForTests(bool hold)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        held = hold;
+    }
+    wake.notify_all();
+}
+
+void kvPreloader::run()
+{
+    // A nicer thread: the frame loop comes first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        kvPictureRequest next;
+        wake.wait(lock, [&] {
+            if (stopping) return true;
+            if (held) return false;
+            if (!slots.empty() && heldBytes() >= maxBytes) return false;
+            for (const kvPictureRequest& r : wanted) {
+                bool have = false;
+                for (const Slot& s : slots) have = have || s.request == r;
+                if (!have) {
+                    next = r;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (stopping) return;
+        busy = true;
+        busyRequest = next;
+        lock.unlock();
+
+        Slot slot;
+        slot.request = next;
+        std::vector<uint8_t> bytes;
+        std::unique_ptr<kvTexture> texture(new kvTexture());
+        slot.failed = !readPictureFile(next.fileName, bytes, &slot.reason)
+                      || !decodePicture(bytes, next.neededWidth, next.neededHeight, *texture, &slot.reason);
+        if (!slot.failed) slot.texture = std::move(texture);
+        slot.done = true;
+
+        lock.lock();
+        busy = false;
+        if (std::find(wanted.begin(), wanted.end(), next) != wanted.end()) slots.push_back(std::move(slot));
+    }
+}
+
+} // namespace Korvell

@@ -1,0 +1,74 @@
+// Decodes pictures ahead of need on one worker thread, so that a slide
+// switch finds its picture ready. The show says which pictures it wants,
+// nearest first; the worker decodes them in that order, at most `depth`
+// ahead and within a byte bound, and holds each until it is taken or no
+// longer wanted. Whoever takes a result owns it.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace Korvell {
+
+class kvTexture;
+
+struct kvPictureRequest {
+    std::string fileName;
+    int neededWidth = 0; // 0 x 0: full size
+    int neededHeight = 0;
+    bool operator==(const kvPictureRequest& o) const
+    {
+        return fileName == o.fileName && neededWidth == o.neededWidth && neededHeight == o.neededHeight;
+    }
+};
+
+class kvPreloader {
+public:
+    // depth: how many wanted pictures are decoded ahead at most; maxBytes:
+    // how many bytes of decoded pictures it holds at most (one picture is
+    // always allowed, however large).
+    kvPreloader(size_t depth, size_t maxBytes);
+    ~kvPreloader();
+
+    // The pictures wanted now, nearest first; anything else is dropped.
+    void want(const std::vector<kvPictureRequest>& wanted);
+    // The decoded picture for the request when it is ready (the caller
+    // owns it), else null. A picture that cannot be shown comes back as
+    // null with `failed` set and the reason.
+    std::unique_ptr<kvTexture> take(const kvPictureRequest& request, bool* failed, std::string* reason);
+    // Whether the worker is decoding that request right now.
+    bool busyWith(const kvPictureRequest& request);
+
+    // Tests: hold the worker before its next decode until released.
+    void holdForTests(bool hold);
+
+private:
+    struct Slot {
+        kvPictureRequest request;
+        std::unique_ptr<kvTexture> texture;
+        bool done = false;
+        bool failed = false;
+        std::string reason;
+    };
+    void run();
+    size_t heldBytes() const;
+
+    const size_t depth;
+    const size_t maxBytes;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<kvPictureRequest> wanted;
+    std::vector<Slot> slots; // finished, or being decoded (at most one)
+    bool busy = false;
+    kvPictureRequest busyRequest;
+    bool held = false;
+    bool stopping = false;
+    std::thread worker;
+};
+
+} // namespace Korvell
