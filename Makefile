@@ -25,8 +25,9 @@ clean:
 
 # Robustness: the tests again under AddressSanitizer and UBSan, and the
 # fuzz targets under libFuzzer (FUZZ_SECONDS each, FUZZ_JOBS at a time).
-.PHONY: sanitize fuzz bench
+.PHONY: sanitize tsan fuzz bench
 SAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 2
@@ -35,6 +36,12 @@ sanitize: deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 	@scripts/run-tests.sh $(SAN_BUILD)
+
+# The tests that reach the decoding worker, under ThreadSanitizer.
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target korvell_unit_tests korvell_gl_tests
+	@CTEST_ARGS="-R Preloader|PicturesGL|PlayerGL|LongShow|DemoShow|Textures" scripts/run-tests.sh $(TSAN_BUILD)
 
 fuzz:
 	@scripts/install-deps.sh fuzz

@@ -109,6 +109,9 @@ int runShow()
     renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
     player->loadItemTexture(0);
     player->loadItemTexture(1);
+    // Room for the pictures decoded ahead until the show recycles its first
+    // texture (at the fourth slide): two ahead, and two more meanwhile.
+    renderer.reserveTextures(4);
     g_app->showAppWindow(true);
     if (!g_app->applyVideoMode()) {
         showError("The selected video mode cannot be set!");

@@ -4,13 +4,17 @@ set -euo pipefail
 out="$1"
 pack="$2"
 mkdir -p "$out/small"
-[ -f "$out/.done" ] && exit 0
+[ -f "$out/.done-2" ] && exit 0
 i=1
 for name in photo-1920 photo-1920b photo-1920c photo-1920d; do
   convert -size 960x540 -seed "$i" plasma:fractal -blur 0x1 -resize 1920x1080! -quality 88 "$out/$name.jpg"
   i=$((i + 1))
 done
-convert "$out/photo-1920.jpg" -resize 4000x3000! -quality 88 "$out/photo-4000.jpg"
+i=1
+for name in photo-4000 photo-4000b photo-4000c photo-4000d; do
+  convert -size 1000x750 -seed "$((i + 20))" plasma:fractal -blur 0x1 -resize 4000x3000! -quality 88 "$out/$name.jpg"
+  i=$((i + 1))
+done
 for k in $(seq 0 9); do
   convert -size 64x48 -seed "$((k + 10))" plasma:fractal -quality 85 "$out/small/base$k.jpg"
 done
@@ -20,4 +24,4 @@ for n in $(seq 0 999); do
   args+=("$out/small/s$n.jpg")
 done
 "$pack" create "$out/small.kva" "${args[@]}" >/dev/null
-touch "$out/.done"
+touch "$out/.done-2"

@@ -41,9 +41,6 @@ public:
     // owns it), else null. A picture that cannot be shown comes back as
     // null with `failed` set and the reason.
     std::unique_ptr<kvTexture> take(const kvPictureRequest& request, bool* failed, std::string* reason);
-    // Whether the worker is decoding that request right now.
-    bool busyWith(const kvPictureRequest& request);
-
     // Tests: hold the worker before its next decode until released.
     void holdForTests(bool hold);
 
@@ -51,7 +48,6 @@ private:
     struct Slot {
         kvPictureRequest request;
         std::unique_ptr<kvTexture> texture;
-        bool done = false;
         bool failed = false;
         std::string reason;
     };
@@ -64,8 +60,6 @@ private:
     std::condition_variable wake;
     std::vector<kvPictureRequest> wanted;
     std::vector<Slot> slots; // finished, or being decoded (at most one)
-    bool busy = false;
-    kvPictureRequest busyRequest;
     bool held = false;
     bool stopping = false;
     std::thread worker;

@@ -4,7 +4,10 @@
 #include "image/kvTexture.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "image/kvPictureInfo.h"
 #include "image/kvTextureModifier.h"
@@ -16,7 +19,49 @@ int g_maxSide = 16384;
 // Above this a buffer is refused before it is asked for: no picture a show
 // can use needs more.
 const uint64_t kMaxBufferBytes = 1ull << 30;
+
+// Pixel buffers of pictures just shown, kept for the next picture of the
+// same size: a show's photos are mostly alike, and a buffer the process
+// has touched before costs no page faults (tens of milliseconds for a
+// 12-megapixel buffer). Small buffers are left to malloc; at most two are
+// kept, shared by the show's thread and the decoding worker.
+const size_t kPoolMinBytes = 1u << 20;
+const size_t kPoolBuffers = 2;
+std::mutex g_poolMutex;
+std::vector<std::pair<size_t, uint8_t*>> g_pool;
+
+uint8_t* takeBuffer(size_t bytes)
+{
+    if (bytes >= kPoolMinBytes) {
+        std::lock_guard<std::mutex> lock(g_poolMutex);
+        for (auto it = g_pool.begin(); it != g_pool.end(); ++it) {
+            if (it->first != bytes) continue;
+            uint8_t* b = it->second;
+            g_pool.erase(it);
+            return b;
+        }
+    }
+    return new (std::nothrow) uint8_t[bytes];
+}
+
+void giveBack(uint8_t* buffer, size_t bytes)
+{
+    if (!buffer) return;
+    if (bytes >= kPoolMinBytes) {
+        std::lock_guard<std::mutex> lock(g_poolMutex);
+        g_pool.insert(g_pool.begin(), std::make_pair(bytes, buffer));
+        if (g_pool.size() <= kPoolBuffers) return;
+        buffer = g_pool.back().second;
+        g_pool.pop_back();
+    }
+    delete[] buffer;
+}
 } // namespace
+
+size_t kvTexture::bufferBytes() const
+{
+    return static_cast<size_t>(bufferWidth) * static_cast<size_t>(bufferHeight) * static_cast<size_t>(bytesPerPixel);
+}
 
 void kvTexture::setMaxSize(int side) { g_maxSide = side > 0 ? side : 16384; }
 int kvTexture::getMaxSize() { return g_maxSide; }
@@ -36,7 +81,7 @@ kvTexture::kvTexture()
 
 kvTexture::~kvTexture()
 {
-    delete[] pixels;
+    giveBack(pixels, bufferBytes());
     delete modifier;
 }
 
@@ -59,7 +104,7 @@ bool kvTexture::createBuffer(int w, int h, int bitsPerPixel, int bufW, int bufH)
     bufferHeight = bufH;
     uint64_t bytes = static_cast<uint64_t>(bufferWidth) * static_cast<uint64_t>(bufferHeight) * bpp;
     if (bytes > kMaxBufferBytes) return false;
-    uint8_t* buffer = new (std::nothrow) uint8_t[bytes];
+    uint8_t* buffer = takeBuffer(bytes);
     if (!buffer) return false;
     std::memset(buffer, 0, bytes);
     pixels = buffer;
@@ -72,7 +117,7 @@ bool kvTexture::createBuffer(int w, int h, int bitsPerPixel, int bufW, int bufH)
 bool kvTexture::release()
 {
     if (!pixels) return false;
-    delete[] pixels;
+    giveBack(pixels, bufferBytes());
     pixels = nullptr;
     delete modifier;
     modifier = nullptr;

@@ -43,6 +43,7 @@ public:
     int getBufferWidth() const { return bufferWidth; }
     int getBufferHeight() const { return bufferHeight; }
     int getBytesPerPixel() const { return bytesPerPixel; }
+    size_t bufferBytes() const;
     uint8_t* getPixels() const { return pixels; }
     kvTextureModifier* getModifier() const { return modifier; }
 

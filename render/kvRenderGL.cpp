@@ -35,7 +35,10 @@ kvRenderGL::~kvRenderGL()
     preloader.reset(); // the worker stops first
     for (Prepared& p : prepared)
         if (p.name) glDeleteTextures(1, &p.name);
+    for (Spare& sp : spares) glDeleteTextures(1, &sp.name);
+    spares.clear();
     for (kvTextureIndex n = 1; n <= textures.size(); ++n) deleteTexture(n);
+    for (Spare& sp : spares) glDeleteTextures(1, &sp.name);
     // Fonts belong to whoever made them (the player deletes its own), but
     // a font left behind would leak its metrics, so those go too.
     for (kvGlyphMetrics* m : fontMetrics) delete[] m;
@@ -138,18 +141,38 @@ void kvRenderGL::translate(vector2 v) { glTranslatef(v.x, v.y, 0.0f); }
 void kvRenderGL::rotate(float angle) { glRotatef(angle, 0.0f, 0.0f, 1.0f); }
 void kvRenderGL::scale(vector2 v) { glScalef(v.x, v.y, 1.0f); }
 
-GLuint kvRenderGL::upload(kvTexture* t, int filter)
+GLuint kvRenderGL::storageFor(const kvTexture* t, int filter)
 {
-    GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+    const GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
     GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(),
-                 t->getBufferHeight(), 0, format, GL_UNSIGNED_BYTE, t->getPixels());
-    GLint f = filter == 1 ? GL_LINEAR : GL_NEAREST;
+    // A deleted texture of the same size lends its storage: a new one can
+    // cost the driver tens of milliseconds to allocate and clear.
+    for (auto it = spares.begin(); it != spares.end(); ++it) {
+        if (it->width != t->getBufferWidth() || it->height != t->getBufferHeight() || it->format != format) continue;
+        name = it->name;
+        spares.erase(it);
+        glBindTexture(GL_TEXTURE_2D, name);
+        break;
+    }
+    if (name == 0) {
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(), t->getBufferHeight(), 0,
+                     format, GL_UNSIGNED_BYTE, nullptr);
+    }
+    const GLint f = filter == 1 ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f);
+    return name;
+}
+
+GLuint kvRenderGL::upload(kvTexture* t, int filter)
+{
+    const GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+    const GLuint name = storageFor(t, filter);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, t->getBufferWidth(), t->getBufferHeight(), format, GL_UNSIGNED_BYTE,
+                    t->getPixels());
     glBindTexture(GL_TEXTURE_2D, 0);
     return name;
 }
@@ -196,13 +219,7 @@ bool kvRenderGL::uploadSlice(Prepared& p, size_t bytes)
     const size_t rowBytes = static_cast<size_t>(t->getBufferWidth()) * t->getBytesPerPixel();
     if (p.name == 0) {
         // Storage first; the rows follow slice by slice.
-        glGenTextures(1, &p.name);
-        glBindTexture(GL_TEXTURE_2D, p.name);
-        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(), t->getBufferHeight(), 0,
-                     format, GL_UNSIGNED_BYTE, nullptr);
-        const GLint f = p.filter == 1 ? GL_LINEAR : GL_NEAREST;
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f);
+        p.name = storageFor(t, p.filter);
     } else {
         glBindTexture(GL_TEXTURE_2D, p.name);
     }
@@ -265,7 +282,36 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     if (!readPictureFile(fileName, bytes, reason)
         || !decodePicture(bytes, request.neededWidth, request.neededHeight, *t, reason))
         return 0;
+    lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),
+                  static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
     return registerTexture(t.release(), filter);
+}
+
+kvPreloader* kvRenderGL::getPreloader()
+{
+    if (!preloader) preloader.reset(new kvPreloader(kPreloadDepth, kPreloadBytes));
+    return preloader.get();
+}
+
+bool kvRenderGL::isReadyAhead(const std::string& fileName) const
+{
+    for (const Prepared& p : prepared)
+        if (p.request.fileName == fileName && p.texture && !p.texture->getPixels()) return true;
+    return false;
+}
+
+void kvRenderGL::reserveTextures(int count)
+{
+    if (lastLoaded.width == 0) return;
+    for (int i = 0; i < count; ++i) {
+        Spare sp = lastLoaded;
+        glGenTextures(1, &sp.name);
+        glBindTexture(GL_TEXTURE_2D, sp.name);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(sp.format), sp.width, sp.height, 0, sp.format,
+                     GL_UNSIGNED_BYTE, nullptr);
+        spares.push_back(sp);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
@@ -293,11 +339,8 @@ void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
         for (const Prepared& p : prepared) have = have || p.request == r;
         if (!have) toDecode.push_back(r);
     }
-    if (!preloader) {
-        if (toDecode.empty()) return;
-        preloader.reset(new kvPreloader(kPreloadDepth, kPreloadBytes));
-    }
-    preloader->want(toDecode);
+    if (!preloader && toDecode.empty()) return;
+    getPreloader()->want(toDecode);
     // Finished decodes move here, nearest first, and their upload goes on
     // one slice per frame.
     for (size_t i = 0; i < requests.size(); ++i) {
@@ -349,8 +392,16 @@ void kvRenderGL::deleteTexture(kvTextureIndex index)
 {
     GLuint name = liveName(index);
     if (name == 0) return; // dead already: its old name may be someone else's now
+    const kvTexture* t = textures.get(index);
+    // The storage is kept for the next picture of its size (never reached
+    // through this index again).
+    spares.push_back({name, t->getBufferWidth(), t->getBufferHeight(),
+                      static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)});
+    while (spares.size() > kSpareTextures) {
+        glDeleteTextures(1, &spares.front().name);
+        spares.erase(spares.begin());
+    }
     textures.remove(index);
-    glDeleteTextures(1, &name);
     textureNames[static_cast<size_t>(index - 1)] = 0;
 }
 

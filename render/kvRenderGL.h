@@ -38,6 +38,7 @@ public:
     kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
                                std::string* reason = nullptr) override;
     void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
+    void reserveTextures(int count) override;
     bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) override;
     void deleteTexture(kvTextureIndex index) override;
     void bindTexture(kvTextureIndex index) override;
@@ -54,9 +55,11 @@ public:
     static GLenum blendFactor(int code);
     // Bytes of picture uploaded ahead per frame at most.
     static const size_t kUploadSliceBytes = 1u << 20;
-    // The worker, made by the first preload (tests hold it to make a
+    // The decoding worker (made on first use; tests hold it to make a
     // picture late).
-    kvPreloader* getPreloader() { return preloader.get(); }
+    kvPreloader* getPreloader();
+    // Whether a picture asked for ahead is decoded and uploaded.
+    bool isReadyAhead(const std::string& fileName) const;
     // Clears a whole window of the given size, for windows drawn without a
     // renderer (the setup dialog, the error box).
     static void clearWindow(int width, int height, vector3 color);
@@ -72,7 +75,17 @@ private:
         int rowsUploaded = 0;
     };
 
+    // A deleted texture's GL storage, kept for reuse.
+    struct Spare {
+        GLuint name;
+        int width;
+        int height;
+        GLenum format;
+    };
+    static const size_t kSpareTextures = 1;
+
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
+    GLuint storageFor(const kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
     kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan) const;
     // Uploads up to `bytes` more of the picture; true once all is up.
@@ -90,6 +103,8 @@ private:
     int clientHeight = 0;
     std::unique_ptr<kvPreloader> preloader;
     std::vector<Prepared> prepared;
+    std::vector<Spare> spares;
+    Spare lastLoaded = {0, 0, 0, 0};
 };
 
 } // namespace Korvell

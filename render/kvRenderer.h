@@ -58,6 +58,10 @@ public:
     // decoded on a worker thread and uploaded a slice per frame, so that
     // their loadTexture costs the frame neither.
     virtual void preloadTextures(const std::vector<kvPreloadRequest>& wanted) = 0;
+    // Sets aside storage for `count` more textures of the size of the last
+    // picture loaded, before a show begins, so that no frame of it pays
+    // for making a texture (the show recycles its textures from then on).
+    virtual void reserveTextures(int count) = 0;
     virtual bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) = 0;
     virtual void deleteTexture(kvTextureIndex index) = 0;
     virtual void bindTexture(kvTextureIndex index) = 0;

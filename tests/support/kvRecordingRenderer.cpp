@@ -131,6 +131,8 @@ void kvRecordingRenderer::preloadTextures(const std::vector<kvPreloadRequest>& w
     }
 }
 
+void kvRecordingRenderer::reserveTextures(int count) { add("reserve " + std::to_string(count)); }
+
 bool kvRecordingRenderer::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)
 {
     add("setTextureModifier " + std::to_string(index));

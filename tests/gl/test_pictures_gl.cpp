@@ -1,0 +1,175 @@
+// Pictures of every kind on a real GL context, read back: greyscale, CMYK,
+// a turned photo and a PNG in their colours and places; the edge seam; a
+// picture decoded ahead drawing exactly what one decoded in the frame
+// draws; and a clock that jumps past a picture still being decoded.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/kvTimer.h"
+#include "player/kvPlayer.h"
+#include "render/kvRenderGL.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+namespace {
+
+class PicturesGL : public GLTest {
+protected:
+    int clientWidth() const override { return 64; }
+    int clientHeight() const override { return 64; }
+    // One picture over the whole 1 x 1 view, through a texture matrix.
+    void drawWhole(kvTextureIndex t, const float* matrix = nullptr)
+    {
+        beginFrame();
+        renderer->setColorRGB(vector3(1, 1, 1));
+        renderer->setTextureMatrix(matrix);
+        renderer->bindTexture(t);
+        renderer->drawQuad(vector2(0, 0), vector2(1, 1));
+        renderer->setTextureMatrix(nullptr);
+    }
+    void expectAt(int x, int y, int r, int g, int b, int tol, const char* what)
+    {
+        uint8_t p[3];
+        readPixel(x, y, p);
+        EXPECT_NEAR(p[0], r, tol) << what << " at " << x << "," << y;
+        EXPECT_NEAR(p[1], g, tol) << what << " at " << x << "," << y;
+        EXPECT_NEAR(p[2], b, tol) << what << " at " << x << "," << y;
+    }
+};
+
+// A show of the given pictures, 2 s each, cut from one to the next, on the
+// GL renderer.
+struct Show {
+    kvTimer clock{kvFakeClock::ticks};
+    kvPlayer player;
+    Show(kvRenderer& r, std::initializer_list<const char*> files) : player(r, clock)
+    {
+        kvFakeClock::now = 0;
+        clock.start();
+        player.setImageAreaSize(vector2(1, 1));
+        for (const char* f : files) player.addImage(fixture(f), 2, TRANSITION_NONE, 1, false);
+        player.loadItemTexture(0);
+        player.loadItemTexture(1);
+    }
+};
+
+} // namespace
+
+TEST_F(PicturesGL, EveryKindInItsColoursAndPlaces)
+{
+    // JPEG's error on flat colours is a few levels; the picture is opaque.
+    const int tol = 6;
+    drawWhole(renderer->loadTexture(fixture("grey.jpg"), 0));
+    expectAt(32, 32, 128, 128, 128, tol, "greyscale");
+    drawWhole(renderer->loadTexture(fixture("cmyk.jpg"), 0));
+    expectAt(32, 32, 0, 255, 255, tol, "CMYK cyan");
+    // Stored as quadrants.jpg (red top left), shown turned a quarter
+    // clockwise: red top right, green bottom right, blue top left.
+    drawWhole(renderer->loadTexture(fixture("rotated6.jpg"), 0));
+    expectAt(48, 16, 255, 0, 0, tol, "turned, top right");
+    expectAt(48, 48, 0, 255, 0, tol, "turned, bottom right");
+    expectAt(16, 16, 0, 0, 255, tol, "turned, top left");
+    expectAt(16, 48, 255, 255, 255, tol, "turned, bottom left");
+    // The PNG's right half is half transparent over the black background.
+    drawWhole(renderer->loadTexture(fixture("alpha.png"), 0));
+    expectAt(16, 16, 255, 0, 0, 0, "PNG, opaque red");
+    expectAt(16, 48, 0, 0, 255, 0, "PNG, opaque blue");
+    expectAt(48, 16, 0, 128, 0, 2, "PNG, half green");
+    expectAt(48, 48, 128, 128, 128, 2, "PNG, half white");
+}
+
+TEST_F(PicturesGL, NoDarkSeamAlongThePicturesEdges)
+{
+    // The bottom-right corner of quadrants.jpg (white, 300 x 200 in a 512 x
+    // 256 buffer) magnified 16 times with linear filtering: the last rows
+    // and columns on the screen sample the picture's edge and the texel
+    // beyond it, which must be the edge's own colour, not black.
+    kvTextureIndex t = renderer->loadTexture(fixture("quadrants.jpg"), 1);
+    const float s = 1.0f / 16.0f;
+    // Texture coordinates from the corner's 16th of the picture to the edge.
+    const float u0 = 300.0f / 512.0f * (1 - s), v0 = 200.0f / 256.0f * (1 - s);
+    const float m[16] = {s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1, 0, u0, v0, 0, 1};
+    drawWhole(t, m);
+    for (int i = 0; i < 64; i += 7) {
+        expectAt(i, 63, 255, 255, 255, 6, "bottom edge");
+        expectAt(63, i, 255, 255, 255, 6, "right edge");
+    }
+    // A pan beyond the picture still reaches the black padding past that
+    // one texel: the far half of the window shows it.
+    const float beyond[16] = {s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1, 0, 300.0f / 512.0f, v0, 0, 1};
+    drawWhole(t, beyond);
+    expectAt(40, 32, 0, 0, 0, 0, "beyond the edge");
+}
+
+TEST_F(PicturesGL, ADecodedAheadSlideDrawsWhatOneDecodedInTheFrameDraws)
+{
+    std::vector<uint8_t> ahead, inFrame;
+    {
+        // Frames at the start of slide 0 until the worker has decoded and
+        // uploaded slide 1's picture (a few seconds at most, however busy
+        // the machine), then the switch.
+        Show show(*renderer, {"quadrants.jpg", "rotated6.jpg", "red64.jpg", "blue64.jpg"});
+        auto* gl = static_cast<kvRenderGL*>(renderer);
+        bool ready = false;
+        for (int i = 0; i < 500 && !ready; ++i) {
+            kvFakeClock::setSeconds(0.5);
+            beginFrame();
+            show.player.update();
+            ready = gl->isReadyAhead(fixture("rotated6.jpg"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(ready) << "the worker never finished";
+        kvFakeClock::setSeconds(2.5);
+        beginFrame();
+        show.player.update();
+        ASSERT_EQ(show.player.getCurrent()->fileName, fixture("rotated6.jpg"));
+        ahead = readAll();
+    }
+    {
+        // The same switch with the picture decoded in the frame.
+        kvTextureIndex t = renderer->loadTexture(fixture("rotated6.jpg"), 1, vector2(1, 1));
+        drawWhole(t);
+        inFrame = readAll();
+    }
+    EXPECT_EQ(ahead, inFrame);
+    expectAt(48, 16, 255, 0, 0, 6, "turned, top right");
+}
+
+TEST_F(PicturesGL, TheClockJumpsPastAPictureStillBeingDecoded)
+{
+    // The worker is held: nothing it decodes is ready when the clock
+    // reaches slide 1, then jumps past it to slide 2.
+    auto* gl = static_cast<kvRenderGL*>(renderer);
+    gl->getPreloader()->holdForTests(true);
+    Show show(*renderer, {"red64.jpg", "blue64.jpg", "quadrants.jpg", "one.jpg", "red64.jpg"});
+    kvFakeClock::setSeconds(0.1);
+    beginFrame();
+    show.player.update(); // asks for slides 1 and 2 ahead
+    EXPECT_FALSE(gl->isReadyAhead(fixture("blue64.jpg")));
+    kvFakeClock::setSeconds(2.0);
+    beginFrame();
+    show.player.update();
+    expectAt(32, 32, 0, 0, 255, 2, "slide 1, decoded in the frame");
+    kvFakeClock::setSeconds(4.5);
+    beginFrame();
+    show.player.update();
+    ASSERT_EQ(show.player.getCurrent()->fileName, fixture("quadrants.jpg"));
+    expectAt(16, 16, 255, 0, 0, 6, "slide 2, top left");
+    expectAt(48, 48, 255, 255, 255, 6, "slide 2, bottom right");
+    // Released, the worker's late pictures are never drawn in place of the
+    // right ones.
+    gl->getPreloader()->holdForTests(false);
+    for (int i = 0; i < 20; ++i) {
+        kvFakeClock::setSeconds(4.6 + 0.01 * i);
+        beginFrame();
+        show.player.update();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    expectAt(16, 16, 255, 0, 0, 6, "slide 2 still");
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
