@@ -63,6 +63,8 @@ std::unique_ptr<kvTexture> kvPreloader::take(const kvPictureRequest& request, bo
             if (reason) *reason = it->reason;
             out = std::move(it->texture);
             slots.erase(it);
+            // Taken is done: not to be decoded again unless asked anew.
+            wanted.erase(std::remove(wanted.begin(), wanted.end(), request), wanted.end());
             break;
         }
     }

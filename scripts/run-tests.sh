@@ -12,6 +12,7 @@ export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 # not ours to mend; Korvell's own are still reported.
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:second_deadlock_stack=1"
 if grep -q '^KORVELL_SANITIZE:BOOL=ON' "$root/$build/CMakeCache.txt" 2>/dev/null; then
   export LD_PRELOAD="$root/$build/libkv-no-dlclose.so${LD_PRELOAD:+:$LD_PRELOAD}"
   export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"

@@ -46,7 +46,7 @@ TEST(Preloader, DecodesWhatIsWantedInOrderAndHandsItOverOnce)
     std::string why;
     std::unique_ptr<kvTexture> ta = waitFor(p, a, &failed, &why);
     ASSERT_TRUE(ta);
-    EXPECT_EQ(ta->getWidth(), 75); // a quarter of 300 still covers 64
+    EXPECT_EQ(ta->getWidth(), 150); // half of 300 x 200 still covers 64 x 64, a quarter not
     EXPECT_NE(ta->getPixels(), nullptr);
     std::unique_ptr<kvTexture> tb = waitFor(p, b, &failed, &why);
     ASSERT_TRUE(tb);
