@@ -83,6 +83,10 @@ void kvBaseApp::showAppWindow(bool show)
 bool kvBaseApp::applyVideoMode()
 {
     if (!fullscreen) return true;
+    if (desktop) {
+        if (window) SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return true;
+    }
     kvDisplayMode mode;
     mode.width = width;
     mode.height = height;
@@ -148,9 +152,17 @@ void kvBaseApp::handleEvent(const SDL_Event& event)
                 popupActive = false;
             else if (!event.key.repeat)
                 postQuitMessage(0);
-        } else if (popupActive && event.key.keysym.sym == SDLK_q) {
-            popupActive = false; // the menu's mnemonic for Quit
-            postCommand(IDM_QUIT);
+        } else if (popupActive) {
+            if (event.key.keysym.sym == SDLK_q) {
+                popupActive = false; // the menu's mnemonic for Quit
+                postCommand(IDM_QUIT);
+            }
+        } else if (event.key.keysym.sym == SDLK_SPACE) {
+            if (!event.key.repeat) handleCommand(IDM_PAUSE);
+        } else if (event.key.keysym.sym == SDLK_RIGHT) {
+            handleCommand(IDM_NEXT_IMAGE);
+        } else if (event.key.keysym.sym == SDLK_LEFT) {
+            handleCommand(IDM_PREVIOUS_IMAGE);
         }
         break;
     case SDL_MOUSEBUTTONUP:
@@ -173,9 +185,24 @@ void kvBaseApp::handleCommand(int id)
 {
     switch (id) {
     case IDM_NEXT_IMAGE:
-        // The player resets g_currentItem when it goes away, so a command
-        // arriving during the credits finds null and does nothing.
-        if (g_currentItem) g_timer.setElapsed(g_currentItem->endTime);
+        // g_currentItem is reset when the player goes away, so a command
+        // arriving during the credits finds null and does nothing. A paused
+        // clock stays paused, at the slide's end.
+        if (g_currentItem) {
+            const bool paused = g_timer.isPaused();
+            g_timer.resume();
+            g_timer.setElapsed(g_currentItem->endTime);
+            if (paused) g_timer.pause();
+        }
+        break;
+    case IDM_PAUSE:
+        if (g_timer.isPaused())
+            g_timer.resume();
+        else if (g_timer.isRunning())
+            g_timer.pause();
+        else
+            break;
+        if (pauseHandler) pauseHandler(g_timer.isPaused());
         break;
     case IDM_PREVIOUS_IMAGE:
         g_previousRequested = true;
@@ -221,8 +248,19 @@ bool kvBaseApp::runSetupDialog()
     return dialog.run();
 }
 
+bool kvBaseApp::setDesktopMode()
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_DisplayMode m;
+    if (SDL_GetDesktopDisplayMode(0, &m) != 0 || m.w <= 0 || m.h <= 0) return false;
+    setMode(m.w, m.h, m.refresh_rate, true);
+    desktop = true;
+    return true;
+}
+
 void kvBaseApp::setMode(int w, int h, int rate, bool full)
 {
+    desktop = false;
     width = w;
     height = h;
     refreshRate = rate;

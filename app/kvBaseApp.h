@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,6 +48,12 @@ public:
     int findRefreshRate(int rate) const;
     bool runSetupDialog();
     void setMode(int w, int h, int rate, bool full);
+    // Full-screen on the desktop as it is: the desktop's size, no mode
+    // switch (a show started from the command line without --mode).
+    bool setDesktopMode();
+    bool isDesktopMode() const { return desktop; }
+    // Told when Space pauses (true) or resumes (false) the show's clock.
+    void setPauseHandler(std::function<void(bool)> handler) { pauseHandler = handler; }
     void setScriptFile(const std::string& file) { scriptFile = file; }
     std::string getScriptFile() const { return scriptFile; }
     const std::vector<std::pair<int, int>>& getResolutions() const { return resolutions; }
@@ -82,6 +89,8 @@ protected:
     std::string scriptFile;
     std::vector<std::pair<int, int>> resolutions;
     std::vector<int> refreshRates;
+    bool desktop = false;
+    std::function<void(bool)> pauseHandler;
 
     kvDisplayModes* displayModes;
     kvSDLDisplayModes sdlModes;

@@ -51,4 +51,25 @@ void kvBassPlay::stop()
     if (stream) Mix_HaltMusic();
 }
 
+void kvBassPlay::pause()
+{
+    if (stream) Mix_PauseMusic();
+}
+
+void kvBassPlay::resume()
+{
+    if (stream) Mix_ResumeMusic();
+}
+
+void kvBassPlay::playFrom(float seconds)
+{
+    if (!stream) return;
+    const double length = Mix_MusicDuration(stream);
+    if (seconds > 0.0f && length > 0.0 && seconds >= length) return; // over by then
+    Mix_PlayMusic(stream, 0);
+    // A track that cannot be set to a time stays silent rather than play
+    // from its start under the wrong pictures.
+    if (seconds > 0.0f && Mix_SetMusicPosition(static_cast<double>(seconds)) != 0) Mix_HaltMusic();
+}
+
 } // namespace Korvell

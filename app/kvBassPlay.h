@@ -18,6 +18,11 @@ public:
     bool loadStream(const std::string& file);
     void play();
     void stop();
+    // Beyond the original player: Space pauses the show and its music, and
+    // a show started later than 0 s starts its music there too.
+    void pause();
+    void resume();
+    void playFrom(float seconds);
 
     bool isOutputOpen() const { return outputOpen; }
     bool hasStream() const { return stream != nullptr; }

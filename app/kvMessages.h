@@ -8,7 +8,9 @@ namespace Korvell {
 enum {
     IDM_NEXT_IMAGE = 9001,
     IDM_PREVIOUS_IMAGE = 9002,
-    IDM_QUIT = 9010
+    IDM_QUIT = 9010,
+    // Korvell's own: Space pauses and resumes the show.
+    IDM_PAUSE = 9020
 };
 
 void postQuitMessage(int exitCode);

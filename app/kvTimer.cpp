@@ -26,9 +26,33 @@ kvTimer::kvTimer(TickSource source) : ticks(source ? source : platformTicks), st
 
 void kvTimer::start()
 {
+    paused = false;
     if (running) return;
     running = true;
     startTick = ticks();
+}
+
+void kvTimer::pause()
+{
+    if (!running) return;
+    stop();
+    paused = true;
+}
+
+void kvTimer::resume()
+{
+    if (!paused) return;
+    paused = false;
+    running = true;
+    startTick = ticks() - mark;
+}
+
+void kvTimer::startAt(float seconds)
+{
+    paused = false;
+    running = true;
+    const double ms = seconds > 0.0f ? static_cast<double>(seconds) * 1000.0 : 0.0;
+    startTick = ticks() - static_cast<uint32_t>(ms < 4.0e9 ? ms + 0.5 : 4.0e9);
 }
 
 void kvTimer::stop()

@@ -24,11 +24,20 @@ public:
     void setElapsed(float seconds) override;
     bool isRunning() const { return running; }
 
+    // Beyond the show's original clock: pausing keeps the reading and
+    // resuming goes on from it (start after stop begins again from zero);
+    // startAt starts the clock reading exactly the given time.
+    void pause();
+    void resume();
+    bool isPaused() const { return paused; }
+    void startAt(float seconds);
+
 private:
     TickSource ticks;
     uint32_t startTick;
     uint32_t mark;
     bool running;
+    bool paused = false;
 };
 
 // The clock of the live show and credits.

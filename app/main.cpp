@@ -1,26 +1,29 @@
 // Program entry: start-up, the show loop, the credits loop and teardown,
 // in that order, on the one thread. Every start-up failure ends in an error
-// box captioned "Korvell" and exit code 1. This is where the pieces are
-// wired together: the player, the credits and the script get the renderer,
-// the clock and the music player from here, and the window procedure talks
-// to the show through the globals of kvBaseApp.h.
-#include <SDL.h>
+// box captioned "Korvell" and exit code 1. Without arguments it is the
+// program as it always was; the command line adds a script from anywhere,
+// the mode, the checker and live reload (kvCommandLine).
+#include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/kvBaseGL.h"
-#include "app/kvBassPlay.h"
+#include "app/kvCheckCommand.h"
+#include "app/kvCommandLine.h"
+#include "app/kvFrameLoop.h"
 #include "app/kvMessageBox.h"
-#include "app/kvMessages.h"
+#include "app/kvShow.h"
 #include "app/kvSignals.h"
 #include "app/kvTimer.h"
 #include "credits/kvCredits.h"
 #include "image/kvDataFile.h"
-#include "player/kvPlayer.h"
 #include "render/kvRenderer.h"
-#include "script/kvParser.h"
+
+#ifndef KORVELL_VERSION
+#define KORVELL_VERSION "dev"
+#endif
 
 using namespace Korvell;
 
@@ -35,14 +38,37 @@ void showError(const char* text)
 // Ctrl+C and kill end the program with the shell's code for the signal.
 int exitCodeFor(int code) { return quitSignal() ? signalExitCode(quitSignal()) : code; }
 
-bool startUp()
+// The setup dialog's way (no arguments, or --setup), or the command line's.
+bool chooseMode(const kvCommandLine& cmd, const std::string& script)
 {
-    if (!g_app->enumerateModes()) {
-        g_app->showAppWindow(false);
+    if (cmd.plain || cmd.setup) {
+        if (!g_app->enumerateModes()) {
+            g_app->showAppWindow(false);
+            showError("No capable video modes found on this device!");
+            return false;
+        }
+        if (!g_app->runSetupDialog()) return false;
+        // The dialog's language applies only without a script named.
+        if (!cmd.scripts.empty()) g_app->setScriptFile(script);
+        g_noiseEnabled = g_noiseEnabled || cmd.noise;
+        return true;
+    }
+    g_app->setScriptFile(script);
+    g_noiseEnabled = cmd.noise;
+    if (cmd.windowed)
+        g_app->setMode(cmd.hasMode ? cmd.modeWidth : 640, cmd.hasMode ? cmd.modeHeight : 480, cmd.modeRate, false);
+    else if (cmd.hasMode)
+        g_app->setMode(cmd.modeWidth, cmd.modeHeight, cmd.modeRate, true);
+    else if (!g_app->setDesktopMode()) {
         showError("No capable video modes found on this device!");
         return false;
     }
-    if (!g_app->runSetupDialog()) return false;
+    return true;
+}
+
+bool startUp(const kvCommandLine& cmd, const std::string& script)
+{
+    if (!chooseMode(cmd, script)) return false;
     if (!g_app->createAppWindow("Korvell")) {
         showError("Window creation failed!");
         return false;
@@ -63,74 +89,28 @@ void shutDown()
     delete g_app;
 }
 
-// The frame loop of the show and of the credits: one window event, the
-// title with the clock, a cleared frame set up in view units, the scene,
-// the swap; until the quit message. A scene that is over (drawScene gives
-// false) posts the quit message itself.
-void runFrameLoop(kvRenderer& renderer, const std::function<bool()>& drawScene)
-{
-    while (g_app->pumpMessages()) {
-        char title[64];
-        std::snprintf(title, sizeof title, "Korvell :: %.3f", static_cast<double>(g_timer.elapsed()));
-        SDL_SetWindowTitle(g_app->getWindow(), title);
-        g_app->beginFrame();
-        renderer.clear();
-        renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
-        const bool goesOn = drawScene();
-        g_app->endFrame();
-        if (!goesOn) postQuitMessage(0);
-    }
-}
-
-// From the player to the end of the credits. Whatever happens, leaving this
+// From the show to the end of the credits. Whatever happens, leaving this
 // function tears down what it made, newest first; shutDown follows.
-int runShow()
+int runShowAndCredits(const kvCommandLine& cmd)
 {
     kvRenderer& renderer = *g_app->getRenderer();
-    std::unique_ptr<kvPlayer> player(new kvPlayer(renderer, g_timer));
-    std::unique_ptr<kvBassPlay> music(new kvBassPlay());
-    kvScriptContext context;
-    context.player = player.get();
-    context.loadMusic = [&music](const std::string& file) { return music->loadStream(file); };
-    context.noiseEnabled = g_noiseEnabled;
-    kvParser parser(context);
-
-    if (!parser.parse(g_app->getScriptFile())) {
+    kvShow show(renderer, g_app->getScriptFile());
+    if (!show.load()) {
         showError("XML Parse failed! Check xmlparse.log for details.");
         return 1;
     }
-    parser.configure();
-    // A picture that cannot be shown is named in the log, and on stderr.
-    player->setProblemReporter([&parser](const std::string& line) {
-        parser.logLine(line);
-        std::fprintf(stderr, "korvell: %s\n", line.c_str());
-    });
-    // The view is known now: the first pictures are decoded for this window.
-    renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
-    player->loadItemTexture(0);
-    player->loadItemTexture(1);
-    // Room for the pictures decoded ahead until the show recycles its first
-    // texture (at the fourth slide): two ahead, and two more meanwhile.
-    renderer.reserveTextures(4);
+    const float start = cmd.hasStart ? cmd.start : 0.0f;
+    show.prepare(start);
     g_app->showAppWindow(true);
     if (!g_app->applyVideoMode()) {
         showError("The selected video mode cannot be set!");
         return 1;
     }
-    music->play();
-    g_timer.start();
-
-    runFrameLoop(renderer, [&player]() {
-        if (g_previousRequested) player->requestPrevious();
-        g_previousRequested = false;
-        player->update();
-        g_currentItem = player->getCurrent();
-        return !player->isOver();
-    });
+    show.start(start);
+    show.run(cmd.watch);
 
     g_timer.stop();
-    g_currentItem = nullptr; // the window procedure must not reach a slide that is gone
-    player.reset();
+    show.endShow();
     kvCredits credits(renderer, g_timer);
     credits.loadCredits();
     g_timer.start();
@@ -139,8 +119,7 @@ int runShow()
         credits.drawCredits();
         return !credits.isOver();
     });
-
-    music->stop();
+    show.getMusic().stop();
     g_timer.stop();
     return 0;
 }
@@ -149,14 +128,37 @@ int runShow()
 
 int main(int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
+    const kvCommandLine cmd = parseCommandLine(argc, argv);
+    switch (cmd.action) {
+    case kvCommandLine::HELP:
+        std::fputs(kUsage, stdout);
+        return 0;
+    case kvCommandLine::VERSION:
+        std::printf("korvell %s\n", KORVELL_VERSION);
+        return 0;
+    case kvCommandLine::BAD:
+        std::fprintf(stderr, "korvell: %s\n%s", cmd.error.c_str(), kUsage);
+        return 2;
+    case kvCommandLine::CHECK:
+        return runCheck(cmd.scripts);
+    case kvCommandLine::PLAY:
+        break;
+    }
     installQuitSignals();
+    // A script named on the command line is played from its own folder,
+    // as if Korvell had been started there.
+    std::string script = cmd.language == "polish" ? "polish.xml" : "english.xml";
+    if (!cmd.scripts.empty()) {
+        script = cmd.scripts[0];
+        const size_t slash = script.rfind('/');
+        if (slash != std::string::npos && chdir(script.substr(0, slash + 1).c_str()) == 0)
+            script = script.substr(slash + 1);
+    }
     g_app = new kvBaseGL();
     // On a failed start the process ends with whatever was made still in
     // place; the system reclaims it.
-    if (!startUp()) return exitCodeFor(1);
-    const int exitCode = runShow();
+    if (!startUp(cmd, script)) return exitCodeFor(1);
+    const int exitCode = runShowAndCredits(cmd);
     shutDown();
     // No SDL_Quit: it would unload the GL driver before the leak checker
     // runs, leaving its caches as anonymous leaks; the process ends anyway.

@@ -59,9 +59,9 @@ for p in "${pages[@]}"; do
   i=$((i + 1))
 done
 
-# Music: ninety seconds of a soft, slowly beating chord.
-sox -n -r 22050 -c 2 music.ogg synth 90 sine 220 sine 277.2 sine 329.6 \
-  tremolo 0.2 40 fade q 3 90 6 vol 0.25
+# Music: a soft, slowly beating chord as long as the show (72 s).
+sox -n -r 22050 -c 2 music.ogg synth 72 sine 220 sine 277.2 sine 329.6 \
+  tremolo 0.2 40 fade q 3 72 6 vol 0.25
 
 # The archive variant holds every picture, the credits under their
 # backslash names, as the player looks them up.

@@ -6,10 +6,15 @@
 
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <shared_mutex>
 
 namespace Korvell {
 
 namespace {
+// Opening and closing take it whole; look-ups and reads share it (the
+// decoding worker reads entries while the show's thread may too).
+std::shared_mutex g_lock;
 FILE* g_dataFile = nullptr;
 bool g_dataFileOpen = false;
 std::map<std::string, uint32_t> g_entryOffsets;
@@ -75,6 +80,7 @@ void readDataFileName(std::string& name)
 
 bool openDataFile(const std::string& path)
 {
+    std::unique_lock<std::shared_mutex> lock(g_lock);
     if (g_dataFileOpen) return false;
     g_dataFile = fopen(path.c_str(), "rb");
     if (!g_dataFile) return false;
@@ -114,10 +120,15 @@ bool openDataFile(const std::string& path)
     return false;
 }
 
-bool isDataFileOpen() { return g_dataFileOpen; }
+bool isDataFileOpen()
+{
+    std::shared_lock<std::shared_mutex> lock(g_lock);
+    return g_dataFileOpen;
+}
 
 FILE* openDataFileEntry(const std::string& name)
 {
+    std::shared_lock<std::shared_mutex> lock(g_lock);
     if (!g_dataFileOpen) return nullptr;
     auto it = g_entryOffsets.find(name);
     if (it == g_entryOffsets.end()) return nullptr;
@@ -127,11 +138,13 @@ FILE* openDataFileEntry(const std::string& name)
 
 uint32_t getDataFileEntrySize(const std::string& name)
 {
+    std::shared_lock<std::shared_mutex> lock(g_lock);
     auto it = g_entrySizes.find(name);
     return it == g_entrySizes.end() ? 0 : it->second;
 }
 
-bool dataFileEntryFits(const std::string& name)
+namespace {
+bool entryFits(const std::string& name)
 {
     if (!g_dataFileOpen) return false;
     auto off = g_entryOffsets.find(name);
@@ -139,10 +152,24 @@ bool dataFileEntryFits(const std::string& name)
     if (off == g_entryOffsets.end() || size == g_entrySizes.end()) return false;
     return static_cast<uint64_t>(off->second) + size->second <= g_dataFileSize;
 }
+} // namespace
+
+bool dataFileEntryFits(const std::string& name)
+{
+    std::shared_lock<std::shared_mutex> lock(g_lock);
+    return entryFits(name);
+}
+
+bool dataFileHasEntry(const std::string& name)
+{
+    std::shared_lock<std::shared_mutex> lock(g_lock);
+    return g_dataFileOpen && g_entryOffsets.count(name) != 0;
+}
 
 bool readDataFileEntry(const std::string& name, std::vector<uint8_t>& bytes)
 {
-    if (!dataFileEntryFits(name)) return false;
+    std::shared_lock<std::shared_mutex> lock(g_lock);
+    if (!entryFits(name)) return false;
     const uint32_t offset = g_entryOffsets.at(name);
     const uint32_t size = g_entrySizes.at(name);
     bytes.resize(size);
@@ -157,6 +184,7 @@ bool readDataFileEntry(const std::string& name, std::vector<uint8_t>& bytes)
 
 std::vector<std::string> dataFileEntryNames()
 {
+    std::shared_lock<std::shared_mutex> lock(g_lock);
     std::vector<std::string> names;
     if (!g_dataFileOpen) return names;
     for (const auto& e : g_entryOffsets) names.push_back(e.first);
@@ -165,12 +193,14 @@ std::vector<std::string> dataFileEntryNames()
 
 uint32_t getDataFileEntryOffset(const std::string& name)
 {
+    std::shared_lock<std::shared_mutex> lock(g_lock);
     auto it = g_entryOffsets.find(name);
     return it == g_entryOffsets.end() ? 0 : it->second;
 }
 
 void closeDataFile()
 {
+    std::unique_lock<std::shared_mutex> lock(g_lock);
     if (!g_dataFileOpen) return;
     g_entryOffsets.clear();
     g_entrySizes.clear();

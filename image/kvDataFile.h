@@ -33,6 +33,7 @@ bool atEndOfDataFile();
 // Whether an entry's bytes lie wholly inside the archive file; readers
 // check it before trusting a size.
 bool dataFileEntryFits(const std::string& name);
+bool dataFileHasEntry(const std::string& name);
 // Reads an entry's bytes whole at its offset, without moving the shared
 // read position (so two threads may read entries at once); false when it
 // is absent, reaches past the end, or the read fails.

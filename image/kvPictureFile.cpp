@@ -34,7 +34,7 @@ bool readPictureFile(const std::string& name, std::vector<uint8_t>& bytes, std::
 {
     bytes.clear();
     if (isDataFileOpen()) {
-        if (!openDataFileEntry(name)) return fail(reason, "not in the archive");
+        if (!dataFileHasEntry(name)) return fail(reason, "not in the archive");
         // An entry that claims more than the archive holds is refused
         // before anything of that size is allocated.
         if (!dataFileEntryFits(name)) return fail(reason, "cannot be read (past the end of the archive)");

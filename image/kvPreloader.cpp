@@ -72,6 +72,14 @@ std::unique_ptr<kvTexture> kvPreloader::take(const kvPictureRequest& request, bo
     return out;
 }
 
+void kvPreloader::forget()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    wanted.clear();
+    slots.clear();
+    ++generation;
+}
+
 void kvPreloader::holdForTests(bool hold)
 {
     {
@@ -104,6 +112,7 @@ void kvPreloader::run()
             return false;
         });
         if (stopping) return;
+        const unsigned began = generation;
         lock.unlock();
 
         Slot slot;
@@ -116,7 +125,8 @@ void kvPreloader::run()
 
 
         lock.lock();
-        if (std::find(wanted.begin(), wanted.end(), next) != wanted.end()) slots.push_back(std::move(slot));
+        if (generation == began && std::find(wanted.begin(), wanted.end(), next) != wanted.end())
+            slots.push_back(std::move(slot));
     }
 }
 

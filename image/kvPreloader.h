@@ -41,6 +41,10 @@ public:
     // owns it), else null. A picture that cannot be shown comes back as
     // null with `failed` set and the reason.
     std::unique_ptr<kvTexture> take(const kvPictureRequest& request, bool* failed, std::string* reason);
+    // Drops everything, including the decode under way (the files may have
+    // changed since it began).
+    void forget();
+
     // Tests: hold the worker before its next decode until released.
     void holdForTests(bool hold);
 
@@ -61,6 +65,7 @@ private:
     std::vector<kvPictureRequest> wanted;
     std::vector<Slot> slots; // finished, or being decoded (at most one)
     bool held = false;
+    unsigned generation = 0;
     bool stopping = false;
     std::thread worker;
 };

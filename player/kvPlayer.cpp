@@ -36,6 +36,9 @@ kvPlayer::~kvPlayer()
     }
     for (kvPlayerItem* item : items) delete item;
     items.clear();
+    // The noise texture too (the renderer would only free it at its own
+    // end, and a show read again makes a new one).
+    if (noiseTexture != 0) renderer.deleteTexture(noiseTexture);
 }
 
 void kvPlayer::setViewSize(vector2 size) { renderer.setViewSize(size.x, size.y); }
@@ -128,6 +131,40 @@ vector2 kvPlayer::shownSpan(const kvPlayerItem* item) const
     if (item->duration > 0.0f && item->zoom != 0.0f)
         z = std::max(std::fabs(item->startZoom), std::fabs(item->startZoom + item->zoom - 1.0f));
     return vector2(std::fabs(imageAreaSize.x) * z, std::fabs(imageAreaSize.y) * z);
+}
+
+void kvPlayer::seekTo(float t)
+{
+    if (items.size() < 2) return; // the first frame takes the only slide
+    // The slide showing at t: the first whose end lies beyond t and whose
+    // predecessor's does not; past the show, the second-to-last (so the
+    // show ends at once).
+    size_t k = items.size() - 2;
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        if (items[i]->endTime > t && (i == 0 || items[i - 1]->endTime <= t)) {
+            k = i;
+            break;
+        }
+    }
+    transitionType = TRANSITION_NONE;
+    transitionTime = 1.0f;
+    for (size_t i = 0; i <= k; ++i) takeTransition(items[i]);
+    current = items[k];
+    previous = k > 0 ? items[k - 1] : nullptr;
+    nextIndex = static_cast<unsigned>(k + 1);
+    // Past the transition, the leaving slide is gone; inside it, the next
+    // update sets both.
+    currentAlpha = 1.0f;
+    previousAlpha = previous ? 0.0f : 1.0f;
+    if (previous) {
+        // The leaving slide keeps the matrix of its last frame.
+        kvPlayerItem* p = previous;
+        if (p->duration > 0.0f)
+            computeTextureMatrix(p->zoom != 0.0f, p->startZoom + (p->zoom - 1.0f), p->offset.x, p->offset.y,
+                                 p->move.x, p->move.y, p->textureMatrix);
+        loadItemTexture(static_cast<unsigned>(k - 1));
+    }
+    loadItemTexture(static_cast<unsigned>(k));
 }
 
 void kvPlayer::preloadUpcoming()

@@ -62,6 +62,11 @@ public:
     // times the largest zoom its pan and zoom reach (pans move the picture
     // but never enlarge it).
     vector2 shownSpan(const kvPlayerItem* item) const;
+    // Starts the show at clock time t (a show begun later than 0 s, or read
+    // again while it plays): the slide showing at t becomes current, the
+    // one before it leaving, their pictures loaded, as if the show had
+    // played up to t.
+    void seekTo(float t);
     // Previous Image: honoured (or dropped) by the next update.
     void requestPrevious() { previousRequested = true; }
     bool isPreviousRequested() const { return previousRequested; }

@@ -95,10 +95,11 @@ unsigned kvOutlineFont::cp1250ToUnicode(unsigned char code)
     return code < 0x80 ? code : kHighHalf[code - 0x80];
 }
 
-std::string kvOutlineFont::findFontFile(const std::string& face, bool bold, bool italic, int* index,
-                                        bool* hasBold, bool* hasItalic)
+namespace {
+// The pattern Korvell asks fontconfig for: the face, its weight and slant,
+// outlines, Polish letters.
+FcPattern* request(const std::string& face, bool bold, bool italic)
 {
-    if (!FcInit()) return std::string();
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
@@ -110,6 +111,32 @@ std::string kvOutlineFont::findFontFile(const std::string& face, bool bold, bool
     FcLangSetDestroy(langs);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
+    return pattern;
+}
+} // namespace
+
+std::string kvOutlineFont::drawnFamily(const std::string& face, bool bold, bool italic)
+{
+    if (!FcInit()) return std::string();
+    FcPattern* pattern = request(face, bold, italic);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    std::string family;
+    if (match) {
+        FcChar8* name = nullptr;
+        if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch && name)
+            family = reinterpret_cast<const char*>(name);
+        FcPatternDestroy(match);
+    }
+    return family;
+}
+
+std::string kvOutlineFont::findFontFile(const std::string& face, bool bold, bool italic, int* index,
+                                        bool* hasBold, bool* hasItalic)
+{
+    if (!FcInit()) return std::string();
+    FcPattern* pattern = request(face, bold, italic);
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
     FcPatternDestroy(pattern);

@@ -35,6 +35,9 @@ public:
     // The font file fontconfig chooses for the request, or "" when none.
     static std::string findFontFile(const std::string& face, bool bold, bool italic, int* index,
                                     bool* hasBold, bool* hasItalic);
+    // The family fontconfig draws for the request (the face itself when it
+    // is installed), or "" when there is none.
+    static std::string drawnFamily(const std::string& face, bool bold, bool italic);
     // Unicode of a Windows-1250 byte; 0 for the few unassigned codes.
     static unsigned cp1250ToUnicode(unsigned char code);
 

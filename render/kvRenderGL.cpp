@@ -300,6 +300,14 @@ bool kvRenderGL::isReadyAhead(const std::string& fileName) const
     return false;
 }
 
+void kvRenderGL::dropPreloads()
+{
+    if (preloader) preloader->forget();
+    for (Prepared& p : prepared)
+        if (p.name) glDeleteTextures(1, &p.name);
+    prepared.clear();
+}
+
 void kvRenderGL::reserveTextures(int count)
 {
     if (lastLoaded.width == 0) return;

@@ -62,6 +62,9 @@ public:
     // picture loaded, before a show begins, so that no frame of it pays
     // for making a texture (the show recycles its textures from then on).
     virtual void reserveTextures(int count) = 0;
+    // Forgets every picture decoded ahead: the files may have changed (a
+    // show read again).
+    virtual void dropPreloads() = 0;
     virtual bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) = 0;
     virtual void deleteTexture(kvTextureIndex index) = 0;
     virtual void bindTexture(kvTextureIndex index) = 0;

@@ -1,6 +1,7 @@
 // Script parser and parse log.
 #include "script/kvParser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -75,6 +76,7 @@ bool kvParser::parse(std::string fileName)
     std::ifstream file;
     if (stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) file.open(fileName.c_str(), std::ios::in);
     if (!file.is_open()) {
+        errorText = "cannot be opened";
         logLine("IO Error: Cannot open XML file: " + fileName);
         return false;
     }
@@ -96,9 +98,12 @@ bool kvParser::parse(std::string fileName)
         if (!line.empty() && line.back() == '\r') line.pop_back();
         // The line ends are not fed: expat sees the lines joined.
         size_t length = strnlen(line.c_str(), line.size());
+        lineStarts.push_back(fed);
+        fed += length;
         if (!feed(line.data(), length, final)) {
-            logLine("Parse error at line " + std::to_string(lineNumber) + ": "
-                    + XML_ErrorString(XML_GetErrorCode(xmlParser)) + ".");
+            errorLine = static_cast<int>(lineNumber);
+            errorText = XML_ErrorString(XML_GetErrorCode(xmlParser));
+            logLine("Parse error at line " + std::to_string(lineNumber) + ": " + errorText + ".");
             logLine("Parsing stopped due to errors!");
             return false;
         }
@@ -139,6 +144,11 @@ void XMLCALL kvParser::onStartElement(void* userData, const XML_Char* name, cons
     kvParser* self = static_cast<kvParser*>(userData);
     if (std::strcmp(name, kRoot) == 0) return;
     kvTag* tag = new kvTag(name, self->openTags.back());
+    const XML_Index at = XML_GetCurrentByteIndex(self->xmlParser);
+    if (at >= 0) {
+        auto it = std::upper_bound(self->lineStarts.begin(), self->lineStarts.end(), static_cast<uint64_t>(at));
+        tag->setLine(static_cast<int>(it - self->lineStarts.begin()));
+    }
     for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) tag->setAttribute(attributes[i], attributes[i + 1]);
     if (!tag->getParent()) self->rootTags.push_back(tag);
     self->openTags.push_back(tag);

@@ -32,6 +32,9 @@ public:
     // One line to the parse log, flushed at once (the show reports the
     // pictures it cannot show here too).
     void logLine(const std::string& line);
+    // After a failed parse: the line and expat's text of the error.
+    int getErrorLine() const { return errorLine; }
+    const std::string& getErrorText() const { return errorText; }
 
     static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
     static void XMLCALL onEndElement(void* userData, const XML_Char* name);
@@ -50,6 +53,12 @@ private:
     std::vector<kvTag*> rootTags;
     std::deque<kvTag*> openTags;
     kvTag* currentTag;
+    // Where each line fed so far begins in the joined stream expat sees,
+    // so an element's byte offset gives its line.
+    std::vector<uint64_t> lineStarts;
+    uint64_t fed = 0;
+    int errorLine = 0;
+    std::string errorText;
 };
 
 } // namespace Korvell

@@ -21,6 +21,10 @@ public:
     bool getAttribute(std::string key, std::string& value) const;
     kvTag* findChild(const std::string& childName) const;
     const std::vector<kvTag*>& getChildren() const { return children; }
+    const std::map<std::string, std::string>& getAttributes() const { return attributes; }
+    // The script line of its start tag (for the checker's findings).
+    int getLine() const { return line; }
+    void setLine(int value) { line = value; }
 
 private:
     kvTag(const kvTag&) = delete;
@@ -31,6 +35,7 @@ private:
     std::string text;
     kvTag* parent;
     std::vector<kvTag*> children;
+    int line = 0;
 };
 
 } // namespace Korvell

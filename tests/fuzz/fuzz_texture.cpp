@@ -1,24 +1,39 @@
-// Bytes as a picture file.
+// Bytes as a picture file: decoded at full size from the disk, and again
+// at a small size (a DCT scale, turned by any orientation it claims).
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
+#include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
 #include "kvFuzzFile.h"
 
 using namespace Korvell;
+
+namespace {
+// A decoded picture sits in a power-of-two buffer at least its size.
+void check(const kvTexture& t)
+{
+    if (t.getBufferWidth() < t.getWidth() || t.getBufferHeight() < t.getHeight()
+        || (t.getBytesPerPixel() != 3 && t.getBytesPerPixel() != 4))
+        __builtin_trap();
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string path = fuzzFile(data, size, ".jpg");
     {
         kvTexture texture(path);
-        if (texture.getStatus() == 0) {
-            // A decoded picture sits in a power-of-two buffer at least its size.
-            if (texture.getBufferWidth() < texture.getWidth() || texture.getBufferHeight() < texture.getHeight()
-                || (texture.getBytesPerPixel() != 3 && texture.getBytesPerPixel() != 4))
-                __builtin_trap();
-        }
+        if (texture.getStatus() == 0) check(texture);
     }
     std::remove(path.c_str());
+    const std::vector<uint8_t> bytes(data, data + size);
+    kvTexture small;
+    std::string reason;
+    if (decodePicture(bytes, 48, 32, small, &reason))
+        check(small);
+    else if (reason.empty())
+        __builtin_trap(); // a refusal always says why
     return 0;
 }

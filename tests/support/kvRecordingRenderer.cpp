@@ -132,6 +132,7 @@ void kvRecordingRenderer::preloadTextures(const std::vector<kvPreloadRequest>& w
 }
 
 void kvRecordingRenderer::reserveTextures(int count) { add("reserve " + std::to_string(count)); }
+void kvRecordingRenderer::dropPreloads() { preloading.clear(); }
 
 bool kvRecordingRenderer::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)
 {

@@ -40,6 +40,7 @@ public:
                                std::string* reason = nullptr) override;
     void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
     void reserveTextures(int count) override;
+    void dropPreloads() override;
     bool setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier) override;
     void deleteTexture(kvTextureIndex index) override;
     void bindTexture(kvTextureIndex index) override;

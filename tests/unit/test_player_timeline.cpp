@@ -236,3 +236,45 @@ TEST_F(Player, NoiseAndConfiguration)
     player->addSubtitleLine(0, "ignored");
     EXPECT_EQ(player->getItem(0)->lines, std::vector<std::string>{"one"});
 }
+
+TEST_F(Player, StartingLaterOpensOnTheSlideShowingThen)
+{
+    // A (0-5, crossfade), B (5-10, fade 2 s), C (10-15), D (15-20), E.
+    add("A", 5, TRANSITION_CROSSFADE, 1);
+    add("B", 5, TRANSITION_FADE, 2);
+    add("C", 5);
+    add("D", 5);
+    add("E", 5);
+    struct Case {
+        float start;
+        const char* current;
+        const char* previous;
+        unsigned next;
+        float currentAlpha, previousAlpha;
+    } cases[] = {
+        {0.0f, "A", "(none)", 1, 1, 1},   // the first slide, as a show from 0
+        {5.5f, "B", "A", 2, 0, 0.5f},     // inside B's fade: the leaving A half out
+        {12.0f, "C", "B", 3, 1, 0},       // C keeps B's fade, long over
+        {19.9f, "D", "C", 4, 1, 0},
+        {40.0f, "D", "C", 4, 1, 0},       // past the show: its last slide, and over
+    };
+    for (const Case& c : cases) {
+        PlayerTest::TearDown();
+        PlayerTest::SetUp();
+        add("A", 5, TRANSITION_CROSSFADE, 1);
+        add("B", 5, TRANSITION_FADE, 2);
+        add("C", 5);
+        add("D", 5);
+        add("E", 5);
+        player->seekTo(c.start);
+        const bool over = frame(c.start);
+        EXPECT_EQ(currentFile(), c.current) << c.start;
+        EXPECT_EQ(player->getPrevious() ? player->getPrevious()->fileName : "(none)", c.previous) << c.start;
+        EXPECT_EQ(player->getNextIndex(), c.next) << c.start;
+        EXPECT_FLOAT_EQ(player->getCurrentAlpha(), c.currentAlpha) << c.start;
+        EXPECT_FLOAT_EQ(player->getPreviousAlpha(), c.previousAlpha) << c.start;
+        EXPECT_EQ(over, c.start >= 20.0f) << c.start; // the show ends with D
+        // The current picture is loaded, and drawn.
+        EXPECT_NE(player->getCurrent()->texture, 0) << c.start;
+    }
+}

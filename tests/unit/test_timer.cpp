@@ -81,3 +81,26 @@ TEST_F(TimerTest, ReadingSurvivesAWrapOfTheCounter)
     t.stop();
     EXPECT_FLOAT_EQ(t.elapsed(), 3.0f);
 }
+
+TEST_F(TimerTest, PauseHoldsTheReadingResumeGoesOnAndStartAtIsExact)
+{
+    kvTimer t(fakeTicks);
+    t.start();
+    g_now += 2500;
+    t.pause();
+    EXPECT_TRUE(t.isPaused());
+    g_now += 7000; // paused: the reading stands still
+    EXPECT_FLOAT_EQ(t.elapsed(), 2.5f);
+    t.resume();
+    g_now += 500;
+    EXPECT_FLOAT_EQ(t.elapsed(), 3.0f); // on from 2.5, not from zero
+    t.resume();                         // not paused: nothing
+    EXPECT_FLOAT_EQ(t.elapsed(), 3.0f);
+    t.stop();
+    t.resume(); // a stop is no pause
+    EXPECT_FALSE(t.isRunning());
+    t.startAt(12.25f);
+    EXPECT_FLOAT_EQ(t.elapsed(), 12.25f);
+    g_now += 750;
+    EXPECT_FLOAT_EQ(t.elapsed(), 13.0f);
+}

@@ -1,0 +1,92 @@
+// The checker with the platform's answers: the picture decoder, SDL_mixer
+// (on its silent driver) for the music, fontconfig for faces.
+#include "app/kvCheckCommand.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "image/kvPictureDecoder.h"
+#include "image/kvTexture.h"
+#include "render/kvOutlineFont.h"
+#include "script/kvChecker.h"
+
+namespace Korvell {
+
+namespace {
+
+std::string pictureProblem(const std::vector<uint8_t>& bytes)
+{
+    // The smallest decode still reads the whole file.
+    kvTexture t;
+    std::string why;
+    return decodePicture(bytes, 1, 1, t, &why) ? std::string() : why;
+}
+
+std::string musicProblem(const std::string& file, double* seconds)
+{
+    struct stat st;
+    if (file.empty() || stat(file.c_str(), &st) != 0) return "no such file";
+    if (!S_ISREG(st.st_mode)) return "not a file";
+    static bool audio = false;
+    if (!audio) {
+        // Nothing is heard: the checker only asks whether it would play.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) == 0;
+        if (!audio) return std::string(); // cannot tell; say nothing
+    }
+    Mix_Music* music = Mix_LoadMUS(file.c_str());
+    if (!music) return std::string("cannot be decoded: ") + Mix_GetError();
+    *seconds = Mix_MusicDuration(music);
+    Mix_FreeMusic(music);
+    return std::string();
+}
+
+} // namespace
+
+int runCheck(const std::vector<std::string>& given)
+{
+    std::vector<std::string> scripts = given;
+    if (scripts.empty()) {
+        for (const char* name : {"english.xml", "polish.xml"}) {
+            struct stat st;
+            if (stat(name, &st) == 0) scripts.push_back(name);
+        }
+        if (scripts.empty()) {
+            std::printf("english.xml:1: error: no such file (nor polish.xml)\n");
+            return 2;
+        }
+    }
+    kvCheckHooks hooks;
+    hooks.pictureProblem = pictureProblem;
+    hooks.musicProblem = musicProblem;
+    hooks.drawnFace = kvOutlineFont::drawnFamily;
+    char buffer[4096];
+    const std::string home = getcwd(buffer, sizeof buffer) ? buffer : ".";
+    int worst = 0;
+    for (const std::string& script : scripts) {
+        // In the script's folder, as the show would run it.
+        const size_t slash = script.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : script.substr(0, slash + 1);
+        const std::string name = slash == std::string::npos ? script : script.substr(slash + 1);
+        std::vector<kvFinding> findings;
+        if (chdir(folder.c_str()) != 0) {
+            findings.push_back({1, true, "the script cannot be opened"});
+        } else {
+            findings = checkScript(name, hooks);
+        }
+        if (chdir(home.c_str()) != 0) return 2;
+        for (const kvFinding& f : findings) {
+            std::printf("%s\n", formatFinding(script, f).c_str());
+            worst = std::max(worst, f.error ? 2 : 1);
+        }
+    }
+    std::fflush(stdout);
+    return worst;
+}
+
+} // namespace Korvell

@@ -1,0 +1,44 @@
+// The command line. Without arguments Korvell runs as it always has (the
+// setup dialog, then english.xml or polish.xml in the working folder);
+// anything on the command line is an addition to that: a script to play
+// from anywhere, the mode, the checker, live reload, video export.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Korvell {
+
+struct kvCommandLine {
+    // What to do.
+    enum Action { PLAY, CHECK, HELP, VERSION, BAD };
+    Action action = PLAY;
+    // True when nothing at all was given: the original behaviour.
+    bool plain = true;
+
+    bool setup = false;
+    bool windowed = false;
+    bool hasMode = false;
+    int modeWidth = 0;
+    int modeHeight = 0;
+    int modeRate = 0; // 0: whatever the display offers
+    bool noise = false;
+    std::string language = "english";
+    bool hasStart = false;
+    float start = 0.0f;
+    bool watch = false;
+    std::vector<std::string> scripts; // at most one, except for --check
+
+    // For BAD: the one-line reason.
+    std::string error;
+};
+
+kvCommandLine parseCommandLine(int argc, char** argv);
+
+// The usage text `korvell --help` prints.
+extern const char* const kUsage;
+
+// "WxH" or "WxH@HZ"; false when it is neither.
+bool parseMode(const std::string& text, int& width, int& height, int& rate);
+
+} // namespace Korvell

@@ -1,0 +1,58 @@
+// One show from its script: the player, the music player and the parser,
+// wired to the renderer and the live clock, and the show loop with what
+// the command line adds to it (a later start, live reload). The entry
+// function makes one after start-up and lets it go before the credits.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/kvBassPlay.h"
+#include "app/kvFileWatcher.h"
+#include "player/kvPlayer.h"
+#include "script/kvParser.h"
+
+namespace Korvell {
+
+class kvRenderer;
+
+class kvShow {
+public:
+    kvShow(kvRenderer& renderer, const std::string& script);
+    ~kvShow();
+
+    // Reads and applies the script; false when it cannot be read (the
+    // parse log says why).
+    bool load();
+    // Loads the first pictures (those of slides 0 and 1, or of the slide
+    // showing at `start` and the one before it) and sets aside texture
+    // storage for the pictures decoded ahead.
+    void prepare(float start);
+    // Starts the music and the clock (at `start` seconds).
+    void start(float start);
+    // The show loop until the quit message. With `watch`, a change to the
+    // script or a file it names reads the script again and goes on at
+    // the same time.
+    void run(bool watch);
+    // Stops the music; the player goes (the credits follow).
+    void endShow();
+    kvBassPlay& getMusic() { return *music; }
+
+private:
+    kvShow(const kvShow&) = delete;
+    kvShow& operator=(const kvShow&) = delete;
+    std::unique_ptr<kvParser> makeParser(kvPlayer& player, std::string* musicName, bool loadMusic);
+    void reload();
+    void watchFiles();
+
+    kvRenderer& renderer;
+    std::string script;
+    std::unique_ptr<kvPlayer> player;
+    std::unique_ptr<kvBassPlay> music;
+    std::unique_ptr<kvParser> parser;
+    std::string musicName;
+    long long musicStamp = 0;
+    kvFileWatcher watcher;
+};
+
+} // namespace Korvell

@@ -1,0 +1,48 @@
+// A renderer that draws nothing and loads nothing, but hands out texture
+// and font indexes as a real one does: what the script checker replays a
+// script against, with no window and no GL.
+#pragma once
+
+#include "render/kvRenderer.h"
+
+namespace Korvell {
+
+class kvNullRenderer : public kvRenderer {
+public:
+    void clear() override {}
+    void setupView(int, int) override {}
+    void setPolygonMode(int) override {}
+    void setColorRGBA(vector4) override {}
+    void setColorRGB(vector3) override {}
+    void setLineWidth(float) override {}
+    void drawLine(vector2, vector2) override {}
+    void drawQuad(vector2, vector2) override {}
+    void pushMatrix() override {}
+    void popMatrix() override {}
+    void translate(vector2) override {}
+    void rotate(float) override {}
+    void scale(vector2) override {}
+    void setTextureMatrix(const float*) override {}
+    kvTextureIndex createTexture(int, int, int, int) override { return ++count; }
+    kvTextureIndex loadTexture(const std::string&, int, vector2, std::string*) override { return ++count; }
+    void preloadTextures(const std::vector<kvPreloadRequest>&) override {}
+    void reserveTextures(int) override {}
+    void dropPreloads() override {}
+    bool setTextureModifier(kvTextureIndex, kvTextureModifier* modifier) override;
+    void deleteTexture(kvTextureIndex) override {}
+    void bindTexture(kvTextureIndex index) override { boundTexture = index; }
+    void refreshTexture(kvTextureIndex) override {}
+    void setBlendFunc(int, int) override {}
+    int createFont(const std::string&, bool, bool) override { return ++fonts; }
+    void drawText(unsigned, const std::string&) override {}
+    void deleteFont(unsigned) override {}
+    bool measureText(unsigned, const std::string&, vector2*) override { return false; }
+    bool findLineBreak(unsigned, const std::string&, float, float, int*) override { return false; }
+    bool releaseTextureData(kvTextureIndex) override { return false; }
+
+private:
+    kvTextureIndex count = 0;
+    int fonts = 0;
+};
+
+} // namespace Korvell

@@ -1,0 +1,37 @@
+// The script checker behind `korvell --check`: reads a script as the show
+// would (the same parser, handlers and player, against a renderer that
+// draws nothing) and reports what would go wrong or silently differ from
+// what its author probably meant, each finding at the line of the element
+// it concerns. It runs in the script's folder, as the show would.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Korvell {
+
+struct kvFinding {
+    int line = 0;
+    bool error = false;
+    std::string text;
+};
+
+// What the checker needs of the platform: whether a picture's bytes decode
+// (the reason when not), whether a music file plays (the reason when not;
+// its length when known), and which face fontconfig draws for a request.
+struct kvCheckHooks {
+    std::function<std::string(const std::vector<uint8_t>& bytes)> pictureProblem;
+    std::function<std::string(const std::string& file, double* seconds)> musicProblem;
+    std::function<std::string(const std::string& face, bool bold, bool italic)> drawnFace;
+};
+
+// Findings in line order; the script is named by a path relative to the
+// working folder (which should be its own folder).
+std::vector<kvFinding> checkScript(const std::string& script, const kvCheckHooks& hooks);
+
+// "FILE:LINE: error: TEXT" or "FILE:LINE: warning: TEXT".
+std::string formatFinding(const std::string& file, const kvFinding& finding);
+
+} // namespace Korvell

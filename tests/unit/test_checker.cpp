@@ -1,0 +1,143 @@
+// The script checker: one small script per finding, and the exact line it
+// prints. The platform's answers (decoding, music, fonts) are given here.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image/kvDataFile.h"
+#include "script/kvChecker.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+namespace {
+
+struct Checker : ::testing::Test {
+    std::string dir = scratchDir("check");
+    std::string home;
+    void SetUp() override
+    {
+        char buf[4096];
+        home = getcwd(buf, sizeof buf) ? buf : ".";
+        // Pictures and music beside the script.
+        std::string cmd = "cp '" + fixture("quadrants.jpg") + "' '" + dir + "/a.jpg' && cp '" + fixture("truncated.jpg")
+                          + "' '" + dir + "/cut.jpg'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        writeFile(dir + "/song.ogg", "music");
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+    }
+    void TearDown() override
+    {
+        closeDataFile();
+        if (chdir(home.c_str()) != 0) ADD_FAILURE();
+    }
+    // The findings for "<korvell>" + body + "</korvell>", body from line 3.
+    std::vector<std::string> check(const std::string& body, double musicSeconds = 0)
+    {
+        writeFile("show.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<korvell>\n" + body + "\n</korvell>\n");
+        kvCheckHooks hooks;
+        hooks.pictureProblem = [](const std::vector<uint8_t>& bytes) {
+            return bytes.size() == 600 ? std::string("truncated") : std::string();
+        };
+        hooks.musicProblem = [musicSeconds](const std::string& file, double* seconds) {
+            if (file != "song.ogg") return std::string("no such file");
+            *seconds = musicSeconds;
+            return std::string();
+        };
+        hooks.drawnFace = [](const std::string& face, bool, bool) {
+            return face == "Nonexistent Sans" ? std::string("DejaVu Sans") : face;
+        };
+        std::vector<std::string> lines;
+        for (const kvFinding& f : checkScript("show.xml", hooks)) lines.push_back(formatFinding("show.xml", f));
+        return lines;
+    }
+    // Two slides of a picture, then an empty closing slide: clean.
+    static std::string slides(const std::string& first = "<image time=\"5\"><file>a.jpg</file></image>")
+    {
+        return first + "\n<image time=\"5\"><file>a.jpg</file></image>\n<image time=\"1\"/>";
+    }
+};
+
+} // namespace
+
+TEST_F(Checker, ACleanScriptPrintsNothing)
+{
+    EXPECT_EQ(check("<viewport x=\"10\" y=\"10\"/>\n<music>song.ogg</music>\n" + slides(), 10.0),
+                    std::vector<std::string>{});
+}
+
+TEST_F(Checker, EachFindingAtItsLine)
+{
+    struct Case {
+        std::string body;
+        std::string finding;
+    } cases[] = {
+        {"<viewport x=\"10\" y=\"10\"\n", "show.xml:5: error: the script does not parse: not well-formed (invalid token)"},
+        {"<image time=\"5\"><file>gone.jpg</file></image>\n" + slides(),
+         "show.xml:3: error: picture gone.jpg: no such file"},
+        {"<image time=\"5\"><file>cut.jpg</file></image>\n" + slides(), "show.xml:3: error: picture cut.jpg: truncated"},
+        {"<music>other.ogg</music>\n" + slides(), "show.xml:3: error: music other.ogg: no such file"},
+        {"<datafile>none.kva</datafile>\n" + slides(),
+         "show.xml:3: error: the archive none.kva cannot be opened: no such file (pictures are read from the disk "
+         "instead)"},
+        {"<sparkle/>\n" + slides(), "show.xml:3: warning: <sparkle> is not a Korvell element and is ignored"},
+        {"<global>\n<image time=\"1\"/>\n</global>\n" + slides(),
+         "show.xml:4: warning: <image> inside <global> is not read and has no effect"},
+        {slides("<image tme=\"5\"><file>a.jpg</file></image>"),
+         "show.xml:3: warning: attribute tme is not read by <image> and has no effect (time was probably meant)"},
+        {slides("<image time=\"5\"><file>a.jpg</file>\n<transition time=\"1\">Fade</transition></image>"),
+         "show.xml:4: warning: <transition> \"Fade\" is not the keyword fade (keywords are exact): the slide keeps the "
+         "transition in force; fade was probably meant"},
+        {"<global><filter>bilinear </filter></global>\n" + slides(),
+         "show.xml:3: warning: <filter> \"bilinear \" is not the keyword bilinear (keywords are exact): the noise is "
+         "drawn unfiltered; bilinear was probably meant"},
+        {slides("<image time=\"1,5\"><file>a.jpg</file></image>"),
+         "show.xml:3: warning: time=\"1,5\" reads only in part, as 1"},
+        {slides("<image time=\"five\"><file>a.jpg</file></image>"),
+         "show.xml:3: warning: time=\"five\" is not a number: it reads as 0"},
+        {"<subtitles><face>Liberation Sans</face><style bold=\"Yes\"/></subtitles>\n" + slides(),
+         "show.xml:3: warning: bold=\"Yes\" is not the flag yes, so it is off; yes was probably meant"},
+        {"<subtitles>\n<face>Nonexistent Sans</face></subtitles>\n" + slides(),
+         "show.xml:4: warning: the font face \"Nonexistent Sans\" is not installed: \"DejaVu Sans\" will be drawn"},
+        {slides("<image time=\"5\"><file>a.jpg</file></image>\n<image time=\"2\"><file>a.jpg</file>"
+                "<transition time=\"3\">crossfade</transition></image>"),
+         "show.xml:4: warning: the crossfade into this slide lasts 3 s, longer than the slide's 2 s"},
+        {slides("<image time=\"5\" zoom=\"0.5\"><file>a.jpg</file></image>"),
+         "show.xml:3: warning: the pan and zoom of a.jpg show beyond the picture's edge (black)"},
+        {slides("<image time=\"5\"><file>a.jpg</file><move x=\"0.5\"/></image>"),
+         "show.xml:3: warning: the pan and zoom of a.jpg show beyond the picture's edge (black)"},
+        {"<image time=\"5\"><file>a.jpg</file></image>\n<image time=\"5\"><file>a.jpg</file></image>",
+         "show.xml:4: warning: the last slide is never shown: the show ends when the slide before it does (end the "
+         "script with an empty <image/> to show this one)"},
+        {"<music>song.ogg</music>\n" + slides(),
+         "show.xml:3: warning: the show lasts 10 s and its music 60 s: the music plays on into the credits"},
+        {slides("<image time=\"5\"><file>a.jpg</file><line1>one</line1><line3>three</line3></image>"),
+         "show.xml:3: warning: <line3> is not shown: <line2> is missing, and lines are read in order up to the first "
+         "gap"},
+        {"<subtitles><center/></subtitles>\n" + slides(),
+         "show.xml:3: warning: <center> inside <subtitles> is not read: it has no <face>"},
+        {slides("<image time=\"5\"><file>a.jpg</file><file>b.jpg</file></image>"),
+         "show.xml:3: warning: a second <file> inside <image> is not read: only the first counts"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> found = check(c.body, 60.0);
+        ASSERT_EQ(found.size(), 1u) << c.finding << "\n got:\n"
+                                    << (found.empty() ? std::string("(nothing)") : found[0])
+                                    << (found.size() > 1 ? "\n" + found[1] : "");
+        EXPECT_EQ(found[0], c.finding);
+    }
+}
+
+TEST_F(Checker, TheBundledDemoChecksClean)
+{
+    for (const char* script : {"english.xml", "polish.xml", "archive/english.xml", "archive/polish.xml"}) {
+        const std::string path = std::string(KORVELL_SOURCE_DIR) + "/demo/" + script;
+        const std::string folder = path.substr(0, path.rfind('/'));
+        ASSERT_EQ(chdir(folder.c_str()), 0);
+        kvCheckHooks hooks; // pictures and music as read; every face installed
+        std::vector<kvFinding> found = checkScript(path.substr(path.rfind('/') + 1), hooks);
+        for (const kvFinding& f : found) ADD_FAILURE() << formatFinding(script, f);
+        closeDataFile();
+    }
+}

@@ -1,0 +1,86 @@
+// The command line: every option, and the bad ones with their reasons.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/kvCommandLine.h"
+
+using namespace Korvell;
+
+namespace {
+
+kvCommandLine parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "korvell");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    return parseCommandLine(static_cast<int>(args.size()), argv.data());
+}
+
+} // namespace
+
+TEST(CommandLine, NothingIsThePlainProgram)
+{
+    kvCommandLine c = parse({});
+    EXPECT_TRUE(c.plain);
+    EXPECT_EQ(c.action, kvCommandLine::PLAY);
+    EXPECT_FALSE(c.setup);
+    EXPECT_TRUE(c.scripts.empty());
+}
+
+TEST(CommandLine, EveryOption)
+{
+    kvCommandLine c = parse({"--setup", "--windowed", "--mode", "800x600@75", "--noise", "--language", "polish",
+                             "--start", "12.5", "--watch", "shows/my show.xml"});
+    EXPECT_EQ(c.action, kvCommandLine::PLAY);
+    EXPECT_FALSE(c.plain);
+    EXPECT_TRUE(c.setup);
+    EXPECT_TRUE(c.windowed);
+    EXPECT_TRUE(c.hasMode);
+    EXPECT_EQ(c.modeWidth, 800);
+    EXPECT_EQ(c.modeHeight, 600);
+    EXPECT_EQ(c.modeRate, 75);
+    EXPECT_TRUE(c.noise);
+    EXPECT_EQ(c.language, "polish");
+    EXPECT_TRUE(c.hasStart);
+    EXPECT_FLOAT_EQ(c.start, 12.5f);
+    EXPECT_TRUE(c.watch);
+    EXPECT_EQ(c.scripts, std::vector<std::string>{"shows/my show.xml"});
+
+    kvCommandLine m = parse({"--mode=1024x768", "x.xml"});
+    EXPECT_EQ(m.modeRate, 0); // whatever the display offers
+    EXPECT_EQ(parse({"--check", "a.xml", "b.xml"}).scripts.size(), 2u);
+    EXPECT_EQ(parse({"--check"}).action, kvCommandLine::CHECK);
+    EXPECT_EQ(parse({"--help"}).action, kvCommandLine::HELP);
+    EXPECT_EQ(parse({"--version"}).action, kvCommandLine::VERSION);
+    EXPECT_FALSE(parse({"--windowed"}).plain); // any option leaves the plain path
+}
+
+TEST(CommandLine, BadOptionsAndValuesSayWhy)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* reason;
+    } cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"--mode"}, "--mode needs a value"},
+        {{"--mode", "1024"}, "--mode takes WxH or WxH@HZ (such as 1024x768@60), not '1024'"},
+        {{"--mode", "1024x768@"}, "--mode takes WxH or WxH@HZ (such as 1024x768@60), not '1024x768@'"},
+        {{"--mode", "0x768"}, "--mode takes WxH or WxH@HZ (such as 1024x768@60), not '0x768'"},
+        {{"--mode", "-5x768"}, "--mode takes WxH or WxH@HZ (such as 1024x768@60), not '-5x768'"},
+        {{"--language", "German"}, "--language takes english or polish, not 'German'"},
+        {{"--start", "1,5"}, "--start takes a number of seconds, not '1,5'"},
+        {{"--start", "-2"}, "--start takes a number of seconds, not '-2'"},
+        {{"--start", "nan"}, "--start takes a number of seconds, not 'nan'"},
+        {{"--start"}, "--start needs a value"},
+        {{"a.xml", "b.xml"}, "one SCRIPT to play, not 2"},
+    };
+    for (const Case& c : cases) {
+        kvCommandLine r = parse(c.args);
+        EXPECT_EQ(r.action, kvCommandLine::BAD) << c.reason;
+        EXPECT_EQ(r.error, c.reason);
+    }
+}
