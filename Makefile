@@ -3,7 +3,8 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS  ?= 2
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test clean install deb
+PREFIX ?= /usr/local
 
 all: build
 
@@ -22,6 +23,19 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Installs under PREFIX (default /usr/local); DESTDIR is honoured.
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in build-deb/, its dependencies found by dpkg-shlibdeps.
+DEB_BUILD ?= build-deb
+deb: deps
+	@scripts/install-deps.sh deb
+	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(DEB_BUILD) -j$(JOBS) --target korvell korvell-pack
+	@cd $(DEB_BUILD) && cpack -G DEB
+	@ls $(DEB_BUILD)/*.deb
 
 # Robustness: the tests again under AddressSanitizer and UBSan, and the
 # fuzz targets under libFuzzer (FUZZ_SECONDS each, FUZZ_JOBS at a time).

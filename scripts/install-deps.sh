@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales
+  desktop-file-utils man-db
 )
 
 # Extra tools for `make fuzz` (libFuzzer) and the valgrind run.
@@ -18,6 +19,7 @@ case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   valgrind) PACKAGES+=(valgrind) ;;
   bench) PACKAGES+=(feh mpv) ;;
+  deb) PACKAGES+=(dpkg-dev file) ;;
 esac
 
 missing=()

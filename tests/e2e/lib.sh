@@ -39,6 +39,19 @@ launch() {
   KPID=$!
 }
 
+# Starts korvell in a folder with arguments: launch_args DIR ARGS...
+launch_args() {
+  local dir="$1"
+  shift
+  (cd "$dir" && exec "$KORVELL" "$@" >"$WORK/stdout.txt" 2>&1) &
+  KPID=$!
+}
+
+# Counts the pixels of a screenshot's region (WxH+X+Y) brighter than half.
+bright_pixels() {
+  convert "$SHOTS/$1.png" -crop "$2" -colorspace Gray -threshold 50% -format '%[fx:round(mean*w*h)]' info:
+}
+
 # Waits for a mapped window whose name matches; prints its id.
 wait_window() {
   local pattern="$1" limit="${2:-20}" id

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# An install into a scratch DESTDIR: every file in its place, the desktop
+# entry valid, the man pages render without a warning, and the installed
+# korvell checks the installed demo clean.
+set -euo pipefail
+build="$1"
+dest="$(mktemp -d /tmp/korvell-install.XXXXXX)"
+trap 'rm -rf "$dest"' EXIT
+DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
+root="$dest/usr"
+for f in bin/korvell bin/korvell-pack share/man/man1/korvell.1 share/man/man1/korvell-pack.1 \
+         share/applications/korvell.desktop share/icons/hicolor/scalable/apps/korvell.svg \
+         share/korvell/demo/english.xml share/korvell/demo/polish.xml share/korvell/demo/music.ogg \
+         share/korvell/demo/demo.kva share/korvell/demo/pictures/01-dawn.jpg share/korvell/demo/credits/back.jpg \
+         share/korvell/demo/archive/english.xml; do
+  [ -e "$root/$f" ] || { echo "missing: $f"; exit 1; }
+done
+desktop-file-validate "$root/share/applications/korvell.desktop"
+for page in korvell korvell-pack; do
+  warnings=$(MANWIDTH=80 man --warnings -l "$root/share/man/man1/$page.1" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "$page.1: $warnings"; exit 1; }
+  MANWIDTH=80 man -l "$root/share/man/man1/$page.1" 2>/dev/null | grep -q "SYNOPSIS" || { echo "$page.1 renders empty"; exit 1; }
+done
+out=$("$root/bin/korvell" --check "$root/share/korvell/demo/english.xml" "$root/share/korvell/demo/archive/polish.xml")
+[ -z "$out" ] || { echo "the installed demo does not check clean:"; echo "$out"; exit 1; }
+echo "PASS"
