@@ -96,10 +96,11 @@ unsigned kvOutlineFont::cp1250ToUnicode(unsigned char code)
 }
 
 namespace {
-// The pattern Korvell asks fontconfig for: the face, its weight and slant,
-// outlines, Polish letters.
-FcPattern* request(const std::string& face, bool bold, bool italic)
+// fontconfig's best match for the face, its weight and slant, with
+// outlines and Polish letters; null when there is none. The caller frees it.
+FcPattern* bestMatch(const std::string& face, bool bold, bool italic)
 {
+    if (!FcInit()) return nullptr;
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
@@ -111,49 +112,44 @@ FcPattern* request(const std::string& face, bool bold, bool italic)
     FcLangSetDestroy(langs);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
-    return pattern;
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    return match;
+}
+
+std::string stringOf(FcPattern* match, const char* object)
+{
+    FcChar8* value = nullptr;
+    if (FcPatternGetString(match, object, 0, &value) == FcResultMatch && value)
+        return reinterpret_cast<const char*>(value);
+    return std::string();
 }
 } // namespace
 
 std::string kvOutlineFont::drawnFamily(const std::string& face, bool bold, bool italic)
 {
-    if (!FcInit()) return std::string();
-    FcPattern* pattern = request(face, bold, italic);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    std::string family;
-    if (match) {
-        FcChar8* name = nullptr;
-        if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch && name)
-            family = reinterpret_cast<const char*>(name);
-        FcPatternDestroy(match);
-    }
+    FcPattern* match = bestMatch(face, bold, italic);
+    if (!match) return std::string();
+    const std::string family = stringOf(match, FC_FAMILY);
+    FcPatternDestroy(match);
     return family;
 }
 
 std::string kvOutlineFont::findFontFile(const std::string& face, bool bold, bool italic, int* index,
                                         bool* hasBold, bool* hasItalic)
 {
-    if (!FcInit()) return std::string();
-    FcPattern* pattern = request(face, bold, italic);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    std::string path;
-    if (match) {
-        FcChar8* file = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
-            path = reinterpret_cast<const char*>(file);
-        int idx = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-        FcPatternGetInteger(match, FC_INDEX, 0, &idx);
-        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-        FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-        if (index) *index = idx;
-        if (hasBold) *hasBold = weight >= FC_WEIGHT_DEMIBOLD;
-        if (hasItalic) *hasItalic = slant != FC_SLANT_ROMAN;
-        FcPatternDestroy(match);
-    }
+    FcPattern* match = bestMatch(face, bold, italic);
+    if (!match) return std::string();
+    const std::string path = stringOf(match, FC_FILE);
+    int idx = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    FcPatternGetInteger(match, FC_INDEX, 0, &idx);
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+    if (index) *index = idx;
+    if (hasBold) *hasBold = weight >= FC_WEIGHT_DEMIBOLD;
+    if (hasItalic) *hasItalic = slant != FC_SLANT_ROMAN;
+    FcPatternDestroy(match);
     return path;
 }
 
