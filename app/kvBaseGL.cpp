@@ -55,7 +55,7 @@ bool kvBaseGL::initApi()
 {
     if (!window || glContext) return false;
     bool ok = false;
-    for (int s = 8; s > 0 && !ok; s -= 2) ok = tryContext(s);
+    for (int s = maxSamples; s > 0 && !ok; s -= 2) ok = tryContext(s);
     if (!ok) ok = tryContext(0);
     if (!ok) return false;
     SDL_GL_SetSwapInterval(1);

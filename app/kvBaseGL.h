@@ -21,6 +21,9 @@ public:
     void beginFrame() override;
     void endFrame() override;
 
+    // The most samples per pixel to try first (8; fewer for a video render,
+    // where the software renderer pays for every sample).
+    void setMaxSamples(int samples_) { maxSamples = samples_; }
     // The sample counts tried for the context, in order, and the one used.
     const std::vector<int>& getSampleAttempts() const { return sampleAttempts; }
     int getSamples() const { return samples; }
@@ -36,6 +39,7 @@ private:
     ImGuiContext* imgui;
     std::vector<int> sampleAttempts;
     int samples;
+    int maxSamples = 8;
 };
 
 } // namespace Korvell

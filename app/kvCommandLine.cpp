@@ -3,6 +3,8 @@
 
 #include <getopt.h>
 
+#include "export/kvVideoEncoder.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -21,7 +23,18 @@ const char* const kUsage =
     "  --start SECONDS            begin the show at that time: the slide showing then comes first\n"
     "  --watch                    when the script or a file it names changes, read it again and go on at the same time\n"
     "  --check                    check the script(s) instead of playing; see below\n"
-    "  --help, --version\n";
+    "  --help, --version\n"
+    "korvell --render FILE [--size WxH] [--fps N] [--no-credits] [--srt FILE] [--quiet] [--samples N]\n"
+    "               [the play options] [SCRIPT]\n"
+    "  --render FILE              render the show to a video file instead of playing it: .mp4 or .mkv (H.264\n"
+    "                             and AAC) or .webm (VP9 and Opus), frame n at n / fps, then the credits\n"
+    "  --size WxH                 the video's size (default 1920x1080)\n"
+    "  --fps N                    frames per second (default 30)\n"
+    "  --no-credits               end the video with the show\n"
+    "  --srt FILE                 also write the subtitle lines as SubRip cues\n"
+    "  --quiet                    no progress on stderr\n"
+    "  --samples N                samples per pixel for smooth edges, as live up to N (default 8; 0: none, quicker\n"
+    "                             on a software GL)\n";
 
 namespace {
 
@@ -63,14 +76,20 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     kvCommandLine c;
     if (argc <= 1) return c;
     c.plain = false;
-    enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION };
+    enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
+           NO_CREDITS, SRT, QUIET, SAMPLES };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
         {"language", required_argument, nullptr, LANGUAGE}, {"start", required_argument, nullptr, START},
         {"watch", no_argument, nullptr, WATCH},       {"check", no_argument, nullptr, CHECK},
         {"help", no_argument, nullptr, HELP},         {"version", no_argument, nullptr, VERSION},
+        {"render", required_argument, nullptr, RENDER}, {"size", required_argument, nullptr, SIZE},
+        {"fps", required_argument, nullptr, FPS},     {"no-credits", no_argument, nullptr, NO_CREDITS},
+        {"srt", required_argument, nullptr, SRT},     {"quiet", no_argument, nullptr, QUIET},
+        {"samples", required_argument, nullptr, SAMPLES},
         {nullptr, 0, nullptr, 0}};
+    bool renderOnly = false; // an option that means something only with --render
     optind = 0; // a fresh scan (tests parse more than once)
     opterr = 0; // the reasons are ours
     for (;;) {
@@ -85,6 +104,35 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         case NOISE: c.noise = true; break;
         case WATCH: c.watch = true; break;
         case CHECK: c.action = kvCommandLine::CHECK; break;
+        case RENDER:
+            c.container = containerFor(arg);
+            if (c.container.empty())
+                return bad("--render writes .mp4, .mkv or .webm files, not '" + arg + "'");
+            c.renderFile = arg;
+            c.action = kvCommandLine::RENDER;
+            break;
+        case SIZE: {
+            int rate = 0;
+            if (!parseMode(arg, c.renderWidth, c.renderHeight, rate) || rate != 0 || c.renderWidth < 16
+                || c.renderHeight < 16 || c.renderWidth > 8192 || c.renderHeight > 8192 || c.renderWidth % 2
+                || c.renderHeight % 2)
+                return bad("--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '" + arg + "'");
+            renderOnly = true;
+            break;
+        }
+        case FPS:
+            if (!parseInt(arg, c.fps) || c.fps < 1 || c.fps > 240)
+                return bad("--fps takes a whole number from 1 to 240, not '" + arg + "'");
+            renderOnly = true;
+            break;
+        case NO_CREDITS: c.credits = false; renderOnly = true; break;
+        case SRT: c.srtFile = arg; renderOnly = true; break;
+        case QUIET: c.quiet = true; renderOnly = true; break;
+        case SAMPLES:
+            if (!parseInt(arg, c.samples) || c.samples > 16)
+                return bad("--samples takes a whole number from 0 to 16, not '" + arg + "'");
+            renderOnly = true;
+            break;
         case HELP: c.action = kvCommandLine::HELP; return c;
         case VERSION: c.action = kvCommandLine::VERSION; return c;
         case MODE:
@@ -121,8 +169,10 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         }
     }
     for (int i = optind; i < argc; ++i) c.scripts.push_back(argv[i]);
-    if (c.action == kvCommandLine::PLAY && c.scripts.size() > 1)
+    if (c.action != kvCommandLine::CHECK && c.scripts.size() > 1)
         return bad("one SCRIPT to play, not " + std::to_string(c.scripts.size()));
+    if (renderOnly && c.action != kvCommandLine::RENDER)
+        return bad("--size, --fps, --no-credits, --srt, --quiet and --samples go with --render");
     return c;
 }
 

@@ -11,7 +11,7 @@ namespace Korvell {
 
 struct kvCommandLine {
     // What to do.
-    enum Action { PLAY, CHECK, HELP, VERSION, BAD };
+    enum Action { PLAY, CHECK, RENDER, HELP, VERSION, BAD };
     Action action = PLAY;
     // True when nothing at all was given: the original behaviour.
     bool plain = true;
@@ -28,6 +28,17 @@ struct kvCommandLine {
     float start = 0.0f;
     bool watch = false;
     std::vector<std::string> scripts; // at most one, except for --check
+
+    // --render and what goes with it.
+    std::string renderFile;
+    std::string container; // from the file's extension
+    int renderWidth = 1920;
+    int renderHeight = 1080;
+    int fps = 30;
+    bool credits = true;
+    std::string srtFile;
+    bool quiet = false;
+    int samples = 8; // the most tried; the GL may give fewer
 
     // For BAD: the one-line reason.
     std::string error;

@@ -19,9 +19,7 @@ void runFrameLoop(kvRenderer& renderer, const std::function<bool()>& drawScene)
         std::snprintf(title, sizeof title, "Korvell :: %.3f", static_cast<double>(g_timer.elapsed()));
         SDL_SetWindowTitle(g_app->getWindow(), title);
         g_app->beginFrame();
-        renderer.clear();
-        renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
-        const bool goesOn = drawScene();
+        const bool goesOn = renderer.drawFrame(g_app->getClientWidth(), g_app->getClientHeight(), drawScene);
         g_app->endFrame();
         if (!goesOn) postQuitMessage(0);
     }

@@ -14,6 +14,7 @@
 #include "app/kvCommandLine.h"
 #include "app/kvFrameLoop.h"
 #include "app/kvMessageBox.h"
+#include "app/kvRenderCommand.h"
 #include "app/kvShow.h"
 #include "app/kvSignals.h"
 #include "app/kvTimer.h"
@@ -141,6 +142,9 @@ int main(int argc, char** argv)
         return 2;
     case kvCommandLine::CHECK:
         return runCheck(cmd.scripts);
+    case kvCommandLine::RENDER:
+        return runRender(cmd, cmd.scripts.empty() ? (cmd.language == "polish" ? "polish.xml" : "english.xml")
+                                                  : cmd.scripts[0]);
     case kvCommandLine::PLAY:
         break;
     }

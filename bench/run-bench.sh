@@ -2,7 +2,8 @@
 # make bench: builds with optimisation, measures under a private Xvfb and
 # prints one table, each row two figures measured side by side and their
 # ratio. The in-process rows come from korvell-bench; the start-up rows time
-# the real program against feh and mpv showing the same picture.
+# the real program against feh and mpv showing the same picture; the render
+# rows time korvell --render against the demo's running time and ffmpeg.
 set -euo pipefail
 build="$1"
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -72,6 +73,32 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", (b > 0 ? a / b : 0)}'; }
   echo "| start to first frame vs mpv | korvell: $kt ms | mpv: $mt ms | $(ratio "$kt" "$mt") |"
   echo "| peak memory showing one 1920 x 1080 picture vs feh | korvell: $km MiB | feh: $fm MiB | $(ratio "$km" "$fm") |"
   echo "| peak memory showing one 1920 x 1080 picture vs mpv | korvell: $km MiB | mpv: $mm MiB | $(ratio "$km" "$mm") |"
+} >>"$rows"
+
+# Rendering the demo to a video (no credits: the ffmpeg pipeline has none)
+# against its running time, and against ffmpeg building the same show from
+# the same pictures with its own filters, same size, rate and x264 preset.
+secs() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.1f", (b - a) / 1000}'; }
+render_once() { # extra options...
+  local t0 t1
+  t0=$(now_ms)
+  (cd "$root/demo" && env -u DISPLAY "$root/$build/korvell" --render "$work/demo.mp4" --size 1280x720 --fps 30 \
+    --no-credits --quiet "$@" english.xml) >/dev/null 2>&1
+  t1=$(now_ms)
+  secs "$t0" "$t1"
+}
+kr=$(render_once)
+running=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/demo.mp4" | awk '{printf "%.1f", $1}')
+kr0=$(render_once --samples 0)
+t0=$(now_ms)
+(cd "$root/demo" && python3 "$root/bench/ffmpeg-show.py" english.xml 1280 720 30 "$work/ffmpeg.mp4" | xargs -0 sh -c '"$0" "$@"') \
+  >/dev/null 2>&1
+fr=$(secs "$t0" "$(now_ms)")
+{
+  echo "| render the demo, 1280 x 720 at 30 fps, vs its running time | render: $kr s | running time: $running s | $(ratio "$kr" "$running") |"
+  echo "| render the demo as above, without multisampling (--samples 0) | render: $kr0 s | running time: $running s | $(ratio "$kr0" "$running") |"
+  echo "| render the demo vs ffmpeg's zoompan and xfade pipeline | korvell: $kr s | ffmpeg: $fr s | $(ratio "$kr" "$fr") |"
+  echo "| render without multisampling vs the ffmpeg pipeline | korvell: $kr0 s | ffmpeg: $fr s | $(ratio "$kr0" "$fr") |"
 } >>"$rows"
 
 cpu=$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)

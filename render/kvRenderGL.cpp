@@ -79,8 +79,17 @@ void kvRenderGL::setPolygonMode(int mode)
     }
 }
 
-void kvRenderGL::setColorRGBA(vector4 c) { glColor4f(c.x, c.y, c.z, c.w); }
-void kvRenderGL::setColorRGB(vector3 c) { glColor3f(c.x, c.y, c.z); }
+void kvRenderGL::setColorRGBA(vector4 c)
+{
+    colorAlpha = c.w;
+    glColor4f(c.x, c.y, c.z, c.w);
+}
+
+void kvRenderGL::setColorRGB(vector3 c)
+{
+    colorAlpha = 1.0f;
+    glColor3f(c.x, c.y, c.z);
+}
 void kvRenderGL::setLineWidth(float width) { glLineWidth(width); }
 
 void kvRenderGL::drawLine(vector2 from, vector2 to)
@@ -93,7 +102,13 @@ void kvRenderGL::drawLine(vector2 from, vector2 to)
 
 void kvRenderGL::drawQuad(vector2 a, vector2 b)
 {
+    // Blending with alpha 0 leaves every pixel as it was, and with alpha 1
+    // over an opaque texture it only copies: a software rasteriser spends
+    // most of a frame on full-screen quads, so both are done the short way.
+    // The player draws the slide that has left at alpha 0 every frame.
+    if (colorAlpha <= 0.0f) return;
     float u = 1.0f, v = 1.0f;
+    bool opaque = colorAlpha >= 1.0f;
     if (boundTexture != 0) {
         // A bound index whose texture is gone draws with (1, 1) rather
         // than reading a freed texture.
@@ -102,7 +117,9 @@ void kvRenderGL::drawQuad(vector2 a, vector2 b)
             u = static_cast<float>(t->getWidth()) / static_cast<float>(t->getBufferWidth());
             v = static_cast<float>(t->getHeight()) / static_cast<float>(t->getBufferHeight());
         }
+        opaque = opaque && t && t->getBytesPerPixel() == 3;
     }
+    if (opaque) glDisable(GL_BLEND);
     glBegin(GL_QUADS);
     glTexCoord2f(u, 0.0f);
     glVertex2f(b.x, a.y);
@@ -113,6 +130,7 @@ void kvRenderGL::drawQuad(vector2 a, vector2 b)
     glTexCoord2f(u, v);
     glVertex2f(b.x, b.y);
     glEnd();
+    if (opaque) glEnable(GL_BLEND);
 }
 
 void kvRenderGL::pushMatrix()

@@ -106,6 +106,8 @@ private:
     std::vector<Prepared> prepared;
     std::vector<Spare> spares;
     Spare lastLoaded = {0, 0, 0, 0};
+    // The alpha of the colour last set, which drawQuad uses to skip work.
+    float colorAlpha = 1.0f;
 };
 
 } // namespace Korvell

@@ -6,6 +6,7 @@
 // state goes through here, the texture matrix of pan and zoom included.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,16 @@ public:
     virtual bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
                                int* position) = 0;
     virtual bool releaseTextureData(kvTextureIndex index) = 0;
+
+    // One frame of a scene: cleared, the view set up for the client size,
+    // the scene drawn; what the scene says (false: it is over). The live
+    // loop and the video render draw every frame through here.
+    bool drawFrame(int clientWidth, int clientHeight, const std::function<bool()>& scene)
+    {
+        clear();
+        setupView(clientWidth, clientHeight);
+        return scene();
+    }
 
     void setClearColor(vector3 color) { clearColor = color; }
     vector3 getClearColor() const { return clearColor; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Plays the demo show where there is no display: a private Xvfb, the setup
 # dialog accepted with Return, screenshots at set show and credits times,
-# and a contact sheet of them. Ends when the program ends by itself.
+# and a contact sheet of them; then renders the demo to demo.mp4 (640 x 360)
+# beside them. Ends when the program ends by itself.
 set -euo pipefail
 bin="$1"
 out="$2"
@@ -59,4 +60,7 @@ wait "$pid" || rc=$?
 montage "$out"/[0-9]*.png -geometry 320x240+4+4 -tile 5x -background '#202020' \
   -fill white -label '%t' "$out/contact-sheet.png" 2>/dev/null || true
 echo "Korvell ended with exit code $rc. Screenshots and contact-sheet.png are in $out"
-exit "$rc"
+[ "$rc" = 0 ] || exit "$rc"
+echo "Rendering the demo to $out/demo.mp4 (640 x 360, 30 fps)..."
+DISPLAY= "$bin" --render "$out/demo.mp4" --size 640x360 english.xml
+echo "Wrote $out/demo.mp4"

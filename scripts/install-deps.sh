@@ -7,7 +7,8 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libimgui-dev libturbojpeg0-dev libpng-dev libexpat1-dev
-  libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
+  libfreetype-dev libfontconfig-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales

@@ -91,7 +91,7 @@ TEST_F(Renderer, PictureIsDrawnUprightInItsOwnColours)
     expectRGB(p, 255, 255, 255, 6);
 }
 
-TEST_F(Renderer, UntexturedQuadBlendsWithHalfAlpha)
+TEST_F(Renderer, UntexturedQuadsBlendByTheirAlpha)
 {
     renderer->setClearColor(vector3(0, 0, 1));
     beginFrame();
@@ -99,13 +99,21 @@ TEST_F(Renderer, UntexturedQuadBlendsWithHalfAlpha)
     GLint bound = -1;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(bound, 0);
+    // Opaque quads are drawn without blending and transparent ones not at
+    // all: neither may change what a half-transparent one drawn after does.
+    renderer->setColorRGBA(vector4(0, 1, 0, 1));
+    renderer->drawQuad(vector2(0.75f, 0), vector2(1, 1));
+    renderer->setColorRGBA(vector4(1, 1, 1, 0));
+    renderer->drawQuad(vector2(0, 0), vector2(1, 1));
     renderer->setColorRGBA(vector4(1, 0, 0, 0.5f));
     renderer->drawQuad(vector2(0, 0), vector2(0.5f, 1));
     uint8_t p[3];
     readPixel(8, 20, p);
     expectRGB(p, 128, 0, 127, 2);
-    readPixel(56, 20, p);
+    readPixel(40, 20, p);
     expectRGB(p, 0, 0, 255);
+    readPixel(56, 20, p);
+    expectRGB(p, 0, 255, 0);
 }
 
 TEST_F(StretchedView, ViewIsStretchedOverTheClientAreaYDownwards)

@@ -56,6 +56,24 @@ TEST(CommandLine, EveryOption)
     EXPECT_EQ(parse({"--help"}).action, kvCommandLine::HELP);
     EXPECT_EQ(parse({"--version"}).action, kvCommandLine::VERSION);
     EXPECT_FALSE(parse({"--windowed"}).plain); // any option leaves the plain path
+
+    kvCommandLine r = parse({"--render", "out/Show.MKV", "--size", "1280x720", "--fps", "25", "--no-credits", "--srt",
+                             "s.srt", "--quiet", "--samples", "0", "--noise", "x.xml"});
+    EXPECT_EQ(r.action, kvCommandLine::RENDER);
+    EXPECT_EQ(r.renderFile, "out/Show.MKV");
+    EXPECT_EQ(r.container, "mkv");
+    EXPECT_EQ(r.renderWidth, 1280);
+    EXPECT_EQ(r.renderHeight, 720);
+    EXPECT_EQ(r.fps, 25);
+    EXPECT_FALSE(r.credits);
+    EXPECT_EQ(r.srtFile, "s.srt");
+    EXPECT_TRUE(r.quiet);
+    EXPECT_EQ(r.samples, 0);
+    EXPECT_TRUE(r.noise);
+    kvCommandLine d = parse({"--render", "a.webm"});
+    EXPECT_EQ(d.renderWidth, 1920);
+    EXPECT_EQ(d.fps, 30);
+    EXPECT_TRUE(d.credits);
 }
 
 TEST(CommandLine, BadOptionsAndValuesSayWhy)
@@ -77,6 +95,14 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
         {{"--start", "nan"}, "--start takes a number of seconds, not 'nan'"},
         {{"--start"}, "--start needs a value"},
         {{"a.xml", "b.xml"}, "one SCRIPT to play, not 2"},
+        {{"--render", "show.avi"}, "--render writes .mp4, .mkv or .webm files, not 'show.avi'"},
+        {{"--render", "a.mp4", "--size", "641x360"},
+         "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '641x360'"},
+        {{"--render", "a.mp4", "--size", "1280x720@30"},
+         "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '1280x720@30'"},
+        {{"--render", "a.mp4", "--fps", "0"}, "--fps takes a whole number from 1 to 240, not '0'"},
+        {{"--render", "a.mp4", "--samples", "-1"}, "--samples takes a whole number from 0 to 16, not '-1'"},
+        {{"--fps", "25", "x.xml"}, "--size, --fps, --no-credits, --srt, --quiet and --samples go with --render"},
     };
     for (const Case& c : cases) {
         kvCommandLine r = parse(c.args);

@@ -1,0 +1,32 @@
+// The render's frame loop: frame n of a scene drawn at exactly n / fps on
+// the stepped clock, through the same drawing path as the live loop
+// (kvRenderer::drawFrame), read back and handed to a sink, until the scene
+// is over. The frame in which it is over is not part of the video, so the
+// video ends where the live show ends.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace Korvell {
+
+class kvRenderer;
+class kvSteppedClock;
+class kvVideoSink;
+
+// Reads back the frame just drawn; gives frames one behind (see
+// kvFrameReader), and the last with flush.
+class kvFrameGrabber {
+public:
+    virtual ~kvFrameGrabber() {}
+    virtual const uint8_t* grab(int* stride) = 0;
+    virtual const uint8_t* flush(int* stride) = 0;
+};
+
+// The number of frames rendered, or -1 when the sink failed or `progress`
+// (told the frames done so far) asked to stop.
+long long renderScene(kvRenderer& renderer, int width, int height, kvSteppedClock& clock,
+                      const std::function<bool()>& scene, kvFrameGrabber& grabber, kvVideoSink& sink,
+                      const std::function<bool(long long)>& progress);
+
+} // namespace Korvell

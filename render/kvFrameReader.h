@@ -1,0 +1,37 @@
+// Reads rendered frames back from the GL without waiting on each: two
+// pixel buffer objects take turns, so the read of frame n is queued while
+// frame n - 1, read the turn before, is handed out.
+#pragma once
+
+#include <cstdint>
+
+namespace Korvell {
+
+class kvFrameReader {
+public:
+    kvFrameReader(int width, int height);
+    ~kvFrameReader();
+
+    // Queues the read of the frame just drawn, and gives the one before
+    // it: BGRA (Mesa's own order, read without a swizzle), its top row
+    // first, `stride` bytes from row to row (negative: the GL keeps rows
+    // bottom up). Null on the first call.
+    const uint8_t* read(int* stride);
+    // The last frame queued (after the last read).
+    const uint8_t* last(int* stride);
+
+private:
+    kvFrameReader(const kvFrameReader&) = delete;
+    kvFrameReader& operator=(const kvFrameReader&) = delete;
+    const uint8_t* map(int which, int* stride);
+    void unmap();
+
+    int width;
+    int height;
+    unsigned buffers[2];
+    int next;
+    int pending; // the buffer holding a queued read, or -1
+    int mapped;  // the buffer handed out, or -1
+};
+
+} // namespace Korvell

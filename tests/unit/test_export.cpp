@@ -1,0 +1,228 @@
+// The video export's parts without a display: the encoder given synthetic
+// frames (read back with ffprobe and ffmpeg), the stepped frame loop with
+// the recording renderer and a recording sink, and the subtitle cues.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "app/kvTimer.h"
+#include "export/kvRenderLoop.h"
+#include "export/kvSteppedClock.h"
+#include "export/kvSubtitleCues.h"
+#include "export/kvVideoEncoder.h"
+#include "player/kvPlayer.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+namespace {
+
+std::string run(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+// The RGB of the pixel (x, y) of the frame at `seconds` of a video.
+std::vector<int> pixelAt(const std::string& video, double seconds, int x, int y)
+{
+    std::ostringstream cmd;
+    cmd << "ffmpeg -v error -ss " << seconds << " -i '" << video << "' -frames:v 1 -vf crop=2:2:" << x << ":" << y
+        << " -f rawvideo -pix_fmt rgb24 - 2>/dev/null";
+    const std::string bytes = run(cmd.str());
+    if (bytes.size() < 3) return {};
+    return {static_cast<uint8_t>(bytes[0]), static_cast<uint8_t>(bytes[1]), static_cast<uint8_t>(bytes[2])};
+}
+
+// A 16-bit mono WAV of a 440 Hz tone.
+std::string toneWav(double seconds)
+{
+    const int rate = 22050;
+    const int n = static_cast<int>(seconds * rate);
+    std::string data;
+    for (int i = 0; i < n; ++i) {
+        const int16_t s = static_cast<int16_t>(12000 * std::sin(2 * 3.14159265 * 440 * i / rate));
+        data += static_cast<char>(s & 0xFF);
+        data += static_cast<char>((s >> 8) & 0xFF);
+    }
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    return "RIFF" + u32(36 + static_cast<uint32_t>(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(rate)
+           + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(static_cast<uint32_t>(data.size())) + data;
+}
+
+// Records frames' first pixels, in order.
+struct RecordingSink : kvVideoSink {
+    std::vector<uint32_t> firstPixels;
+    bool addFrame(const uint8_t* bgra, int) override
+    {
+        firstPixels.push_back(static_cast<uint32_t>(bgra[0]) | (static_cast<uint32_t>(bgra[1]) << 8));
+        return true;
+    }
+};
+
+// Hands out frames one behind, as the GL reader does; each frame's
+// "pixels" are its number.
+struct CountingGrabber : kvFrameGrabber {
+    uint32_t drawn = 0, queued = 0;
+    bool any = false;
+    uint8_t bytes[4] = {0, 0, 0, 0};
+    const uint8_t* grab(int* stride) override
+    {
+        *stride = 4;
+        const bool had = any;
+        const uint32_t before = queued;
+        queued = drawn++;
+        any = true;
+        bytes[0] = static_cast<uint8_t>(before);
+        bytes[1] = static_cast<uint8_t>(before >> 8);
+        return had ? bytes : nullptr;
+    }
+    const uint8_t* flush(int* stride) override
+    {
+        *stride = 4;
+        if (!any) return nullptr;
+        any = false;
+        bytes[0] = static_cast<uint8_t>(queued);
+        bytes[1] = static_cast<uint8_t>(queued >> 8);
+        return bytes;
+    }
+};
+
+} // namespace
+
+TEST(VideoEncoder, SyntheticFramesInEveryContainer)
+{
+    const std::string dir = scratchDir("encode");
+    writeFile(dir + "/tone.wav", toneWav(1.0));
+    for (const char* name : {"out.mp4", "out.mkv", "out.webm"}) {
+        kvVideoSettings s;
+        s.path = dir + "/" + name;
+        s.container = containerFor(name);
+        s.width = 160;
+        s.height = 120;
+        s.fps = 10;
+        s.music = dir + "/tone.wav";
+        kvVideoEncoder encoder;
+        std::string error;
+        ASSERT_TRUE(encoder.open(s, &error)) << name << ": " << error;
+        EXPECT_TRUE(encoder.hasAudio());
+        // One second red, one second blue, rows given bottom up (a negative
+        // stride, as the GL reads them).
+        std::vector<uint8_t> frame(160 * 120 * 4, 255);
+        for (int n = 0; n < 20; ++n) {
+            for (size_t i = 0; i < frame.size(); i += 4) {
+                frame[i] = n < 10 ? 0 : 255; // BGRA
+                frame[i + 1] = 0;
+                frame[i + 2] = n < 10 ? 255 : 0;
+            }
+            ASSERT_TRUE(encoder.addFrame(frame.data() + 119 * 160 * 4, -160 * 4));
+        }
+        ASSERT_TRUE(encoder.finish(&error)) << name << ": " << error;
+        const std::string probe = run("ffprobe -v error -count_frames -select_streams v -show_entries "
+                                      "stream=nb_read_frames,codec_name -of csv=p=0 '" + s.path + "'");
+        EXPECT_NE(probe.find(s.container == "webm" ? "vp9" : "h264"), std::string::npos) << probe;
+        EXPECT_NE(probe.find(",20"), std::string::npos) << name << ": " << probe;
+        const std::string audio = run("ffprobe -v error -select_streams a -show_entries stream=codec_name,duration "
+                                      "-of csv=p=0 '" + s.path + "'");
+        EXPECT_NE(audio.find(s.container == "webm" ? "opus" : "aac"), std::string::npos) << audio;
+        std::vector<int> red = pixelAt(s.path, 0.45, 80, 60), blue = pixelAt(s.path, 1.55, 80, 60);
+        ASSERT_EQ(red.size(), 3u) << name;
+        ASSERT_EQ(blue.size(), 3u) << name;
+        EXPECT_NEAR(red[0], 255, 8) << name;
+        EXPECT_NEAR(red[2], 0, 8) << name;
+        EXPECT_NEAR(blue[2], 255, 8) << name;
+        EXPECT_NEAR(blue[0], 0, 8) << name;
+    }
+}
+
+TEST(VideoEncoder, RefusesWhatItCannotWrite)
+{
+    EXPECT_EQ(containerFor("show.MP4"), "mp4");
+    EXPECT_EQ(containerFor("a.b/show"), "");
+    EXPECT_EQ(containerFor("show.avi"), "");
+    kvVideoSettings s;
+    s.path = "/nonexistent-folder/out.mp4";
+    s.container = "mp4";
+    s.width = 64;
+    s.height = 64;
+    kvVideoEncoder encoder;
+    std::string error;
+    EXPECT_FALSE(encoder.open(s, &error));
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+}
+
+TEST_F(PlayerTest, FrameNOfARenderDrawsWhatTheLivePlayerDrawsAtNOverFps)
+{
+    // A crossfade, a fade and a pan: what the render loop draws for frame n
+    // against a live player whose clock reads n / fps.
+    auto build = [](kvPlayer& p) {
+        p.setImageAreaSize(vector2(800, 600));
+        p.addImage("A", 2, TRANSITION_NONE, 1, false)->move = vector2(0.1f, 0);
+        p.addImage("B", 1.5f, TRANSITION_CROSSFADE, 0.5f, false)->zoom = 1.5f;
+        p.addImage("C", 2, TRANSITION_FADE, 1, false);
+        p.addImage("D", 1, TRANSITION_KEEP, 0, false);
+        p.loadItemTexture(0);
+        p.loadItemTexture(1);
+    };
+    const int fps = 10; // n / 10 reads the same on the millisecond clock
+    kvRecordingRenderer renderRec;
+    kvSteppedClock stepped(fps);
+    kvPlayer rendered(renderRec, stepped);
+    build(rendered);
+    std::vector<std::vector<std::string>> renderFrames;
+    RecordingSink sink;
+    CountingGrabber grabber;
+    const long long frames = renderScene(renderRec, 64, 48, stepped, [&]() {
+        renderRec.lines.clear();
+        rendered.update();
+        renderFrames.push_back(renderRec.lines);
+        return !rendered.isOver();
+    }, grabber, sink, [](long long) { return true; });
+    // The show ends at 5.5 s: frames 0 to 54 (t < 5.5), every one handed over.
+    EXPECT_EQ(frames, 55);
+    ASSERT_EQ(sink.firstPixels.size(), 55u);
+    for (uint32_t n = 0; n < 55; ++n) EXPECT_EQ(sink.firstPixels[n], n);
+    build(*player);
+    for (long long n = 0; n < frames; ++n) {
+        kvFakeClock::now = 0;
+        clock.startAt(static_cast<float>(static_cast<double>(n) / fps));
+        rec->lines.clear();
+        player->update();
+        EXPECT_EQ(rec->lines, renderFrames[static_cast<size_t>(n)]) << "frame " << n;
+    }
+}
+
+TEST_F(PlayerTest, SubtitleCuesFollowTheLinesShares)
+{
+    player->addFont("Liberation Sans", false, false);
+    player->setSubtitleDelay(1);
+    add("A", 10);
+    player->addSubtitleLine(1, "one");
+    player->addSubtitleLine(1, "Za\xBF\xF3\xB3\xE6"); // Windows-1250
+    add("B", 4);
+    player->addSubtitleLine(2, "later");
+    add("C", 5);
+    player->addSubtitleLine(3, "never shown"); // the last slide
+    std::vector<kvCue> cues = subtitleCues(*player, 0.0);
+    ASSERT_EQ(cues.size(), 3u);
+    EXPECT_DOUBLE_EQ(cues[0].from, 1.0);
+    EXPECT_DOUBLE_EQ(cues[0].to, 5.0);
+    EXPECT_EQ(cues[1].text, "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87");
+    EXPECT_DOUBLE_EQ(cues[1].to, 9.0);
+    EXPECT_DOUBLE_EQ(cues[2].from, 11.0);
+    EXPECT_DOUBLE_EQ(cues[2].to, 13.0);
+    // From 6 s on, the first cue is gone and the second starts the video.
+    cues = subtitleCues(*player, 6.0);
+    ASSERT_EQ(cues.size(), 2u);
+    EXPECT_DOUBLE_EQ(cues[0].from, 0.0);
+    EXPECT_DOUBLE_EQ(cues[0].to, 3.0);
+    EXPECT_EQ(srtTime(3723.5), "01:02:03,500");
+}
