@@ -88,4 +88,25 @@ wait "$pid" || rc=$?
 note "Ctrl+C during a render: exit $rc"
 [ "$rc" = 130 ] || fail "exit $rc after Ctrl+C"
 [ ! -e "$out/long.webm.partial" ] && [ ! -e "$out/long.webm" ] || fail "a file left after Ctrl+C: $(ls "$out")"
+
+# The live frame and the rendered frame at the same time: the show played
+# in a window, paused inside the crossfade, its title's clock read, and the
+# render started there; whole frames compared, per channel.
+start_display
+launch_args "$show" --windowed --mode 160x120 --start 3.8 show.xml
+win=$(wait_window '^Korvell :: [0-9]')
+xdotool key --window "$win" space
+sleep 0.7
+t=$(xdotool getwindowname "$win" | sed 's/^Korvell :: //')
+import -window "$win" "$WORK/live.png"
+sleep 0.3
+[ "$(xdotool getwindowname "$win" | sed 's/^Korvell :: //')" = "$t" ] || fail "the clock moved while paused"
+kill "$KPID"
+"$KORVELL" --render "$out/at.mkv" --size 160x120 --fps 10 --no-credits --start "$t" "$show/show.xml" >"$WORK/err.txt" 2>&1 \
+  || fail "render from $t: $(cat "$WORK/err.txt")"
+ffmpeg -v error -i "$out/at.mkv" -frames:v 1 "$WORK/rendered.png"
+mad=$(convert "$WORK/live.png" "$WORK/rendered.png" -compose difference -composite -separate \
+  -format '%[fx:round(mean*255*10)/10] ' info:)
+note "live and rendered frames at $t s: mean absolute difference per channel $mad"
+for m in $mad; do awk -v m="$m" 'BEGIN{exit !(m <= 3)}' || fail "the rendered frame differs from the live one ($mad)"; done
 echo "PASS"
