@@ -28,6 +28,14 @@ cat >"$work/english.xml" <<XML
 <korvell><viewport x="1" y="1"/><imagearea><position x="0" y="0"/><size width="1" height="1"/></imagearea>
 <image time="60"><file>first.jpg</file></image><image time="60"><file>first.jpg</file></image></korvell>
 XML
+# False (and a note on stderr) once a program has died or 20 s have gone.
+waited() {
+  if ! kill -0 "$2" 2>/dev/null || [ $(($(now_ms) - $1)) -gt 20000 ]; then
+    echo "bench: no window from pid $2; the row is left at 0" >&2
+    kill "$2" 2>/dev/null || true
+    return 1
+  fi
+}
 korvell_once() {
   (cd "$work" && exec "$root/$build/korvell" >/dev/null 2>&1) &
   local pid=$! d w t0 t1
@@ -38,7 +46,10 @@ korvell_once() {
   sleep 0.3
   t0=$(now_ms)
   xdotool key Return
-  while ! xdotool search --name '^Korvell :: [0-9]' >/dev/null 2>&1; do sleep 0.005; done
+  while ! xdotool search --name '^Korvell :: [0-9]' >/dev/null 2>&1; do
+    waited "$t0" "$pid" || { echo "0 0"; return; }
+    sleep 0.005
+  done
   t1=$(now_ms)
   sleep 0.5
   echo "$((t1 - t0)) $(hwm_mib $pid)"
@@ -51,7 +62,10 @@ viewer_once() { # command..., window class
   "$@" >/dev/null 2>&1 &
   pid=$!
   # Polled every 5 ms: xdotool's own --sync waits in half seconds.
-  while ! xdotool search --onlyvisible --class "$class" >/dev/null 2>&1; do sleep 0.005; done
+  while ! xdotool search --onlyvisible --class "$class" >/dev/null 2>&1; do
+    waited "$t0" "$pid" || { echo "0 0"; return; }
+    sleep 0.005
+  done
   t1=$(now_ms)
   sleep 0.5
   echo "$((t1 - t0)) $(hwm_mib $pid)"

@@ -23,10 +23,11 @@ const uint64_t kMaxBufferBytes = 1ull << 30;
 // Pixel buffers of pictures just shown, kept for the next picture of the
 // same size: a show's photos are mostly alike, and a buffer the process
 // has touched before costs no page faults (tens of milliseconds for a
-// 12-megapixel buffer). Small buffers are left to malloc; at most two are
-// kept, shared by the show's thread and the decoding worker.
+// 12-megapixel buffer). Small buffers are left to malloc; one is kept
+// (one picture is decoded ahead at a time), shared by the show's thread
+// and the decoding worker.
 const size_t kPoolMinBytes = 1u << 20;
-const size_t kPoolBuffers = 2;
+const size_t kPoolBuffers = 1;
 std::mutex g_poolMutex;
 std::vector<std::pair<size_t, uint8_t*>> g_pool;
 

@@ -25,8 +25,10 @@ kvRenderGL::kvRenderGL()
 
 namespace {
 // How many pictures are decoded ahead, and the bytes they may hold
-// (however large, the next one is always allowed).
-const size_t kPreloadDepth = 2;
+// (however large, the next one is always allowed). One: the next slide's
+// picture is ready seconds before its switch, and a second one ahead cost
+// a fifth of the show's peak memory without a smoother switch (bench/).
+const size_t kPreloadDepth = 1;
 const size_t kPreloadBytes = 48u << 20;
 } // namespace
 
