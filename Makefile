@@ -51,11 +51,12 @@ sanitize: deps
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 	@scripts/run-tests.sh $(SAN_BUILD)
 
-# The tests that reach the decoding worker, under ThreadSanitizer.
+# The tests that reach the decoding worker or the encoder thread, under
+# ThreadSanitizer.
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target korvell_unit_tests korvell_gl_tests
-	@CTEST_ARGS="-R Preloader|PicturesGL|PlayerGL|LongShow|DemoShow|Textures" scripts/run-tests.sh $(TSAN_BUILD)
+	@CTEST_ARGS="-R Preloader|PicturesGL|PlayerGL|LongShow|DemoShow|Textures|VideoEncoder" scripts/run-tests.sh $(TSAN_BUILD)
 
 fuzz:
 	@scripts/install-deps.sh fuzz

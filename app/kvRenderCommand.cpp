@@ -145,7 +145,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             player->loadItemTexture(0);
             player->loadItemTexture(1);
         }
-        renderer.reserveTextures(4);
+        player->reserveTextureStorage();
 
         // How long the video runs: the show from its start, then the credits.
         const int count = player->getItemCount();

@@ -84,9 +84,7 @@ void kvShow::prepare(float start)
         player->loadItemTexture(0);
         player->loadItemTexture(1);
     }
-    // Room for the pictures decoded ahead until the show recycles its first
-    // texture (at the fourth slide): two ahead, and two more meanwhile.
-    renderer.reserveTextures(4);
+    player->reserveTextureStorage();
 }
 
 void kvShow::start(float start)

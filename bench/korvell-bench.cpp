@@ -172,7 +172,7 @@ ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>
     r.setupView(app->getClientWidth(), app->getClientHeight());
     player.loadItemTexture(0);
     player.loadItemTexture(1);
-    r.reserveTextures(4); // as the program does before its show
+    player.reserveTextureStorage(); // as the program does before its show
     std::vector<double> all, switches, crossfades;
     std::vector<double> worstPerSwitch(static_cast<size_t>(slides + 2), 0.0);
     clock.start();

@@ -123,6 +123,17 @@ bool kvPlayer::loadItemTexture(unsigned index)
     return true;
 }
 
+void kvPlayer::reserveTextureStorage()
+{
+    // Until the fourth texture is loaded nothing is evicted, so each
+    // picture decoded ahead meanwhile needs storage of its own: three at
+    // most, one a picture the show has yet to load (the last never shows).
+    int wanted = 0;
+    for (size_t k = nextIndex; k + 1 < items.size() && wanted < 3; ++k)
+        if (!items[k]->fileName.empty() && items[k]->texture == 0) ++wanted;
+    renderer.reserveTextures(wanted);
+}
+
 vector2 kvPlayer::shownSpan(const kvPlayerItem* item) const
 {
     // z runs from startZoom to startZoom + zoom - 1 over the slide; a slide

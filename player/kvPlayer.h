@@ -51,6 +51,9 @@ public:
 
     // Used by the entry function.
     bool loadItemTexture(unsigned index);
+    // After the first pictures are loaded: GL storage set aside for the
+    // pictures decoded ahead before the show recycles its first texture.
+    void reserveTextureStorage();
     void update();
     // Set by the last update when the clock has passed the end of the show
     // (the second-to-last slide's end time), or when there is no slide.

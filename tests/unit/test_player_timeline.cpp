@@ -166,6 +166,36 @@ TEST_F(Player, AtMostThreeSlideTexturesStayBesidesSlideZeros)
     EXPECT_EQ(rec->only("deleteTexture").size(), 4u);
 }
 
+TEST_F(Player, StorageIsSetAsideOnlyForPicturesStillToCome)
+{
+    // Three at most (nothing is evicted before the fourth texture); never
+    // for a loaded, blank or last slide.
+    struct Case {
+        std::vector<std::string> files;
+        float start;
+        const char* reserved;
+    } cases[] = {
+        {{"A", "B", "C"}, 0, "reserve 0"},
+        {{"A", "B", "C", "D"}, 0, "reserve 1"},
+        {{"A", "B", "", "D", "E"}, 0, "reserve 1"},
+        {{"A", "B", "C", "D", "E", "F", "G"}, 0, "reserve 3"},
+        {{"A", "B", "C", "D", "E"}, 12, "reserve 1"}, // C and B loaded, D to come
+    };
+    for (const Case& c : cases) {
+        PlayerTest::TearDown();
+        PlayerTest::SetUp();
+        for (const std::string& f : c.files) add(f.c_str(), 5);
+        if (c.start > 0) {
+            player->seekTo(c.start);
+        } else {
+            preload();
+        }
+        rec->lines.clear();
+        player->reserveTextureStorage();
+        EXPECT_EQ(rec->only("reserve"), std::vector<std::string>{c.reserved}) << c.files.size() << " " << c.start;
+    }
+}
+
 TEST_F(Player, MissingPictureKeepsTheShowGoing)
 {
     add("A", 5);
