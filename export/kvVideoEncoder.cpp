@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace Korvell {
