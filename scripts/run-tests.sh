@@ -22,7 +22,14 @@ cd "$root/$build"
 # that fails is run once more, since each starts a fresh X server, which
 # now and then stumbles on its first clients; a real fault fails both
 # times, and the first failure's output stays in the log.
+# A pass with nothing selected (the ThreadSanitizer run has no end-to-end
+# test) is skipped rather than reported as "No tests were found".
+selects() { ! ctest -N "$@" ${CTEST_ARGS:-} | grep -q '^Total Tests: 0$'; }
 status=0
-ctest --output-on-failure -j2 -LE e2e ${CTEST_ARGS:-} || status=1
-ctest --output-on-failure -j2 -L e2e --repeat until-pass:2 ${CTEST_ARGS:-} || status=1
+if selects -LE e2e; then
+  ctest --output-on-failure -j2 -LE e2e ${CTEST_ARGS:-} || status=1
+fi
+if selects -L e2e; then
+  ctest --output-on-failure -j2 -L e2e --repeat until-pass:2 ${CTEST_ARGS:-} || status=1
+fi
 exit $status

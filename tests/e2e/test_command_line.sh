@@ -72,6 +72,8 @@ win=$(wait_window '^Korvell :: [0-9]')
 first=$(clock_of "$win")
 note "first title with --start 25: $first"
 awk -v a="$first" 'BEGIN{exit !(a >= 25 && a < 27)}' || fail "the clock did not start at 25 ($first)"
+# The title is set before its frame is drawn: wait for a later frame.
+wait_clock_at_least "$win" "$(awk -v a="$first" 'BEGIN{print a + 0.3}')" >/dev/null
 capture "$win" cli-start
 near "$(colour_at cli-start)" "0 0 254" 6 || fail "--start 25 shows $(colour_at cli-start)"
 focus "$win"; xdotool key Escape; sleep 0.3; xdotool key Escape
