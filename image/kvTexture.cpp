@@ -29,7 +29,9 @@ const uint64_t kMaxBufferBytes = 1ull << 30;
 const size_t kPoolMinBytes = 1u << 20;
 const size_t kPoolBuffers = 1;
 std::mutex g_poolMutex;
-std::vector<std::pair<size_t, uint8_t*>> g_pool;
+// Never destroyed: a texture may be released during static destruction,
+// and a buffer left here at exit stays reachable for the leak checker.
+std::vector<std::pair<size_t, uint8_t*>>& g_pool = *new std::vector<std::pair<size_t, uint8_t*>>;
 
 uint8_t* takeBuffer(size_t bytes)
 {
