@@ -154,6 +154,11 @@ struct ShowFrames {
     // The median frame of the crossfades, which draw both pictures: what a
     // frame at a switch costs without any decoding or upload.
     double medianCrossfade = 0;
+    // The control: the worst frame of a stretch as long (0.6 s) in the
+    // middle of a slide, away from any switch, over the same slides. On a
+    // shared machine any 0.6 s holds a frame the load delayed; what a
+    // switch costs is the difference between the two.
+    double worstMidSlide = 0;
 };
 
 // A show of `slides` slides of `seconds` each, crossfading, panning and
@@ -175,6 +180,7 @@ ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>
     player.reserveTextureStorage(); // as the program does before its show
     std::vector<double> all, switches, crossfades;
     std::vector<double> worstPerSwitch(static_cast<size_t>(slides + 2), 0.0);
+    std::vector<double> worstPerMiddle(static_cast<size_t>(slides + 2), 0.0);
     clock.start();
     const double frameBudget = 1000.0 / 60.0;
     while (!player.isOver()) {
@@ -196,6 +202,9 @@ ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>
         if (nearest >= 1 && nearest < worstPerSwitch.size() && (into < 0.3f || into > seconds - 0.3f))
             worstPerSwitch[nearest] = std::max(worstPerSwitch[nearest], took);
         if (showTime > seconds && into > 0.05f && into < 0.45f) crossfades.push_back(took);
+        const size_t slide = static_cast<size_t>(showTime / seconds);
+        if (slide >= 1 && slide < worstPerMiddle.size() && std::fabs(into - seconds / 2) < 0.3f)
+            worstPerMiddle[slide] = std::max(worstPerMiddle[slide], took);
 
         if (took < frameBudget) SDL_Delay(static_cast<Uint32>(frameBudget - took));
     }
@@ -206,6 +215,10 @@ ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>
         if (w > 0) seen.push_back(w);
     f.worstAtSwitch = seen.empty() ? 0 : median(seen);
     f.worstAtAnySwitch = seen.empty() ? 0 : *std::max_element(seen.begin(), seen.end());
+    std::vector<double> middles;
+    for (double w : worstPerMiddle)
+        if (w > 0) middles.push_back(w);
+    f.worstMidSlide = middles.empty() ? 0 : median(middles);
     f.switchFrame = switches.empty() ? 0 : median(switches);
     f.medianCrossfade = crossfades.empty() ? 0 : median(crossfades);
     return f;
@@ -249,6 +262,8 @@ void slideSwitches()
                "median frame", ahead.median);
         addRow(label + ": worst frame within 0.3 s of a switch vs median crossfade frame (both pictures drawn)",
                "worst frame", ahead.worstAtSwitch, "median crossfade frame", ahead.medianCrossfade);
+        addRow(label + ": worst frame within 0.3 s of a switch vs worst frame of 0.6 s mid-slide, away from any switch",
+               "worst at a switch", ahead.worstAtSwitch, "worst mid-slide", ahead.worstMidSlide);
         addRow(label + ", decoded in the frame at full size, no decoding ahead: worst at a switch vs median", "worst frame",
                inFrame.worstAtSwitch, "median frame", inFrame.median);
         closeApp(app);
@@ -436,7 +451,7 @@ int main(int argc, char** argv)
 {
     allocateLargeBlocksFromTheSystem(); // as korvell's main does
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak]]\n");
+        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches]]\n");
         return 2;
     }
     g_data = argv[1];
@@ -444,6 +459,8 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "measuring...\n");
     if (peakOnly) {
         peakMemory();
+    } else if (argc > 3 && std::string(argv[3]) == "--switches") {
+        slideSwitches();
     } else {
         decoding();
         slideSwitches();
