@@ -31,7 +31,7 @@ XML
 # False (and a note on stderr) once a program has died or 20 s have gone.
 waited() {
   if ! kill -0 "$2" 2>/dev/null || [ $(($(now_ms) - $1)) -gt 20000 ]; then
-    echo "bench: no window from pid $2; the row is left at 0" >&2
+    echo "bench: no window from $3 (pid $2); the run is left out" >&2
     kill "$2" 2>/dev/null || true
     return 1
   fi
@@ -47,7 +47,7 @@ korvell_once() {
   t0=$(now_ms)
   xdotool key Return
   while ! xdotool search --name '^Korvell :: [0-9]' >/dev/null 2>&1; do
-    waited "$t0" "$pid" || { echo "0 0"; return; }
+    waited "$t0" "$pid" korvell || { echo "0 0"; return; }
     sleep 0.005
   done
   t1=$(now_ms)
@@ -63,7 +63,7 @@ viewer_once() { # command..., window class
   pid=$!
   # Polled every 5 ms: xdotool's own --sync waits in half seconds.
   while ! xdotool search --onlyvisible --class "$class" >/dev/null 2>&1; do
-    waited "$t0" "$pid" || { echo "0 0"; return; }
+    waited "$t0" "$pid" "$class" || { echo "0 0"; return; }
     sleep 0.005
   done
   t1=$(now_ms)
@@ -77,7 +77,12 @@ for _ in 1 2 3 4 5; do
   f+=("$(viewer_once feh feh "$work/first.jpg")")
   m+=("$(viewer_once mpv mpv --no-config --no-audio --image-display-duration=inf "$work/first.jpg")")
 done
-med() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+# The median of the runs that showed a window (a failed run reads 0).
+med() {
+  local v=(); for x in "$@"; do [ "$x" != 0 ] && v+=("$x"); done
+  [ ${#v[@]} -gt 0 ] || { echo 0; return; }
+  printf '%s\n' "${v[@]}" | sort -n | sed -n "$(( (${#v[@]} + 1) / 2 ))p"
+}
 col() { local i="$1"; shift; for x in "$@"; do echo "$x" | cut -d' ' -f"$i"; done; }
 kt=$(med $(col 1 "${k[@]}")); ft=$(med $(col 1 "${f[@]}")); mt=$(med $(col 1 "${m[@]}"))
 km=$(med $(col 2 "${k[@]}")); fm=$(med $(col 2 "${f[@]}")); mm=$(med $(col 2 "${m[@]}"))
