@@ -54,7 +54,7 @@ bright_pixels() {
 
 # Waits for a mapped window whose name matches; prints its id.
 wait_window() {
-  local pattern="$1" limit="${2:-20}" id
+  local pattern="$1" limit="${2:-45}" id
   for _ in $(seq 1 $((limit * 10))); do
     for id in $(xdotool search --onlyvisible --name "$pattern" 2>/dev/null || true); do
       echo "$id"
@@ -178,13 +178,24 @@ near() {
 # Takes a screenshot between two readings of the clock: sets SHOT_FROM and
 # SHOT_TO (seconds) and writes $SHOTS/$1.png.
 capture() {
-  local win="$1" name="$2"
-  SHOT_FROM=$(clock_of "$win")
+  local win="$1" name="$2" first now=""
+  # The title is set just before its frame is drawn, so once it changes
+  # the frame of the first reading is on the screen (or a later one). A
+  # paused show never changes it: then a frame up to SHOT_LAG old is
+  # allowed for.
+  first=$(clock_of "$win")
+  for _ in $(seq 1 100); do
+    now=$(clock_of "$win")
+    [ "$now" != "$first" ] && break
+    sleep 0.02
+  done
   import -window root "$SHOTS/$name.png"
   SHOT_TO=$(clock_of "$win")
-  # What is on the screen is the last frame swapped, which a busy machine
-  # may have drawn a little before the title last changed.
-  SHOT_FROM=$(awk -v a="$SHOT_FROM" -v lag="${SHOT_LAG:-0.25}" 'BEGIN{a-=lag; if(a<0)a=0; printf "%.3f", a}')
+  if [ "$now" != "$first" ]; then
+    SHOT_FROM=$first
+  else
+    SHOT_FROM=$(awk -v a="$first" -v lag="${SHOT_LAG:-0.25}" 'BEGIN{a-=lag; if(a<0)a=0; printf "%.3f", a}')
+  fi
 }
 
 # "r g b" of a pixel of a screenshot.
