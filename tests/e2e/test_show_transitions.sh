@@ -39,7 +39,7 @@ check() { # name
     read -r lo hi < <(awk -v a="$SHOT_FROM" -v b="$SHOT_TO" -v ch="$ch" "$model"'
       BEGIN { lo = 255; hi = 0
               for (c = a; c <= b + 0.0001; c += 0.005) { x = value(ch, c); if (x < lo) lo = x; if (x > hi) hi = x }
-              printf "%d %d", lo, hi + 0.999 }')
+              printf "%d %d\n", lo, hi + 0.999 }')
     between "$v" "$lo" "$hi" 12 || fail "$1: channel $ch is $v, expected $lo..$hi (pixel $px)"
     ch=$((ch + 1))
   done
