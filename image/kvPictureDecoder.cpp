@@ -169,7 +169,8 @@ bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neede
     return true;
 }
 
-// The file constructor's decode: full size, as the specification has it.
+// The file constructor decodes at full size, every pixel of the file: it
+// serves tools and tests that read a picture as it is stored.
 bool kvTexture::load(const std::string& fileName)
 {
     std::vector<uint8_t> bytes;

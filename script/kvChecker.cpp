@@ -26,13 +26,13 @@ namespace {
 
 enum Kind { NUMBER, INTEGER, FLAG };
 
-struct AttrSpec {
+struct AttrRule {
     const char* name;
     Kind kind;
 };
 
-struct ElementSpec {
-    std::vector<AttrSpec> attributes;
+struct ElementRule {
+    std::vector<AttrRule> attributes;
     std::vector<const char*> children; // "line" stands for line1, line2, ...
     std::vector<const char*> keywords; // the text, when it is a keyword
     const char* whenNotAKeyword;       // what an unknown keyword means
@@ -40,9 +40,9 @@ struct ElementSpec {
 
 // What every handler reads: top-level elements by name, their children as
 // "parent/child".
-const std::map<std::string, ElementSpec>& schema()
+const std::map<std::string, ElementRule>& schema()
 {
-    static const std::map<std::string, ElementSpec> s = {
+    static const std::map<std::string, ElementRule> s = {
         {"viewport", {{{"x", NUMBER}, {"y", NUMBER}}, {}, {}, nullptr}},
         {"imagearea", {{}, {"position", "size"}, {}, nullptr}},
         {"imagearea/position", {{{"x", NUMBER}, {"y", NUMBER}}, {}, {}, nullptr}},
@@ -144,9 +144,9 @@ private:
     void warn(int line, const std::string& text) { findings.push_back({line, false, text}); }
     void error(int line, const std::string& text) { findings.push_back({line, true, text}); }
     void checkElement(const kvTag* tag, const std::string& path);
-    void checkAttributes(const kvTag* tag, const std::string& path, const ElementSpec& spec);
-    void checkKeyword(const kvTag* tag, const std::string& path, const ElementSpec& spec);
-    void checkChildren(const kvTag* tag, const std::string& path, const ElementSpec& spec);
+    void checkAttributes(const kvTag* tag, const std::string& path, const ElementRule& rule);
+    void checkKeyword(const kvTag* tag, const std::string& path, const ElementRule& rule);
+    void checkChildren(const kvTag* tag, const std::string& path, const ElementRule& rule);
     void checkFiles(const std::vector<kvTag*>& roots);
     void checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player);
 
@@ -156,16 +156,16 @@ private:
     int musicLine = 0;
 };
 
-void Checker::checkAttributes(const kvTag* tag, const std::string& path, const ElementSpec& spec)
+void Checker::checkAttributes(const kvTag* tag, const std::string& path, const ElementRule& rule)
 {
     const std::string element = "<" + tag->getName() + ">";
     std::vector<std::string> known;
-    for (const AttrSpec& a : spec.attributes) known.push_back(a.name);
+    for (const AttrRule& a : rule.attributes) known.push_back(a.name);
     for (const auto& attribute : tag->getAttributes()) {
         const std::string& name = attribute.first;
         const std::string& value = attribute.second;
-        const AttrSpec* a = nullptr;
-        for (const AttrSpec& candidate : spec.attributes)
+        const AttrRule* a = nullptr;
+        for (const AttrRule& candidate : rule.attributes)
             if (name == candidate.name) a = &candidate;
         if (!a) {
             const std::string guess = closest(name, known);
@@ -196,26 +196,26 @@ void Checker::checkAttributes(const kvTag* tag, const std::string& path, const E
     }
 }
 
-void Checker::checkKeyword(const kvTag* tag, const std::string& path, const ElementSpec& spec)
+void Checker::checkKeyword(const kvTag* tag, const std::string& path, const ElementRule& rule)
 {
-    if (spec.keywords.empty()) return;
+    if (rule.keywords.empty()) return;
     const std::string text = tag->getText();
-    for (const char* k : spec.keywords)
+    for (const char* k : rule.keywords)
         if (text == k) return;
     const std::string element = "<" + tag->getName() + ">";
-    for (const char* k : spec.keywords) {
+    for (const char* k : rule.keywords) {
         if (lower(trimmed(text)) != k) continue;
         warn(tag->getLine(), element + " \"" + text + "\" is not the keyword " + k + " (keywords are exact): "
-                                 + spec.whenNotAKeyword + "; " + k + " was probably meant");
+                                 + rule.whenNotAKeyword + "; " + k + " was probably meant");
         return;
     }
     std::string list;
-    for (const char* k : spec.keywords) list += (list.empty() ? "" : ", ") + std::string(k);
-    warn(tag->getLine(), element + " \"" + text + "\" is none of " + list + ": " + spec.whenNotAKeyword);
+    for (const char* k : rule.keywords) list += (list.empty() ? "" : ", ") + std::string(k);
+    warn(tag->getLine(), element + " \"" + text + "\" is none of " + list + ": " + rule.whenNotAKeyword);
     (void)path;
 }
 
-void Checker::checkChildren(const kvTag* tag, const std::string& path, const ElementSpec& spec)
+void Checker::checkChildren(const kvTag* tag, const std::string& path, const ElementRule& rule)
 {
     std::set<std::string> seen;
     std::set<int> lines;
@@ -224,9 +224,9 @@ void Checker::checkChildren(const kvTag* tag, const std::string& path, const Ele
         const int n = lineNumberOf(child->getName());
         std::string childName = child->getName();
         if (n > 0) childName = "line";
-        const bool known = std::find_if(spec.children.begin(), spec.children.end(),
+        const bool known = std::find_if(rule.children.begin(), rule.children.end(),
                                         [&](const char* c) { return childName == c; })
-                           != spec.children.end();
+                           != rule.children.end();
         const std::string where = "<" + child->getName() + "> inside <" + tag->getName() + ">";
         if (!known) {
             warn(child->getLine(), where + " is not read and has no effect");
