@@ -116,8 +116,11 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
     const int w = cmd.renderWidth, h = cmd.renderHeight;
     const double start = cmd.hasStart ? cmd.start : 0.0;
 
-    int code = 0;
     {
+        // The script's archive, if it opens one, is closed however this ends.
+        struct ArchiveCloser {
+            ~ArchiveCloser() { closeDataFile(); }
+        } archiveCloser;
         kvSteppedClock showClock(cmd.fps, start);
         std::unique_ptr<kvPlayer> player(new kvPlayer(renderer, showClock));
         std::string music;
@@ -129,23 +132,13 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             return true;
         };
         kvParser parser(context);
-        player->setProblemReporter([&parser](const std::string& line) {
-            parser.logLine(line);
-            std::fprintf(stderr, "korvell: %s\n", line.c_str());
-        });
+        parser.reportProblemsOf(*player);
         if (!parser.parse(script)) {
-            closeDataFile();
             return fail(partial, "XML Parse failed! Check xmlparse.log for details.", 1);
         }
         parser.configure();
         renderer.setupView(w, h);
-        if (start > 0.0) {
-            player->seekTo(static_cast<float>(start));
-        } else {
-            player->loadItemTexture(0);
-            player->loadItemTexture(1);
-        }
-        player->reserveTextureStorage();
+        player->prepare(static_cast<float>(start));
 
         // How long the video runs: the show from its start, then the credits.
         const int count = player->getItemCount();
@@ -164,7 +157,6 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         kvVideoEncoder encoder;
         std::string error;
         if (!encoder.open(settings, &error)) {
-            closeDataFile();
             return fail(partial, error.c_str(), 1);
         }
         // As live, a show whose music cannot be read goes on silent; here
@@ -173,7 +165,6 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             std::fprintf(stderr, "korvell: the music %s cannot be read: the video has no sound\n", music.c_str());
         if (!srt.empty() && !writeSrt(srt, subtitleCues(*player, start))) {
             encoder.abort();
-            closeDataFile();
             return fail(partial, ("cannot write " + srt).c_str(), 1);
         }
 
@@ -200,7 +191,6 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             }, grabber, encoder, keepGoing);
             frames = more < 0 ? -1 : frames + more;
         }
-        closeDataFile();
         if (frames < 0) {
             encoder.abort();
             return fail(partial, quitSignal() ? "rendering stopped" : "encoding failed", 1);
@@ -215,7 +205,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
     }
     app->releaseApi();
     app->destroyAppWindow();
-    return code;
+    return 0;
 }
 
 } // namespace Korvell

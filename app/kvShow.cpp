@@ -66,11 +66,7 @@ bool kvShow::load()
     parser->configure();
     musicStamp = stampOf(musicName);
     // A picture that cannot be shown is named in the log, and on stderr.
-    kvParser* log = parser.get();
-    player->setProblemReporter([log](const std::string& line) {
-        log->logLine(line);
-        std::fprintf(stderr, "korvell: %s\n", line.c_str());
-    });
+    parser->reportProblemsOf(*player);
     return true;
 }
 
@@ -78,13 +74,7 @@ void kvShow::prepare(float start)
 {
     // The view is known now: the first pictures are decoded for it.
     renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
-    if (start > 0.0f) {
-        player->seekTo(start);
-    } else {
-        player->loadItemTexture(0);
-        player->loadItemTexture(1);
-    }
-    player->reserveTextureStorage();
+    player->prepare(start);
 }
 
 void kvShow::start(float start)
@@ -136,11 +126,7 @@ void kvShow::reload()
     g_currentItem = nullptr;
     player = std::move(fresh);
     parser = std::move(freshParser);
-    kvParser* log = parser.get();
-    player->setProblemReporter([log](const std::string& line) {
-        log->logLine(line);
-        std::fprintf(stderr, "korvell: %s\n", line.c_str());
-    });
+    parser->reportProblemsOf(*player);
     player->seekTo(now);
     // The music starts again only when it is another track or its file
     // changed; otherwise it plays on.

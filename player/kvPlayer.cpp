@@ -134,6 +134,17 @@ void kvPlayer::reserveTextureStorage()
     renderer.reserveTextures(wanted);
 }
 
+void kvPlayer::prepare(float start)
+{
+    if (start > 0.0f) {
+        seekTo(start);
+    } else {
+        loadItemTexture(0);
+        loadItemTexture(1);
+    }
+    reserveTextureStorage();
+}
+
 vector2 kvPlayer::shownSpan(const kvPlayerItem* item) const
 {
     // z runs from startZoom to startZoom + zoom - 1 over the slide; a slide

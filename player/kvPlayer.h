@@ -54,6 +54,9 @@ public:
     // After the first pictures are loaded: GL storage set aside for the
     // pictures decoded ahead before the show recycles its first texture.
     void reserveTextureStorage();
+    // Before the first frame of a show that begins at `start` (0: from the
+    // first slide): its first pictures loaded, storage set aside.
+    void prepare(float start);
     void update();
     // Set by the last update when the clock has passed the end of the show
     // (the second-to-last slide's end time), or when there is no slide.

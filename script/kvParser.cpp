@@ -5,6 +5,9 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include <cstdio>
+
+#include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
 #include "script/kvTag.h"
 
@@ -55,6 +58,14 @@ void kvParser::logLine(const std::string& line)
 {
     log << line << '\n';
     log.flush();
+}
+
+void kvParser::reportProblemsOf(kvPlayer& player)
+{
+    player.setProblemReporter([this](const std::string& line) {
+        logLine(line);
+        std::fprintf(stderr, "korvell: %s\n", line.c_str());
+    });
 }
 
 bool kvParser::feed(const char* data, size_t length, bool final)

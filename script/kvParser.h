@@ -32,6 +32,9 @@ public:
     // One line to the parse log, flushed at once (the show reports the
     // pictures it cannot show here too).
     void logLine(const std::string& line);
+    // The player's pictures that cannot be shown go to this log and to
+    // stderr.
+    void reportProblemsOf(kvPlayer& player);
     // After a failed parse: the line and expat's text of the error.
     int getErrorLine() const { return errorLine; }
     const std::string& getErrorText() const { return errorText; }
