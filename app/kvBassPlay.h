@@ -1,10 +1,11 @@
 // The show's one music track, on SDL2_mixer: output opened at 44100 Hz, a
 // stream from a file played once from its start, stopped at teardown.
 // Without a sound device or a readable file the show simply runs silent.
+// Tracks are read only from regular files, through a reader that never
+// reads past the size the file had when it was opened.
 #pragma once
 
 #include <string>
-#include <vector>
 
 typedef struct _Mix_Music Mix_Music;
 
@@ -15,7 +16,11 @@ public:
     kvBassPlay();
     ~kvBassPlay();
 
+    // A later load replaces (and frees) the stream before it.
     bool loadStream(const std::string& file);
+    // A track of a regular file of at most kMaxMusicBytes, opened without
+    // blocking ('\\' separates folders too); null with the reason.
+    static Mix_Music* openTrack(const std::string& file, std::string* reason);
     void play();
     void stop();
     // Beyond the original player: Space pauses the show and its music, and
@@ -32,8 +37,6 @@ private:
     kvBassPlay& operator=(const kvBassPlay&) = delete;
 
     Mix_Music* stream;
-    // Streams replaced by a later load; never played, freed at the end.
-    std::vector<Mix_Music*> replaced;
     bool outputOpen;
 };
 

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/kvBassPlay.h"
+#include "base/kvFiles.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
 #include "render/kvOutlineFont.h"
@@ -29,18 +31,21 @@ std::string pictureProblem(const std::vector<uint8_t>& bytes)
 
 std::string musicProblem(const std::string& file, double* seconds)
 {
-    struct stat st;
-    if (file.empty() || stat(file.c_str(), &st) != 0) return "no such file";
-    if (!S_ISREG(st.st_mode)) return "not a file";
     static bool audio = false;
     if (!audio) {
         // Nothing is heard: the checker only asks whether it would play.
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) == 0;
-        if (!audio) return std::string(); // cannot tell; say nothing
     }
-    Mix_Music* music = Mix_LoadMUS(file.c_str());
-    if (!music) return std::string("cannot be decoded: ") + Mix_GetError();
+    std::string why;
+    if (!audio) {
+        // Cannot tell whether it decodes: say only what the file is.
+        const int fd = openRegularFile(diskPath(file), kMaxMusicBytes, nullptr, &why);
+        if (fd >= 0) close(fd);
+        return why;
+    }
+    Mix_Music* music = kvBassPlay::openTrack(file, &why);
+    if (!music) return why;
     *seconds = Mix_MusicDuration(music);
     Mix_FreeMusic(music);
     return std::string();

@@ -10,6 +10,7 @@
 #include "app/kvBaseGL.h"
 #include "app/kvFrameLoop.h"
 #include "app/kvTimer.h"
+#include "base/kvFiles.h"
 #include "image/kvDataFile.h"
 #include "render/kvRenderer.h"
 #include "script/kvTag.h"
@@ -23,13 +24,6 @@ long long stampOf(const std::string& file)
     struct stat st;
     if (stat(file.c_str(), &st) != 0) return 0;
     return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000ll + st.st_mtim.tv_nsec;
-}
-
-std::string diskPath(std::string name)
-{
-    for (char& c : name)
-        if (c == '\\') c = '/';
-    return name;
 }
 
 } // namespace

@@ -24,6 +24,8 @@ public:
     // Reads and applies the script; false when it cannot be read (the
     // parse log says why).
     bool load();
+    // After a failed load: what the error box says.
+    std::string failureMessage() const { return parser->failureMessage(); }
     // Loads the first pictures (those of slides 0 and 1, or of the slide
     // showing at `start` and the one before it) and sets aside texture
     // storage for the pictures decoded ahead.
@@ -37,12 +39,14 @@ public:
     // Stops the music; the player goes (the credits follow).
     void endShow();
     kvBassPlay& getMusic() { return *music; }
+    // Reads the script again and goes on at the same time (what a change
+    // seen by --watch does); the old show stays when it does not parse.
+    void reload();
 
 private:
     kvShow(const kvShow&) = delete;
     kvShow& operator=(const kvShow&) = delete;
     std::unique_ptr<kvParser> makeParser(kvPlayer& player, std::string* musicName, bool loadMusic);
-    void reload();
     void watchFiles();
 
     kvRenderer& renderer;

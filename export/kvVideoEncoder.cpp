@@ -12,9 +12,14 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+
+#include "base/kvFiles.h"
 
 namespace Korvell {
 
@@ -35,6 +40,40 @@ std::string lowerExtension(const std::string& name)
     std::string ext = name.substr(dot + 1);
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext;
+}
+
+// The music read through FFmpeg's I/O from a regular file opened without
+// blocking, never past the size it had when it was opened.
+struct MusicFile {
+    int fd = -1;
+    int64_t size = 0;
+    int64_t pos = 0;
+};
+
+int readMusic(void* opaque, uint8_t* into, int size)
+{
+    MusicFile* f = static_cast<MusicFile*>(opaque);
+    const int64_t want = std::min<int64_t>(size, f->size - f->pos);
+    if (want <= 0) return AVERROR_EOF;
+    for (;;) {
+        const ssize_t n = pread(f->fd, into, static_cast<size_t>(want), static_cast<off_t>(f->pos));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return AVERROR(errno);
+        if (n == 0) return AVERROR_EOF;
+        f->pos += n;
+        return static_cast<int>(n);
+    }
+}
+
+int64_t seekMusic(void* opaque, int64_t offset, int whence)
+{
+    MusicFile* f = static_cast<MusicFile*>(opaque);
+    if (whence & AVSEEK_SIZE) return f->size;
+    whence &= ~AVSEEK_FORCE;
+    const int64_t from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : f->size;
+    if (from + offset < 0) return AVERROR(EINVAL);
+    f->pos = from + offset;
+    return f->pos;
 }
 
 } // namespace
@@ -60,6 +99,8 @@ struct kvVideoEncoder::State {
     AVCodecContext* audio = nullptr;
     AVStream* audioStream = nullptr;
     AVFormatContext* in = nullptr;
+    MusicFile musicFile;
+    AVIOContext* musicIO = nullptr;
     AVCodecContext* decoder = nullptr;
     int inputStream = -1;
     SwrContext* swr = nullptr;
@@ -83,6 +124,11 @@ struct kvVideoEncoder::State {
         avcodec_free_context(&audio);
         avcodec_free_context(&decoder);
         if (in) avformat_close_input(&in);
+        if (musicIO) {
+            av_freep(&musicIO->buffer);
+            avio_context_free(&musicIO);
+        }
+        if (musicFile.fd >= 0) ::close(musicFile.fd);
         if (out) {
             if (out->pb) avio_closep(&out->pb);
             avformat_free_context(out);
@@ -175,8 +221,22 @@ struct kvVideoEncoder::State {
     bool openMusic()
     {
         if (settings.music.empty()) return false;
+        long long size = 0;
+        musicFile.fd = openRegularFile(diskPath(settings.music), kMaxMusicBytes, &size, nullptr);
+        if (musicFile.fd < 0) return false;
+        musicFile.size = size;
+        const int kBuffer = 1 << 16;
+        uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kBuffer));
+        if (!buffer) return false;
+        musicIO = avio_alloc_context(buffer, kBuffer, 0, &musicFile, readMusic, nullptr, seekMusic);
+        in = avformat_alloc_context();
+        if (!musicIO || !in) {
+            if (!musicIO) av_free(buffer);
+            return false;
+        }
+        in->pb = musicIO;
         if (avformat_open_input(&in, settings.music.c_str(), nullptr, nullptr) < 0) {
-            in = nullptr;
+            in = nullptr; // freed by the failed open; the I/O context is ours
             return false;
         }
         if (avformat_find_stream_info(in, nullptr) < 0) return false;

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include "base/kvFiles.h"
+
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -82,8 +84,14 @@ bool openDataFile(const std::string& path)
 {
     std::unique_lock<std::shared_mutex> lock(g_lock);
     if (g_dataFileOpen) return false;
-    g_dataFile = fopen(path.c_str(), "rb");
-    if (!g_dataFile) return false;
+    // Only a regular file: a FIFO or a device would block or never end.
+    const int fd = openRegularFile(path, 16ll << 30, nullptr, nullptr);
+    if (fd < 0) return false;
+    g_dataFile = fdopen(fd, "rb");
+    if (!g_dataFile) {
+        close(fd);
+        return false;
+    }
     g_dataFileSize = fileSize(g_dataFile);
     g_dataFileTags["VFS"] = DATAFILE_TAG_VFS;
     g_dataFileTags["DAT"] = DATAFILE_TAG_DAT;

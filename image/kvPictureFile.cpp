@@ -1,11 +1,7 @@
 // Reading picture files from the disk or the archive.
 #include "image/kvPictureFile.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-
+#include "base/kvFiles.h"
 #include "image/kvDataFile.h"
 
 namespace Korvell {
@@ -18,14 +14,6 @@ bool fail(std::string* reason, const char* why)
 {
     if (reason) *reason = why;
     return false;
-}
-
-std::string diskPath(const std::string& name)
-{
-    std::string path = name;
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
 }
 
 } // namespace
@@ -43,31 +31,9 @@ bool readPictureFile(const std::string& name, std::vector<uint8_t>& bytes, std::
         if (!readDataFileEntry(name, bytes)) return fail(reason, "cannot be read");
         return true;
     }
-    FILE* f = std::fopen(diskPath(name).c_str(), "rb");
-    if (!f) return fail(reason, errno == ENOENT || errno == ENOTDIR ? "no such file" : "cannot be opened");
-    // Only regular files: a folder opens too, and claims an absurd size.
-    struct stat st;
-    const char* why = nullptr;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode))
-        why = "not a file";
-    else if (st.st_size > kMaxFileBytes)
-        why = "larger than 256 MB";
-    else if (st.st_size == 0)
-        why = "empty";
-    if (!why) {
-        try {
-            bytes.resize(static_cast<size_t>(st.st_size));
-            if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) why = "cannot be read";
-        } catch (const std::exception&) {
-            why = "cannot be read (out of memory)";
-        }
-    }
-    std::fclose(f);
-    if (why) {
-        bytes.clear();
-        return fail(reason, why);
-    }
-    return true;
+    // Only regular files: a folder opens too, and a FIFO or a device would
+    // block the reader or never end.
+    return readRegularFile(diskPath(name), kMaxFileBytes, bytes, reason);
 }
 
 } // namespace Korvell
