@@ -98,7 +98,7 @@ int runShowAndCredits(const kvCommandLine& cmd)
     kvRenderer& renderer = *g_app->getRenderer();
     kvShow show(renderer, g_app->getScriptFile());
     if (!show.load()) {
-        showError("XML Parse failed! Check xmlparse.log for details.");
+        showError(show.failureMessage().c_str());
         return 1;
     }
     const float start = cmd.hasStart ? cmd.start : 0.0f;

@@ -364,7 +364,7 @@ void script()
         kvPlayer player(*app->getRenderer(), clock);
         kvScriptContext context;
         context.player = &player;
-        kvParser parser(context, "/dev/null");
+        kvParser parser(context, "");
         parser.parse(path);
         parser.configure();
     }, "expat alone", [&]() {

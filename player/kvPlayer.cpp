@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/kvQuote.h"
 #include "image/kvTextureModifier.h"
 #include "math/vector4.h"
 #include "player/kvClock.h"
@@ -114,7 +115,7 @@ bool kvPlayer::loadItemTexture(unsigned index)
     kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason);
     if (texture == 0) {
         if (reportProblem && reported.insert(item->fileName).second)
-            reportProblem("Picture " + item->fileName + " cannot be shown: " + reason + ".");
+            reportProblem("Picture " + quoted(item->fileName) + " cannot be shown: " + reason + ".");
         return false;
     }
     renderer.releaseTextureData(texture);

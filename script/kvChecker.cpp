@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
 
+#include "base/kvQuote.h"
 #include "image/kvDataFile.h"
 #include "image/kvPictureFile.h"
 #include "image/kvPictureInfo.h"
@@ -24,7 +26,7 @@ namespace Korvell {
 
 namespace {
 
-enum Kind { NUMBER, INTEGER, FLAG };
+enum Kind { NUMBER, INTEGER, FLAG, TIME };
 
 struct AttrRule {
     const char* name;
@@ -63,7 +65,7 @@ const std::map<std::string, ElementRule>& schema()
         {"subtitles/center", {{}, {}, {}, nullptr}},
         {"subtitles/effect", {{{"time", NUMBER}}, {}, {"typewriter", "none"}, "the subtitle effect stays as it was"}},
         {"image",
-         {{{"time", NUMBER}, {"x", NUMBER}, {"y", NUMBER}, {"zoom", NUMBER}},
+         {{{"time", TIME}, {"x", NUMBER}, {"y", NUMBER}, {"zoom", NUMBER}},
           {"file", "transition", "move", "zoom", "line"},
           {},
           nullptr}},
@@ -173,7 +175,7 @@ void Checker::checkAttributes(const kvTag* tag, const std::string& path, const E
                                      + (guess.empty() ? "" : " (" + guess + " was probably meant)"));
             continue;
         }
-        const std::string quoted = name + "=\"" + value + "\"";
+        const std::string quoted = name + "=" + Korvell::quoted(value);
         if (a->kind == FLAG) {
             if (value != "yes" && lower(trimmed(value)) == "yes")
                 warn(tag->getLine(), quoted + " is not the flag yes, so it is off; yes was probably meant");
@@ -192,6 +194,9 @@ void Checker::checkAttributes(const kvTag* tag, const std::string& path, const E
             warn(tag->getLine(), quoted + " reads only in part, as " + number(read));
         } else if (a->kind == INTEGER && read != full) {
             warn(tag->getLine(), quoted + " reads as the whole number " + number(read));
+        } else if (a->kind == TIME && !(full >= 0.0 && full <= FLT_MAX)) {
+            warn(tag->getLine(), quoted + (full < 0.0 ? " is negative" : " is not a finite number")
+                                     + ": the slide's time is taken as 0");
         }
     }
 }
@@ -205,13 +210,13 @@ void Checker::checkKeyword(const kvTag* tag, const std::string& path, const Elem
     const std::string element = "<" + tag->getName() + ">";
     for (const char* k : rule.keywords) {
         if (lower(trimmed(text)) != k) continue;
-        warn(tag->getLine(), element + " \"" + text + "\" is not the keyword " + k + " (keywords are exact): "
+        warn(tag->getLine(), element + " " + quoted(text) + " is not the keyword " + k + " (keywords are exact): "
                                  + rule.whenNotAKeyword + "; " + k + " was probably meant");
         return;
     }
     std::string list;
     for (const char* k : rule.keywords) list += (list.empty() ? "" : ", ") + std::string(k);
-    warn(tag->getLine(), element + " \"" + text + "\" is none of " + list + ": " + rule.whenNotAKeyword);
+    warn(tag->getLine(), element + " " + quoted(text) + " is none of " + list + ": " + rule.whenNotAKeyword);
     (void)path;
 }
 
@@ -278,7 +283,7 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots)
             std::vector<uint8_t> probe;
             std::string why;
             if (!openDataFile(tag->getText()))
-                error(tag->getLine(), "the archive " + tag->getText() + " cannot be opened: "
+                error(tag->getLine(), "the archive " + quoted(tag->getText()) + " cannot be opened: "
                                           + (readPictureFile(tag->getText(), probe, &why) ? "not a Korvell archive" : why)
                                           + " (pictures are read from the disk instead)");
         }
@@ -291,7 +296,7 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots)
             double seconds = 0.0;
             const std::string why = hooks.musicProblem ? hooks.musicProblem(file, &seconds) : std::string();
             if (!why.empty())
-                error(tag->getLine(), "music " + file + ": " + why);
+                error(tag->getLine(), "music " + quoted(file) + ": " + why);
             else
                 musicSeconds = seconds;
         }
@@ -301,11 +306,11 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots)
         std::vector<uint8_t> bytes;
         std::string why;
         if (!readPictureFile(file->getText(), bytes, &why)) {
-            error(file->getLine(), "picture " + file->getText() + ": " + why);
+            error(file->getLine(), "picture " + quoted(file->getText()) + ": " + why);
             continue;
         }
         why = hooks.pictureProblem ? hooks.pictureProblem(bytes) : std::string();
-        if (!why.empty()) error(file->getLine(), "picture " + file->getText() + ": " + why);
+        if (!why.empty()) error(file->getLine(), "picture " + quoted(file->getText()) + ": " + why);
     }
 }
 
@@ -357,7 +362,7 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player)
             const double v0 = (item->offset.y + p * item->move.y) / z, v1 = (farV + item->offset.y + p * item->move.y) / z;
             if (u0 < -eps || v0 < -eps || u1 > farU + eps || v1 > farV + eps) beyond = true;
         }
-        if (beyond) warn(line, "the pan and zoom of " + item->fileName + " show beyond the picture's edge (black)");
+        if (beyond) warn(line, "the pan and zoom of " + quoted(item->fileName) + " show beyond the picture's edge (black)");
     }
     // The show ends with the second-to-last slide (a one-slide show with
     // its only one).
@@ -382,7 +387,7 @@ std::vector<kvFinding> Checker::run(const std::string& script)
     kvScriptContext context;
     context.player = &player;
     context.noiseEnabled = true;
-    kvParser parser(context, "/dev/null");
+    kvParser parser(context, "");
     if (!parser.parse(script)) {
         error(std::max(1, parser.getErrorLine()), "the script does not parse: " + parser.getErrorText());
         return findings;
@@ -400,8 +405,8 @@ std::vector<kvFinding> Checker::run(const std::string& script)
                     hooks.drawnFace(face->getText(), readFlag(tag->findChild("style"), "bold"),
                                     readFlag(tag->findChild("style"), "italic"));
                 if (!drawn.empty() && lower(drawn) != lower(face->getText()))
-                    warn(face->getLine(), "the font face \"" + face->getText() + "\" is not installed: \"" + drawn
-                                              + "\" will be drawn");
+                    warn(face->getLine(), "the font face " + quoted(face->getText()) + " is not installed: "
+                                              + quoted(drawn) + " will be drawn");
             }
         }
     }

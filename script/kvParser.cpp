@@ -1,11 +1,14 @@
 // Script parser and parse log.
 #include "script/kvParser.h"
 
-#include <algorithm>
-#include <cstring>
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/kvFiles.h"
 
 #include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
@@ -15,10 +18,45 @@ namespace Korvell {
 
 namespace {
 const char* const kRoot = "korvell";
+// Longer scripts are refused rather than read line by line for minutes.
+const long long kMaxScriptBytes = 256ll << 20;
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
 }
 
+// The encoding a script is in when it is not UTF-8 (which expat is told
+// to read whatever the script declares): a UTF-16 or UTF-32 byte order, or
+// the XML declaration's encoding; "" for UTF-8 and its ASCII subset.
+std::string foreignEncoding(const std::string& first)
+{
+    auto starts = [&](const char* bytes, size_t n) { return first.size() >= n && first.compare(0, n, bytes, n) == 0; };
+    if (starts("\xFF\xFE\x00\x00", 4) || starts("\x00\x00\xFE\xFF", 4)) return "UTF-32";
+    if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2) || starts("<\x00?\x00", 4) || starts("\x00<\x00?", 4))
+        return "UTF-16";
+    const size_t at = starts("\xEF\xBB\xBF", 3) ? 3 : 0;
+    if (first.compare(at, 5, "<?xml") != 0) return std::string();
+    const size_t end = first.find("?>", at);
+    const size_t key = first.find("encoding", at);
+    if (key == std::string::npos || (end != std::string::npos && key > end)) return std::string();
+    size_t q = first.find_first_of("\"'", key);
+    if (q == std::string::npos) return std::string();
+    const size_t close = first.find(first[q], q + 1);
+    if (close == std::string::npos) return std::string();
+    const std::string name = first.substr(q + 1, close - q - 1);
+    const std::string l = lower(name);
+    return l == "utf-8" || l == "utf8" || l == "us-ascii" || l == "ascii" ? std::string() : name;
+}
+
+// Once per run: a show read again opens its log again.
+bool g_logProblemSaid = false;
+} // namespace
+
 kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
-    : context(context_), xmlParser(nullptr), currentTag(nullptr)
+    : context(context_), xmlParser(nullptr), logName(logFile), currentTag(nullptr)
 {
     xmlParser = XML_ParserCreate("UTF-8");
     if (xmlParser) {
@@ -28,9 +66,14 @@ kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
     }
     openTags.push_back(nullptr);
     registerHandlers();
-    // A log that cannot be created leaves the stream failed: writes are
-    // dropped and nothing else changes.
-    log.open(logFile.c_str(), std::ios::out | std::ios::trunc);
+    if (!logFile.empty()) {
+        log = openLogFile(logFile, &logProblem);
+        if (!log && !g_logProblemSaid) {
+            g_logProblemSaid = true;
+            std::fprintf(stderr, "korvell: cannot write %s (%s): the show goes on without its log\n", logFile.c_str(),
+                         logProblem.c_str());
+        }
+    }
     logLine("=== Korvell v1.0 LogFile ===");
     logLine("");
 }
@@ -40,7 +83,7 @@ kvParser::~kvParser()
     if (xmlParser) XML_ParserFree(xmlParser);
     for (kvTag* tag : rootTags) delete tag;
     rootTags.clear();
-    log.close();
+    if (log) std::fclose(log);
 }
 
 void kvParser::registerHandlers()
@@ -56,8 +99,27 @@ void kvParser::registerHandlers()
 
 void kvParser::logLine(const std::string& line)
 {
-    log << line << '\n';
-    log.flush();
+    if (!log) return;
+    std::fputs(line.c_str(), log);
+    std::fputc('\n', log);
+    std::fflush(log);
+}
+
+std::string kvParser::failureMessage() const
+{
+    if (log) return "XML Parse failed! Check " + logName + " for details.";
+    std::string where = scriptName;
+    if (errorLine > 0) where += ", line " + std::to_string(errorLine);
+    return "XML Parse failed! " + where + ": " + errorText + ". (No " + (logName.empty() ? "log" : logName)
+           + " could be written" + (logProblem.empty() ? "" : ": " + logProblem) + ".)";
+}
+
+void kvParser::fail(unsigned long line, const std::string& text)
+{
+    errorLine = static_cast<int>(line);
+    errorText = text;
+    logLine("Parse error at line " + std::to_string(line) + ": " + text + ".");
+    logLine("Parsing stopped due to errors!");
 }
 
 void kvParser::reportProblemsOf(kvPlayer& player)
@@ -82,53 +144,79 @@ bool kvParser::feed(const char* data, size_t length, bool final)
 
 bool kvParser::parse(std::string fileName)
 {
-    // A folder opens like a file but never reads; it cannot be a script.
-    struct stat st;
-    std::ifstream file;
-    if (stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) file.open(fileName.c_str(), std::ios::in);
-    if (!file.is_open()) {
+    scriptName = fileName;
+    // Only a regular file: a folder opens like a file but never reads, a
+    // FIFO or a device would block or never end.
+    const int fd = openRegularFile(fileName, kMaxScriptBytes, nullptr, nullptr);
+    FILE* file = fd >= 0 ? fdopen(fd, "r") : nullptr;
+    if (!file) {
+        if (fd >= 0) close(fd);
         errorText = "cannot be opened";
         logLine("IO Error: Cannot open XML file: " + fileName);
         return false;
     }
+    struct Closer {
+        FILE* f;
+        char* line = nullptr;
+        ~Closer()
+        {
+            std::fclose(f);
+            std::free(line);
+        }
+    } closer{file};
     logLine("XML Parse log file for: " + fileName);
     logLine("XML Parser Initialized. Parsing started.");
     if (!xmlParser) {
-        logLine("Parse error at line 1: out of memory.");
-        logLine("Parsing stopped due to errors!");
+        fail(1, "out of memory");
         return false;
     }
 
     unsigned long lineNumber = 1;
-    std::string line;
+    size_t capacity = 0;
+    std::string encoding;
     for (;;) {
         // Lines of any length are read whole, so a long line neither
         // splits in two nor shifts the line numbers of the log.
-        std::getline(file, line);
-        const bool final = file.eof();
+        const ssize_t got = getline(&closer.line, &capacity, file);
+        if (got < 0 && std::ferror(file)) {
+            // A read error that is not the end of the file: say so rather
+            // than report an XML error.
+            logLine("IO Error: Cannot read XML file: " + fileName + " (line " + std::to_string(lineNumber) + ")");
+            logLine("Parsing stopped due to errors!");
+            errorLine = static_cast<int>(lineNumber);
+            errorText = "cannot be read";
+            return false;
+        }
+        std::string line = got > 0 ? std::string(closer.line, static_cast<size_t>(got)) : std::string();
+        // The last line is the one that ends without a line end.
+        const bool final = line.empty() || line.back() != '\n';
+        if (!final) line.pop_back();
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (lineNumber == 1) {
+            encoding = foreignEncoding(line);
+            // A UTF-16 script is not XML to a UTF-8 parser at all.
+            if (encoding.compare(0, 4, "UTF-") == 0) {
+                fail(1, "the script is in " + encoding + ", and Korvell reads UTF-8 scripts (save it as UTF-8)");
+                return false;
+            }
+        }
         // The line ends are not fed: expat sees the lines joined.
         size_t length = strnlen(line.c_str(), line.size());
         lineStarts.push_back(fed);
         fed += length;
         if (!feed(line.data(), length, final)) {
-            errorLine = static_cast<int>(lineNumber);
-            errorText = XML_ErrorString(XML_GetErrorCode(xmlParser));
-            logLine("Parse error at line " + std::to_string(lineNumber) + ": " + errorText + ".");
-            logLine("Parsing stopped due to errors!");
+            const std::string what = XML_ErrorString(XML_GetErrorCode(xmlParser));
+            fail(lineNumber, encoding.empty() ? what
+                                              : "the script declares the encoding " + encoding
+                                                    + ", and Korvell reads UTF-8 scripts (save it as UTF-8)");
             return false;
         }
         ++lineNumber;
         if (final) {
             logLine("Parsing finished. No errors occured! :-)");
+            if (!encoding.empty())
+                logLine("Warning: the script declares the encoding " + encoding + "; it is read as UTF-8.");
             return true;
-        }
-        // A read error that is not the end of the file would otherwise read
-        // empty lines for ever; say what happened instead of an XML error.
-        if (file.fail()) {
-            logLine("IO Error: Cannot read XML file: " + fileName + " (line " + std::to_string(lineNumber) + ")");
-            logLine("Parsing stopped due to errors!");
-            return false;
         }
     }
 }

@@ -4,8 +4,8 @@
 // is the only place script errors become visible.
 #pragma once
 
+#include <cstdio>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +22,9 @@ typedef void (*TagHandler)(kvScriptContext& context, kvTag* tag);
 
 class kvParser {
 public:
+    // The log is opened without following a link and only as a regular
+    // file; when it cannot be, the show goes on without it and stderr says
+    // why, once. An empty name keeps no log.
     explicit kvParser(const kvScriptContext& context, const std::string& logFile = "xmlparse.log");
     ~kvParser();
 
@@ -38,6 +41,12 @@ public:
     // After a failed parse: the line and expat's text of the error.
     int getErrorLine() const { return errorLine; }
     const std::string& getErrorText() const { return errorText; }
+    // Whether the log is being written, and why not.
+    bool hasLog() const { return log != nullptr; }
+    const std::string& getLogProblem() const { return logProblem; }
+    // What the error box says after a failed parse: the log's pointer when
+    // there is a log, else the error itself.
+    std::string failureMessage() const;
 
     static void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes);
     static void XMLCALL onEndElement(void* userData, const XML_Char* name);
@@ -48,11 +57,15 @@ private:
     kvParser& operator=(const kvParser&) = delete;
     void registerHandlers();
     bool feed(const char* data, size_t length, bool final);
+    void fail(unsigned long line, const std::string& text);
 
     kvScriptContext context;
     std::map<std::string, TagHandler> handlers;
     XML_Parser xmlParser;
-    std::ofstream log;
+    FILE* log = nullptr;
+    std::string logName;
+    std::string logProblem;
+    std::string scriptName;
     std::vector<kvTag*> rootTags;
     std::deque<kvTag*> openTags;
     kvTag* currentTag;

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         kvScriptContext context;
         context.player = &player;
         context.noiseEnabled = true;
-        kvParser parser(context, "/dev/null");
+        kvParser parser(context, "");
         if (parser.parse(path)) {
             parser.configure();
             player.loadItemTexture(0);

@@ -149,3 +149,41 @@ TEST_F(ParserLog, CarriageReturnLineEndsAreLineEnds)
     ASSERT_TRUE(parseText("<korvell>\r\n<music>\r\nsong.ogg\r\n</music>\r\n</korvell>\r\n"));
     EXPECT_EQ(root(0)->getText(), "song.ogg");
 }
+
+// A script in another encoding is told so at the line expat stops, instead
+// of "invalid token"; a UTF-16 one at once. One that parses all the same
+// (it is plain ASCII) gets a warning.
+TEST_F(ParserLog, ScriptsInOtherEncodingsAreNamed)
+{
+    const std::string tail = "<korvell>\n<image time=\"1\"><line1>Za\xBF\xF3\xB3\xE6</line1></image>\n</korvell>\n";
+    const std::string utf16 = std::string("\xFF\xFE<\0k\0", 6);
+    struct Case {
+        std::string text;
+        bool parses;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\n" + tail, false,
+         {"Parse error at line 3: the script declares the encoding ISO-8859-2, and Korvell reads UTF-8 scripts "
+          "(save it as UTF-8).",
+          "Parsing stopped due to errors!"}},
+        {"<?xml version='1.0' encoding='windows-1250'?>\n" + tail, false,
+         {"Parse error at line 3: the script declares the encoding windows-1250, and Korvell reads UTF-8 scripts "
+          "(save it as UTF-8).",
+          "Parsing stopped due to errors!"}},
+        {utf16, false,
+         {"Parse error at line 1: the script is in UTF-16, and Korvell reads UTF-8 scripts (save it as UTF-8).",
+          "Parsing stopped due to errors!"}},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\n<korvell/>\n", true,
+         {"Parsing finished. No errors occured! :-)",
+          "Warning: the script declares the encoding ISO-8859-2; it is read as UTF-8."}},
+        // UTF-8 by any of its names, or its ASCII subset: the log as ever.
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf8\"?>\n<korvell/>\n", true,
+         {"Parsing finished. No errors occured! :-)"}},
+        {"<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n<korvell/>\n", true, {"Parsing finished. No errors occured! :-)"}},
+    };
+    for (const Case& c : cases) {
+        parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
+        EXPECT_EQ(parseText(c.text), c.parses) << c.lines[0];
+        EXPECT_EQ(log(), plus(header(), c.lines));
+    }
+}
