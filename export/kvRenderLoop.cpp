@@ -9,11 +9,11 @@ namespace Korvell {
 
 long long renderScene(kvRenderer& renderer, int width, int height, kvSteppedClock& clock,
                       const std::function<bool()>& scene, kvFrameGrabber& grabber, kvVideoSink& sink,
-                      const std::function<bool(long long)>& progress)
+                      const std::function<bool(long long)>& progress, long long maxFrames)
 {
     long long n = 0;
     int stride = 0;
-    for (;; ++n) {
+    for (; n < maxFrames; ++n) {
         clock.setFrame(n);
         if (!renderer.drawFrame(width, height, scene)) break;
         const uint8_t* frame = grabber.grab(&stride);

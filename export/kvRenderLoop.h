@@ -24,9 +24,11 @@ public:
 };
 
 // The number of frames rendered, or -1 when the sink failed or `progress`
-// (told the frames done so far) asked to stop.
+// (told the frames done so far) asked to stop. At most maxFrames: a scene
+// that never says it is over (slides whose times never let the show
+// advance) still ends.
 long long renderScene(kvRenderer& renderer, int width, int height, kvSteppedClock& clock,
                       const std::function<bool()>& scene, kvFrameGrabber& grabber, kvVideoSink& sink,
-                      const std::function<bool(long long)>& progress);
+                      const std::function<bool(long long)>& progress, long long maxFrames);
 
 } // namespace Korvell

@@ -17,7 +17,7 @@ void handleImage(kvScriptContext& context, kvTag* tag)
     const kvTag* move = tag->findChild("move");
     const kvTag* zoom = tag->findChild("zoom");
 
-    const float time = readFloat(tag, "time", 0.0f);
+    const float time = readTime(tag, "time", 0.0f);
     const float x = readFloat(tag, "x", 0.0f);
     const float y = readFloat(tag, "y", 0.0f);
     const float startZoom = readFloat(tag, "zoom", 1.0f);

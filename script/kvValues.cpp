@@ -30,6 +30,12 @@ float parseFloat(const std::string& text)
     return static_cast<float>(v);
 }
 
+float parseTime(const std::string& text)
+{
+    const double v = strtod_l(text.c_str(), nullptr, cLocale());
+    return v >= 0.0 && v <= FLT_MAX ? static_cast<float>(v) : 0.0f;
+}
+
 int parseInt(const std::string& text)
 {
     long v = strtol_l(text.c_str(), nullptr, 10, cLocale());
@@ -42,6 +48,12 @@ float readFloat(const kvTag* tag, const char* name, float fallback)
 {
     std::string v;
     return tag && tag->getAttribute(name, v) ? parseFloat(v) : fallback;
+}
+
+float readTime(const kvTag* tag, const char* name, float fallback)
+{
+    std::string v;
+    return tag && tag->getAttribute(name, v) ? parseTime(v) : fallback;
 }
 
 int readInt(const kvTag* tag, const char* name, int fallback)

@@ -15,10 +15,14 @@ class kvTag;
 
 float parseFloat(const std::string& text);
 int parseInt(const std::string& text);
+// A slide's time: as parseFloat, but a negative one or one beyond any
+// float (inf, nan, 1e999) is 0, so that every show moves on and ends.
+float parseTime(const std::string& text);
 
 // The attribute as a number, or the fallback when it is absent.
 float readFloat(const kvTag* tag, const char* name, float fallback);
 int readInt(const kvTag* tag, const char* name, int fallback);
+float readTime(const kvTag* tag, const char* name, float fallback);
 // True only when the attribute is present and exactly "yes".
 bool readFlag(const kvTag* tag, const char* name);
 // Both (or all three) attributes, or false with the output untouched.

@@ -157,6 +157,22 @@ TEST(VideoEncoder, RefusesWhatItCannotWrite)
     std::string error;
     EXPECT_FALSE(encoder.open(s, &error));
     EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    // A full disk, whenever it fills: the reason reaches the caller.
+    s.path = "/dev/full";
+    s.container = "mkv";
+    kvVideoEncoder full;
+    error.clear();
+    bool ok = full.open(s, &error);
+    if (ok) {
+        // The encoder's thread meets the error; a frame after it is refused,
+        // and finish tells why.
+        std::vector<uint8_t> frame(64 * 64 * 4, 128);
+        for (int n = 0; n < 200 && full.addFrame(frame.data(), 64 * 4); ++n) {
+        }
+        ok = full.finish(&error);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
 }
 
 TEST_F(PlayerTest, FrameNOfARenderDrawsWhatTheLivePlayerDrawsAtNOverFps)
@@ -185,7 +201,7 @@ TEST_F(PlayerTest, FrameNOfARenderDrawsWhatTheLivePlayerDrawsAtNOverFps)
         rendered.update();
         renderFrames.push_back(renderRec.lines);
         return !rendered.isOver();
-    }, grabber, sink, [](long long) { return true; });
+    }, grabber, sink, [](long long) { return true; }, 1000);
     // The show ends at 5.5 s: frames 0 to 54 (t < 5.5), every one handed over.
     EXPECT_EQ(frames, 55);
     ASSERT_EQ(sink.firstPixels.size(), 55u);
@@ -198,6 +214,14 @@ TEST_F(PlayerTest, FrameNOfARenderDrawsWhatTheLivePlayerDrawsAtNOverFps)
         player->update();
         EXPECT_EQ(rec->lines, renderFrames[static_cast<size_t>(n)]) << "frame " << n;
     }
+    // A scene that never says it is over ends at the bound, its frames all
+    // handed over.
+    RecordingSink endless;
+    CountingGrabber endlessGrabber;
+    EXPECT_EQ(renderScene(renderRec, 64, 48, stepped, [] { return true; }, endlessGrabber, endless,
+                          [](long long) { return true; }, 7),
+              7);
+    EXPECT_EQ(endless.firstPixels.size(), 7u);
 }
 
 TEST_F(PlayerTest, SubtitleCuesFollowTheLinesShares)

@@ -38,14 +38,16 @@ TEST_F(HostileScript, HugeAndNegativeNumbersStayFinite)
     noise = true;
     run("<viewport x=\"1e40\" y=\"-1e40\"/>"
         "<global><effect size=\"-64\" alpha=\"-1e999\">noise</effect></global>"
-        "<image time=\"1e39\"><file>a</file><move x=\"-1e300\"/></image>"
-        "<image time=\"-5\"><file>b</file></image>");
+        "<image time=\"3e38\"><file>a</file><move x=\"-1e300\"/></image>"
+        "<image time=\"-5\"><file>b</file></image><image time=\"1e39\"/>");
     float w = 0;
     rec->getViewSize(&w, nullptr);
     EXPECT_FLOAT_EQ(w, 3.4028235e38f);
     EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture -64x-64x24 filter=0 -> 1"});
-    EXPECT_FLOAT_EQ(item(0)->endTime, 3.4028235e38f);
-    EXPECT_FLOAT_EQ(item(1)->duration, -5.0f);
+    EXPECT_FLOAT_EQ(item(0)->endTime, 3e38f);
+    // A negative time, and one beyond any float, are 0.
+    EXPECT_FLOAT_EQ(item(1)->duration, 0.0f);
+    EXPECT_FLOAT_EQ(item(2)->duration, 0.0f);
     // Frames over such a show draw and end without trouble, and nothing
     // drawn carries an inf or a nan.
     player->loadItemTexture(0);
