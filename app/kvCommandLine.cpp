@@ -24,17 +24,19 @@ const char* const kUsage =
     "  --watch                    when the script or a file it names changes, read it again and go on at the same time\n"
     "  --check                    check the script(s) instead of playing; see below\n"
     "  --help, --version\n"
-    "korvell --render FILE [--size WxH] [--fps N] [--no-credits] [--srt FILE] [--quiet] [--samples N]\n"
-    "               [the play options] [SCRIPT]\n"
+    "korvell --render FILE [--size WxH] [--fps N] [--no-credits] [--srt FILE.srt] [--quiet] [--samples N]\n"
+    "               [--force] [the play options] [SCRIPT]\n"
     "  --render FILE              render the show to a video file instead of playing it: .mp4 or .mkv (H.264\n"
     "                             and AAC) or .webm (VP9 and Opus), frame n at n / fps, then the credits\n"
     "  --size WxH                 the video's size (default 1920x1080)\n"
     "  --fps N                    frames per second (default 30)\n"
     "  --no-credits               end the video with the show\n"
-    "  --srt FILE                 also write the subtitle lines as SubRip cues\n"
+    "  --srt FILE.srt             also write the subtitle lines as SubRip cues\n"
     "  --quiet                    no progress on stderr\n"
     "  --samples N                samples per pixel for smooth edges, as live up to N (default 8; 0: none, quicker\n"
-    "                             on a software GL)\n";
+    "                             on a software GL)\n"
+    "  --force                    replace an existing FILE (or FILE.srt) even when it is not a video (or SubRip)\n"
+    "                             Korvell could have written; a file the show reads is never replaced\n";
 
 namespace {
 
@@ -45,6 +47,13 @@ bool parseInt(const std::string& s, int& out)
         if (c < '0' || c > '9') return false;
     out = std::atoi(s.c_str());
     return true;
+}
+
+std::string lowerCase(std::string s)
+{
+    for (char& ch : s)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    return s;
 }
 
 kvCommandLine bad(const std::string& why)
@@ -77,7 +86,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     if (argc <= 1) return c;
     c.plain = false;
     enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
-           NO_CREDITS, SRT, QUIET, SAMPLES };
+           NO_CREDITS, SRT, QUIET, SAMPLES, FORCE };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
@@ -87,7 +96,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         {"render", required_argument, nullptr, RENDER}, {"size", required_argument, nullptr, SIZE},
         {"fps", required_argument, nullptr, FPS},     {"no-credits", no_argument, nullptr, NO_CREDITS},
         {"srt", required_argument, nullptr, SRT},     {"quiet", no_argument, nullptr, QUIET},
-        {"samples", required_argument, nullptr, SAMPLES},
+        {"samples", required_argument, nullptr, SAMPLES}, {"force", no_argument, nullptr, FORCE},
         {nullptr, 0, nullptr, 0}};
     bool renderOnly = false; // an option that means something only with --render
     optind = 0; // a fresh scan (tests parse more than once)
@@ -126,7 +135,15 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             renderOnly = true;
             break;
         case NO_CREDITS: c.credits = false; renderOnly = true; break;
-        case SRT: c.srtFile = arg; renderOnly = true; break;
+        case SRT:
+            // The ending is asked for so that a forgotten name never makes
+            // the next argument (the script, say) the file written.
+            if (arg.size() < 5 || lowerCase(arg.substr(arg.size() - 4)) != ".srt" || arg.back() == '/')
+                return bad("--srt takes a file name ending in .srt, not '" + arg + "'");
+            c.srtFile = arg;
+            renderOnly = true;
+            break;
+        case FORCE: c.force = true; renderOnly = true; break;
         case QUIET: c.quiet = true; renderOnly = true; break;
         case SAMPLES:
             if (!parseInt(arg, c.samples) || c.samples > 16)
@@ -172,7 +189,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     if (c.action != kvCommandLine::CHECK && c.scripts.size() > 1)
         return bad("one SCRIPT to play, not " + std::to_string(c.scripts.size()));
     if (renderOnly && c.action != kvCommandLine::RENDER)
-        return bad("--size, --fps, --no-credits, --srt, --quiet and --samples go with --render");
+        return bad("--size, --fps, --no-credits, --srt, --quiet, --samples and --force go with --render");
     return c;
 }
 

@@ -36,7 +36,8 @@ struct kvCommandLine {
     int renderHeight = 1080;
     int fps = 30;
     bool credits = true;
-    std::string srtFile;
+    std::string srtFile; // ends in .srt
+    bool force = false;  // replace an existing output whatever it is
     bool quiet = false;
     int samples = 8; // the most tried; the GL may give fewer
 

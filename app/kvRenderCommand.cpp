@@ -1,13 +1,16 @@
 // `korvell --render FILE`: the show (and the credits) drawn offscreen at a
 // stepped clock, read back and encoded. The GL context comes from SDL's
 // offscreen video driver on Mesa's EGL: no window, no display needed.
+// Nothing the show reads is ever written over, an existing output is
+// replaced only when it is what Korvell writes, and every file is written
+// under a name of its own and renamed only when it is complete.
 #include "app/kvRenderCommand.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +20,9 @@
 
 #include "app/kvBaseGL.h"
 #include "app/kvSignals.h"
+#include "base/kvFiles.h"
+#include "base/kvPartialFile.h"
+#include "base/kvQuote.h"
 #include "credits/kvCredits.h"
 #include "export/kvRenderLoop.h"
 #include "export/kvSteppedClock.h"
@@ -27,10 +33,15 @@
 #include "render/kvFrameReader.h"
 #include "render/kvRenderer.h"
 #include "script/kvParser.h"
+#include "script/kvTag.h"
 
 namespace Korvell {
 
 namespace {
+
+// The longest video a render makes: a show timed beyond it (a slide of
+// 1e30 s) ends there rather than fill the disk.
+const double kMaxVideoSeconds = 24.0 * 3600.0;
 
 class GLGrabber : public kvFrameGrabber {
 public:
@@ -42,13 +53,6 @@ private:
     kvFrameReader reader;
 };
 
-std::string absolute(const std::string& path)
-{
-    if (path.empty() || path[0] == '/') return path;
-    char buffer[4096];
-    return std::string(getcwd(buffer, sizeof buffer) ? buffer : ".") + "/" + path;
-}
-
 // Progress on a terminal: percent, frames, speed, time left.
 class Progress {
 public:
@@ -59,6 +63,7 @@ public:
     void update(long long done)
     {
         if (!show) return;
+        done = std::min(done, total);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
         if (done < total && seconds - shownAt < 0.25) return;
@@ -79,43 +84,136 @@ private:
     double shownAt = -1.0;
 };
 
-int fail(const std::string& partial, const char* text, int code)
+int say(const std::string& text, int code)
 {
-    if (!partial.empty()) std::remove(partial.c_str());
-    std::fprintf(stderr, "korvell: %s\n", text);
+    std::fprintf(stderr, "korvell: %s\n", text.c_str());
     return quitSignal() ? signalExitCode(quitSignal()) : code;
+}
+
+std::string firstBytes(const std::string& path, size_t n)
+{
+    const int fd = openRegularFile(path, 1ll << 62, nullptr, nullptr);
+    if (fd < 0) return std::string();
+    std::string out(n, '\0');
+    const ssize_t got = pread(fd, &out[0], n, 0);
+    close(fd);
+    out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return out;
 }
 
 } // namespace
 
+bool isKorvellVideo(const std::string& path)
+{
+    const std::string b = firstBytes(path, 12);
+    if (b.size() >= 4 && b.compare(0, 4, "\x1A\x45\xDF\xA3") == 0) return true; // Matroska, WebM
+    if (b.size() < 12 || b.compare(4, 4, "ftyp") != 0) return false;
+    // MP4's own brands; a HEIC or AVIF picture is an ftyp file too.
+    const std::string brand = b.substr(8, 4);
+    for (const char* ours : {"isom", "iso2", "iso4", "iso5", "iso6", "mp41", "mp42", "avc1", "M4V "})
+        if (brand == ours) return true;
+    return false;
+}
+
+bool isSubRipFile(const std::string& path)
+{
+    std::string b = firstBytes(path, 64);
+    if (b.compare(0, 3, "\xEF\xBB\xBF") == 0) b.erase(0, 3);
+    size_t i = b.find_first_not_of("\r\n");
+    if (i == std::string::npos) return true; // empty or blank lines only
+    size_t digits = 0;
+    while (i < b.size() && b[i] >= '0' && b[i] <= '9') ++i, ++digits;
+    return digits > 0 && i < b.size() && (b[i] == '\n' || b[i] == '\r');
+}
+
+kvOutputCheck checkOutput(const std::string& path, const std::string& option, bool force,
+                          bool (*isOurs)(const std::string&))
+{
+    kvOutputCheck c;
+    c.target = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        // A new file: its folder must be there.
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+        if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            c.code = 1;
+            c.error = "cannot write " + path + ": there is no folder " + folder;
+        }
+        return c;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        // Written through the link, as any program writing a file would.
+        char* real = realpath(path.c_str(), nullptr);
+        if (!real) {
+            c.code = 2;
+            c.error = option + " " + path + " is a link to nothing: not written";
+            return c;
+        }
+        c.target = real;
+        std::free(real);
+        if (stat(c.target.c_str(), &st) != 0) st.st_mode = 0;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        c.code = 2;
+        c.error = option + " " + path + " is a folder: name a file in it";
+    } else if (!S_ISREG(st.st_mode)) {
+        c.code = 2;
+        c.error = option + " " + path + " is not a regular file: not written";
+    } else if (!force && st.st_size > 0 && !isOurs(c.target)) {
+        c.code = 2;
+        c.error = path + " exists and is not a file Korvell writes with " + option
+                  + ": not replaced (--force replaces it)";
+    } else {
+        c.replacing = true;
+    }
+    return c;
+}
+
+std::vector<kvShowInput> showInputs(const std::string& script, const kvParser& parser, const kvPlayer& player)
+{
+    std::vector<kvShowInput> inputs = {{"the script", script}};
+    for (const kvTag* tag : parser.getRootTags()) {
+        if (tag->getName() == "music") inputs.push_back({"the show's music", diskPath(tag->getText())});
+        if (tag->getName() == "datafile") inputs.push_back({"the show's archive", diskPath(tag->getText())});
+    }
+    for (int i = 0; i < player.getItemCount(); ++i) {
+        const std::string& name = player.getItem(static_cast<unsigned>(i))->fileName;
+        if (!name.empty()) inputs.push_back({"the picture", diskPath(name)});
+    }
+    for (const std::string& name : kvCredits::pictureNames()) inputs.push_back({"the credits picture", diskPath(name)});
+    return inputs;
+}
+
 int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
 {
+    installQuitSignals();
     // Names given relative to where Korvell was started, before the show's
     // folder becomes the working folder.
-    const std::string file = absolute(cmd.renderFile);
-    const std::string partial = file + ".partial";
-    const std::string srt = absolute(cmd.srtFile);
-    FILE* probe = std::fopen(partial.c_str(), "wb");
-    if (!probe) {
-        std::fprintf(stderr, "korvell: cannot write %s: %s\n", partial.c_str(), std::strerror(errno));
-        return 1;
+    const std::string file = absolutePath(cmd.renderFile);
+    const std::string srt = absolutePath(cmd.srtFile);
+    const std::string scriptFile = absolutePath(scriptPath);
+    const kvOutputCheck video = checkOutput(file, "--render", cmd.force, isKorvellVideo);
+    if (video.code) return say(video.error, video.code);
+    kvOutputCheck subtitles;
+    if (!srt.empty()) {
+        subtitles = checkOutput(srt, "--srt", cmd.force, isSubRipFile);
+        if (subtitles.code) return say(subtitles.error, subtitles.code);
     }
-    std::fclose(probe);
     std::string script = scriptPath;
     const size_t slash = script.rfind('/');
     if (slash != std::string::npos && chdir(script.substr(0, slash + 1).c_str()) == 0) script = script.substr(slash + 1);
 
-    installQuitSignals();
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     std::unique_ptr<kvBaseGL> app(new kvBaseGL());
     app->setMode(cmd.renderWidth, cmd.renderHeight, 0, false);
     app->setMaxSamples(cmd.samples);
     if (!app->createAppWindow("Korvell") || !app->initApi())
-        return fail(partial, "Cannot initialize API! (no offscreen OpenGL: Mesa's EGL is needed)", 1);
+        return say("Cannot initialize API! (no offscreen OpenGL: Mesa's EGL is needed)", 1);
     kvRenderer& renderer = *app->getRenderer();
     const int w = cmd.renderWidth, h = cmd.renderHeight;
     const double start = cmd.hasStart ? cmd.start : 0.0;
-
+    int code = 0;
     {
         // The script's archive, if it opens one, is closed however this ends.
         struct ArchiveCloser {
@@ -133,21 +231,49 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         };
         kvParser parser(context);
         parser.reportProblemsOf(*player);
-        if (!parser.parse(script)) {
-            return fail(partial, "XML Parse failed! Check xmlparse.log for details.", 1);
-        }
+        if (!parser.parse(script)) return say(parser.failureMessage(), 1);
         parser.configure();
+
+        // Before anything is drawn or written: no output is a file the
+        // show reads, by whatever name it is reached.
+        for (const kvShowInput& input : showInputs(scriptFile, parser, *player)) {
+            for (const auto& out : {std::make_pair("--render", file), std::make_pair("--srt", srt)})
+                if (sameFile(out.second, input.file))
+                    return say(std::string(out.first) + " " + out.second + " would overwrite " + input.role + " "
+                                   + quoted(input.file) + ": nothing was written",
+                               2);
+        }
+        kvPartialFile partialVideo, partialSrt;
+        std::string why;
+        if (!partialVideo.begin(video.target, &why)) return say("cannot write " + file + ": " + why, 1);
+        partialVideo.closeDescriptor(); // FFmpeg opens it by name
+        if (!srt.empty() && !partialSrt.begin(subtitles.target, &why))
+            return say("cannot write " + srt + ": " + why, 1);
+        partialSrt.closeDescriptor();
+        if (!cmd.quiet) {
+            if (video.replacing) std::fprintf(stderr, "korvell: replacing %s\n", file.c_str());
+            if (subtitles.replacing) std::fprintf(stderr, "korvell: replacing %s\n", srt.c_str());
+        }
+
         renderer.setupView(w, h);
         player->prepare(static_cast<float>(start));
 
-        // How long the video runs: the show from its start, then the credits.
+        // How long the video runs, in whole frames from finite times: the
+        // show from its start, then the credits.
         const int count = player->getItemCount();
         const double showEnd = count == 0 ? 0.0 : player->getItem(static_cast<unsigned>(count >= 2 ? count - 2 : 0))->endTime;
-        const long long showFrames = static_cast<long long>(std::ceil(std::max(0.0, showEnd - start) * cmd.fps));
-        const long long total = showFrames + (cmd.credits ? 40LL * cmd.fps : 0);
+        double showSeconds = showEnd - start;
+        if (!(showSeconds > 0.0)) showSeconds = 0.0;
+        if (showSeconds > kMaxVideoSeconds) {
+            std::fprintf(stderr, "korvell: the show lasts longer than 24 hours: the video ends at 24:00:00\n");
+            showSeconds = kMaxVideoSeconds;
+        }
+        const long long showFrames = static_cast<long long>(std::ceil(showSeconds * cmd.fps));
+        const long long creditFrames = cmd.credits ? 40LL * cmd.fps : 0;
+        const long long total = showFrames + creditFrames;
 
         kvVideoSettings settings;
-        settings.path = partial;
+        settings.path = partialVideo.path();
         settings.container = cmd.container;
         settings.width = w;
         settings.height = h;
@@ -155,17 +281,15 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         settings.music = music;
         settings.musicStart = start;
         kvVideoEncoder encoder;
-        std::string error;
-        if (!encoder.open(settings, &error)) {
-            return fail(partial, error.c_str(), 1);
-        }
+        if (!encoder.open(settings, &why)) return say(why, 1);
         // As live, a show whose music cannot be read goes on silent; here
         // the video has no sound track, and the author is told.
         if (!music.empty() && !encoder.hasAudio())
-            std::fprintf(stderr, "korvell: the music %s cannot be read: the video has no sound\n", music.c_str());
-        if (!srt.empty() && !writeSrt(srt, subtitleCues(*player, start))) {
+            std::fprintf(stderr, "korvell: the music %s cannot be read: the video has no sound\n",
+                         quoted(music).c_str());
+        if (!srt.empty() && !writeSrt(partialSrt.path(), subtitleCues(*player, start))) {
             encoder.abort();
-            return fail(partial, ("cannot write " + srt).c_str(), 1);
+            return say("cannot write " + srt, 1);
         }
 
         Progress progress(total, cmd.fps, !cmd.quiet);
@@ -175,10 +299,12 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             return quitSignal() == 0;
         };
         GLGrabber grabber(w, h);
+        // One frame of slack over the computed end: the player's own end,
+        // on float times, may fall a frame either side of it.
         long long frames = renderScene(renderer, w, h, showClock, [&player]() {
             player->update();
             return !player->isOver();
-        }, grabber, encoder, keepGoing);
+        }, grabber, encoder, keepGoing, showFrames + 1);
         if (frames >= 0 && cmd.credits) {
             done = frames;
             player.reset();
@@ -188,24 +314,31 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             const long long more = renderScene(renderer, w, h, creditsClock, [&credits]() {
                 credits.drawCredits();
                 return !credits.isOver();
-            }, grabber, encoder, keepGoing);
+            }, grabber, encoder, keepGoing, creditFrames + 1);
             frames = more < 0 ? -1 : frames + more;
         }
         if (frames < 0) {
-            encoder.abort();
-            return fail(partial, quitSignal() ? "rendering stopped" : "encoding failed", 1);
+            if (quitSignal()) {
+                encoder.abort();
+                return say("rendering stopped", 1);
+            }
+            // The encoder stopped on an error of its own: its reason.
+            encoder.finish(&why);
+            return say("cannot write " + file + ": " + why, 1);
         }
         progress.update(total);
-        if (!encoder.finish(&error)) return fail(partial, error.c_str(), 1);
-        if (std::rename(partial.c_str(), file.c_str()) != 0)
-            return fail(partial, ("cannot name the video " + file + ": " + std::strerror(errno)).c_str(), 1);
-        if (!cmd.quiet && isatty(2))
+        if (!encoder.finish(&why)) return say("cannot write " + file + ": " + why, 1);
+        if (!partialVideo.commit(&why)) return say("cannot name the video " + file + ": " + why, 1);
+        if (!srt.empty() && !partialSrt.commit(&why)) {
+            code = say("cannot name the subtitles " + srt + ": " + why, 1);
+        } else if (!cmd.quiet && isatty(2)) {
             std::fprintf(stderr, "korvell: wrote %s (%lld frames, %s)\n", file.c_str(), frames,
                          encoder.hasAudio() ? "with the music" : "no music");
+        }
     }
     app->releaseApi();
     app->destroyAppWindow();
-    return 0;
+    return code;
 }
 
 } // namespace Korvell

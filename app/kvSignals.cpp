@@ -22,6 +22,9 @@ void installQuitSignals()
     action.sa_flags = SA_RESETHAND; // the second one is not caught
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // The terminal going away ends Korvell as kill does (a render removes
+    // its partial files).
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 int quitSignal() { return g_signal; }

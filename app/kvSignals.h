@@ -1,4 +1,4 @@
-// Ctrl+C and kill: SDL would turn SIGINT and SIGTERM into an ordinary quit
+// Ctrl+C, kill and a closed terminal: SDL would turn SIGINT and SIGTERM into an ordinary quit
 // message, which during the show only starts the credits. Korvell takes
 // them itself: the signal is noted, every loop polls for it, and the
 // program ends at once through its normal teardown (music stopped, the

@@ -14,13 +14,20 @@ kvCredits::kvCredits(kvRenderer& renderer_, kvClock& clock_)
 {
 }
 
+const std::vector<std::string>& kvCredits::pictureNames()
+{
+    static const std::vector<std::string> names = {"credits\\back.jpg", "credits\\title.jpg", "credits\\cr1.jpg",
+                                                   "credits\\cr2.jpg", "credits\\cr3.jpg",   "credits\\cr4.jpg",
+                                                   "credits\\cr5.jpg"};
+    return names;
+}
+
 void kvCredits::loadCredits()
 {
-    back = renderer.loadTexture("credits\\back.jpg", 1);
-    title = renderer.loadTexture("credits\\title.jpg", 1);
-    static const char* const names[5] = {"credits\\cr1.jpg", "credits\\cr2.jpg", "credits\\cr3.jpg",
-                                         "credits\\cr4.jpg", "credits\\cr5.jpg"};
-    for (int i = 0; i < 5; ++i) pages[i] = renderer.loadTexture(names[i], 1);
+    const std::vector<std::string>& names = pictureNames();
+    back = renderer.loadTexture(names[0], 1);
+    title = renderer.loadTexture(names[1], 1);
+    for (int i = 0; i < 5; ++i) pages[i] = renderer.loadTexture(names[static_cast<size_t>(i) + 2], 1);
 }
 
 void kvCredits::drawCredits()

@@ -3,6 +3,9 @@
 // the indexes of its seven pictures; the renderer owns the textures.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "image/kvTextureContainer.h"
 
 namespace Korvell {
@@ -16,6 +19,8 @@ public:
 
     // Loads the seven pictures (0 for one that fails: drawn plain).
     void loadCredits();
+    // Their names: back, title, then the five pages.
+    static const std::vector<std::string>& pictureNames();
     // One frame at the clock's time; past 40 s draws nothing and is over.
     void drawCredits();
     bool isOver() const { return over; }

@@ -58,7 +58,7 @@ TEST(CommandLine, EveryOption)
     EXPECT_FALSE(parse({"--windowed"}).plain); // any option leaves the plain path
 
     kvCommandLine r = parse({"--render", "out/Show.MKV", "--size", "1280x720", "--fps", "25", "--no-credits", "--srt",
-                             "s.srt", "--quiet", "--samples", "0", "--noise", "x.xml"});
+                             "s.SRT", "--quiet", "--samples", "0", "--noise", "--force", "x.xml"});
     EXPECT_EQ(r.action, kvCommandLine::RENDER);
     EXPECT_EQ(r.renderFile, "out/Show.MKV");
     EXPECT_EQ(r.container, "mkv");
@@ -66,7 +66,8 @@ TEST(CommandLine, EveryOption)
     EXPECT_EQ(r.renderHeight, 720);
     EXPECT_EQ(r.fps, 25);
     EXPECT_FALSE(r.credits);
-    EXPECT_EQ(r.srtFile, "s.srt");
+    EXPECT_EQ(r.srtFile, "s.SRT");
+    EXPECT_TRUE(r.force);
     EXPECT_TRUE(r.quiet);
     EXPECT_EQ(r.samples, 0);
     EXPECT_TRUE(r.noise);
@@ -102,7 +103,11 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
          "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '1280x720@30'"},
         {{"--render", "a.mp4", "--fps", "0"}, "--fps takes a whole number from 1 to 240, not '0'"},
         {{"--render", "a.mp4", "--samples", "-1"}, "--samples takes a whole number from 0 to 16, not '-1'"},
-        {{"--fps", "25", "x.xml"}, "--size, --fps, --no-credits, --srt, --quiet and --samples go with --render"},
+        {{"--fps", "25", "x.xml"},
+         "--size, --fps, --no-credits, --srt, --quiet, --samples and --force go with --render"},
+        // A forgotten SubRip name never makes the script the file written.
+        {{"--render", "a.mp4", "--srt", "english.xml"}, "--srt takes a file name ending in .srt, not 'english.xml'"},
+        {{"--render", "a.mp4", "--srt", ".srt"}, "--srt takes a file name ending in .srt, not '.srt'"},
     };
     for (const Case& c : cases) {
         kvCommandLine r = parse(c.args);
