@@ -12,9 +12,17 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <functional>
+
+#include "base/kvFiles.h"
+#include "base/kvPartialFile.h"
+#include "base/kvQuote.h"
 #include "image/kvDataFile.h"
+#include "image/kvPictureInfo.h"
 
 using namespace Korvell;
 
@@ -53,22 +61,34 @@ void putU32(std::vector<uint8_t>& out, uint32_t v)
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-bool fileSize(const std::string& path, uint64_t& size)
+// Where an output is written: a link is written through to its target; a
+// folder, a device or a FIFO is refused, and so is a link to nothing.
+bool outputTarget(const std::string& path, std::string& target)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long end = ok ? std::ftell(f) : -1;
-    std::fclose(f);
-    if (end < 0) return false;
-    size = static_cast<uint64_t>(end);
+    target = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return true; // a new file
+    if (S_ISLNK(st.st_mode)) {
+        char* real = realpath(path.c_str(), nullptr);
+        if (!real) return fail("'" + path + "' is a link to nothing: not written") && false;
+        target = real;
+        std::free(real);
+        if (stat(target.c_str(), &st) != 0) return fail("cannot write '" + path + "'") && false;
+    }
+    if (S_ISDIR(st.st_mode)) return fail("'" + path + "' is a folder: name a file in it") && false;
+    if (!S_ISREG(st.st_mode)) return fail("'" + path + "' is not a regular file: not written") && false;
     return true;
 }
 
+// Copies `size` bytes of a regular file into out.
 bool copyInto(FILE* out, const std::string& path, uint64_t size)
 {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return false;
+    const int fd = openRegularFile(path, 1ll << 40, nullptr, nullptr);
+    FILE* in = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (!in) {
+        if (fd >= 0) close(fd);
+        return false;
+    }
     std::vector<char> buffer(1 << 16);
     uint64_t left = size;
     while (left > 0) {
@@ -82,6 +102,47 @@ bool copyInto(FILE* out, const std::string& path, uint64_t size)
     }
     std::fclose(in);
     return true;
+}
+
+// What an existing file named as the archive to create is, by its first
+// bytes: "" for an archive (or an empty file), which may be replaced.
+std::string notAnArchive(const std::string& path)
+{
+    std::vector<uint8_t> head(64 << 10);
+    const int fd = openRegularFile(path, 1ll << 40, nullptr, nullptr);
+    if (fd < 0) return std::string();
+    const ssize_t n = pread(fd, head.data(), head.size(), 0);
+    close(fd);
+    if (n <= 0) return std::string();
+    head.resize(static_cast<size_t>(n));
+    for (const char* tag : {"VFS", "DAT", "END"})
+        if (head.size() >= 4 && std::memcmp(head.data(), tag, 4) == 0) return std::string();
+    if (inspectPicture(head.data(), head.size()).kind != PICTURE_UNKNOWN)
+        return "is a picture, not an archive (was the archive's name forgotten?)";
+    return "exists and is not a Korvell archive";
+}
+
+// Writes through a partial file beside the target, renamed when whole;
+// on any failure only the partial file goes.
+bool writeOutput(const std::string& target, const std::function<bool(FILE*)>& write, std::string* why)
+{
+    kvPartialFile partial;
+    if (!partial.begin(target, why)) return false;
+    const int fd = partial.releaseDescriptor();
+    FILE* out = fdopen(fd, "wb");
+    if (!out) {
+        *why = std::strerror(errno);
+        close(fd);
+        return false;
+    }
+    errno = 0;
+    bool ok = write(out) && std::fflush(out) == 0 && fsync(fileno(out)) == 0;
+    if (!ok && errno != 0) *why = std::strerror(errno);
+    if (std::fclose(out) != 0 && ok) {
+        ok = false;
+        *why = std::strerror(errno);
+    }
+    return ok && partial.commit(why);
 }
 
 int create(const std::string& archive, const std::vector<std::string>& args)
@@ -100,9 +161,19 @@ int create(const std::string& archive, const std::vector<std::string>& args)
         }
         if (e.name.empty()) return fail("empty entry name in '" + arg + "'");
         if (!names.insert(e.name).second) return fail("duplicate entry name '" + e.name + "'");
-        if (!fileSize(e.file, e.size)) return fail("cannot read '" + e.file + "': " + std::strerror(errno));
+        std::string why;
+        long long size = 0;
+        const int fd = openRegularFile(e.file, 1ll << 40, &size, &why);
+        if (fd < 0) return fail("cannot read '" + e.file + "': " + why);
+        close(fd);
+        e.size = static_cast<uint64_t>(size);
+        if (sameFile(e.file, archive)) return fail("'" + archive + "' is one of the entries: it is not written over");
         entries.push_back(e);
     }
+    std::string target;
+    if (!outputTarget(archive, target)) return 1;
+    const std::string what = notAnArchive(target);
+    if (!what.empty()) return fail("'" + archive + "' " + what + ": not replaced");
 
     std::vector<uint8_t> index;
     index.insert(index.end(), {'V', 'F', 'S', 0});
@@ -120,22 +191,16 @@ int create(const std::string& archive, const std::vector<std::string>& args)
     }
     index.insert(index.end(), {'E', 'N', 'D', 0});
 
-    // Written beside the target and renamed at the end, so a failure never
-    // leaves a half-written archive (nor destroys an older one).
-    std::string temp = archive + ".partial";
-    FILE* out = std::fopen(temp.c_str(), "wb");
-    if (!out) return fail("cannot write '" + archive + "': " + std::strerror(errno));
-    bool ok = std::fwrite(index.data(), 1, index.size(), out) == index.size();
-    for (size_t i = 0; ok && i < entries.size(); ++i) ok = copyInto(out, entries[i].file, entries[i].size);
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok) {
-        std::remove(temp.c_str());
-        return fail("writing '" + archive + "' failed");
-    }
-    if (std::rename(temp.c_str(), archive.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return fail("cannot write '" + archive + "': " + std::strerror(errno));
-    }
+    // A failure never leaves a half-written archive, nor touches an older
+    // one.
+    std::string why = "a write failed";
+    const bool ok = writeOutput(target, [&](FILE* out) {
+        errno = 0;
+        bool good = std::fwrite(index.data(), 1, index.size(), out) == index.size();
+        for (size_t i = 0; good && i < entries.size(); ++i) good = copyInto(out, entries[i].file, entries[i].size);
+        return good;
+    }, &why);
+    if (!ok) return fail("cannot write '" + archive + "': " + why);
     std::printf("%s: %zu entries, %llu bytes\n", archive.c_str(), entries.size(),
                 static_cast<unsigned long long>(offset));
     return 0;
@@ -152,43 +217,40 @@ int list(const std::string& archive)
 {
     if (!openArchive(archive)) return 1;
     for (const std::string& name : dataFileEntryNames())
-        std::printf("%s\t%u\t%u\n", name.c_str(), getDataFileEntrySize(name), getDataFileEntryOffset(name));
+        std::printf("%s\t%u\t%u\n", quoted(name).c_str(), getDataFileEntrySize(name), getDataFileEntryOffset(name));
     closeDataFile();
     return 0;
 }
 
 int extract(const std::string& archive, const std::string& name, const std::string& outFile)
 {
+    if (sameFile(archive, outFile)) return fail("'" + outFile + "' is the archive: it is not written over");
+    std::string target;
+    if (!outputTarget(outFile, target)) return 1;
     if (!openArchive(archive)) return 1;
-    if (!openDataFileEntry(name)) {
-        closeDataFile();
-        return fail("no entry named '" + name + "' in '" + archive + "'");
-    }
-    if (!dataFileEntryFits(name)) {
-        closeDataFile();
-        return fail("entry '" + name + "' reaches past the end of '" + archive + "'");
-    }
-    uint32_t size = getDataFileEntrySize(name);
-    FILE* in = openDataFileEntry(name);
-    FILE* out = std::fopen(outFile.c_str(), "wb");
-    if (!out) {
-        closeDataFile();
-        return fail("cannot write '" + outFile + "': " + std::strerror(errno));
-    }
-    std::vector<char> buffer(1 << 16);
-    uint32_t left = size;
-    bool ok = true;
-    while (ok && left > 0) {
-        size_t want = left < buffer.size() ? left : buffer.size();
-        ok = std::fread(buffer.data(), 1, want, in) == want && std::fwrite(buffer.data(), 1, want, out) == want;
-        left -= static_cast<uint32_t>(want);
-    }
-    ok = std::fclose(out) == 0 && ok;
-    closeDataFile();
-    if (!ok) {
-        std::remove(outFile.c_str());
-        return fail("extracting '" + name + "' failed");
-    }
+    struct Closer {
+        ~Closer() { closeDataFile(); }
+    } closer;
+    if (!dataFileHasEntry(name)) return fail("no entry named " + quoted(name) + " in '" + archive + "'");
+    if (!dataFileEntryFits(name)) return fail("entry " + quoted(name) + " reaches past the end of '" + archive + "'");
+    std::string why = "a write failed";
+    if (!writeOutput(target, [&](FILE* out) {
+            FILE* in = openDataFileEntry(name);
+            std::vector<char> buffer(1 << 16);
+            uint32_t left = getDataFileEntrySize(name);
+            while (in && left > 0) {
+                const size_t want = left < buffer.size() ? left : buffer.size();
+                if (std::fread(buffer.data(), 1, want, in) != want) {
+                    why = "the archive cannot be read";
+                    errno = 0;
+                    return false;
+                }
+                if (std::fwrite(buffer.data(), 1, want, out) != want) return false;
+                left -= static_cast<uint32_t>(want);
+            }
+            return in != nullptr;
+        }, &why))
+        return fail("extracting " + quoted(name) + " failed: " + why);
     return 0;
 }
 

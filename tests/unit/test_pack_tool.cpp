@@ -45,8 +45,9 @@ TEST(PackTool, RoundTripKeepsEveryByteAndTheReaderOpensIt)
               0)
         << out;
     ASSERT_EQ(run("list '" + dir + "/t.kva'", &out), 0);
-    EXPECT_NE(out.find("credits\\back.jpg\t9\t"), std::string::npos) << out;
-    EXPECT_NE(out.find(dir + "/b.bin\t70000\t"), std::string::npos) << out;
+    // Names quoted, as every name from an archive is before it is printed.
+    EXPECT_NE(out.find("\"credits\\back.jpg\"\t9\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"" + dir + "/b.bin\"\t70000\t"), std::string::npos) << out;
     ASSERT_EQ(run("extract '" + dir + "/t.kva' 'credits\\back.jpg' '" + dir + "/out.bin'"), 0);
     EXPECT_EQ(readFile(dir + "/out.bin"), readFile(dir + "/a.bin"));
     ASSERT_EQ(run("extract '" + dir + "/t.kva' '" + dir + "/b.bin' '" + dir + "/out2.bin'"), 0);
@@ -72,6 +73,31 @@ TEST(PackTool, RefusalsExplainAndLeaveNoArchive)
     EXPECT_FALSE(exists(dir + "/miss.kva"));
     EXPECT_NE(run("extract '" + dir + "/a.bin' x '" + dir + "/o'", &out), 0);
     EXPECT_NE(out.find("not a readable Korvell archive"), std::string::npos) << out;
+    // Outputs that are inputs, a picture taken for the archive's name, a
+    // folder for an entry: refused, every file as it was.
+    writeFile(dir + "/01.jpg", readFile(fixture("one.jpg")));
+    writeFile(dir + "/02.jpg", readFile(fixture("grey.jpg")));
+    ASSERT_EQ(run("create '" + dir + "/t.kva' '" + dir + "/01.jpg'", &out), 0) << out;
+    const std::string archive = readFile(dir + "/t.kva");
+    struct Refusal {
+        std::string args, says;
+    } refusals[] = {
+        {"extract '" + dir + "/t.kva' '" + dir + "/01.jpg' '" + dir + "/t.kva'", "is the archive"},
+        {"extract '" + dir + "/t.kva' '" + dir + "/01.jpg' '" + dir + "/../pack-refuse/t.kva'", "is the archive"},
+        {"extract '" + dir + "/t.kva' '" + dir + "/01.jpg' '" + dir + "'", "is a folder"},
+        {"create '" + dir + "/01.jpg' '" + dir + "/02.jpg'", "is a picture, not an archive"},
+        {"create '" + dir + "/t.kva' '" + dir + "/t.kva'", "is one of the entries"},
+        {"create '" + dir + "/x.kva' '" + dir + "'", "not a file"},
+        {"create '" + dir + "/a.bin' '" + dir + "/01.jpg'", "is not a Korvell archive"},
+    };
+    for (const Refusal& r : refusals) {
+        EXPECT_EQ(run(r.args, &out), 1) << r.args;
+        EXPECT_NE(out.find(r.says), std::string::npos) << r.args << ": " << out;
+    }
+    EXPECT_EQ(readFile(dir + "/t.kva"), archive);
+    EXPECT_EQ(readFile(dir + "/01.jpg"), readFile(fixture("one.jpg")));
+    EXPECT_EQ(readFile(dir + "/a.bin"), "a");
+    EXPECT_FALSE(exists(dir + "/x.kva"));
     EXPECT_EQ(run("--help", &out), 0);
     EXPECT_NE(out.find("korvell-pack create ARCHIVE ENTRY"), std::string::npos);
 }
