@@ -155,6 +155,8 @@ void kvShow::endShow()
 {
     g_currentItem = nullptr; // the window procedure must not reach a slide that is gone
     player.reset();
+    // The credits start on a running clock, so with the music playing.
+    music->resume();
 }
 
 } // namespace Korvell

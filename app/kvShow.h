@@ -36,7 +36,8 @@ public:
     // script or a file it names reads the script again and goes on at
     // the same time.
     void run(bool watch);
-    // Stops the music; the player goes (the credits follow).
+    // The player goes; the music plays on under the credits, resumed if the
+    // show was paused (Space in the credits pauses both again).
     void endShow();
     kvBassPlay& getMusic() { return *music; }
     // Reads the script again and goes on at the same time (what a change

@@ -172,6 +172,12 @@ struct kvVideoEncoder::State {
         video->time_base = AVRational{1, settings.fps};
         video->framerate = AVRational{settings.fps, 1};
         video->pix_fmt = AV_PIX_FMT_YUV420P;
+        // BT.709, limited range, declared as well as used: a player that
+        // reads an undeclared file as BT.709 (browsers do) shows it right.
+        video->color_range = AVCOL_RANGE_MPEG;
+        video->color_primaries = AVCOL_PRI_BT709;
+        video->color_trc = AVCOL_TRC_BT709;
+        video->colorspace = AVCOL_SPC_BT709;
         video->gop_size = settings.fps * 2;
         video->thread_count = 0; // as many as the machine has
         if (out->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -204,13 +210,19 @@ struct kvVideoEncoder::State {
         yuv->format = video->pix_fmt;
         yuv->width = video->width;
         yuv->height = video->height;
+        yuv->color_range = video->color_range;
+        yuv->color_primaries = video->color_primaries;
+        yuv->color_trc = video->color_trc;
+        yuv->colorspace = video->colorspace;
         if (av_frame_get_buffer(yuv, 0) < 0) {
             *error = "out of memory";
             return false;
         }
         sws = sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGRA, settings.width, settings.height,
                              AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!sws) {
+        // Full-range RGB in, BT.709 limited-range YUV out.
+        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+        if (!sws || sws_setColorspaceDetails(sws, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16) < 0) {
             *error = "cannot convert the frames' colours";
             return false;
         }

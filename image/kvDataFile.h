@@ -38,7 +38,7 @@ bool dataFileHasEntry(const std::string& name);
 // read position (so two threads may read entries at once); false when it
 // is absent, reaches past the end, or the read fails.
 bool readDataFileEntry(const std::string& name, std::vector<uint8_t>& bytes);
-// The names of the open archive's entries in byte order, and an entry's
+// The names of the open archive's entries in name order, and an entry's
 // offset (0 when absent): for listing an archive.
 std::vector<std::string> dataFileEntryNames();
 uint32_t getDataFileEntryOffset(const std::string& name);

@@ -89,6 +89,14 @@ void kvPreloader::holdForTests(bool hold)
     wake.notify_all();
 }
 
+bool kvPreloader::isFinished(const std::string& fileName)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const Slot& s : slots)
+        if (s.request.fileName == fileName) return true;
+    return false;
+}
+
 void kvPreloader::run()
 {
     // Below the frame loop: on a machine the show keeps busy, decoding

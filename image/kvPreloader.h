@@ -45,8 +45,10 @@ public:
     // changed since it began).
     void forget();
 
-    // Tests: hold the worker before its next decode until released.
+    // Tests: hold the worker before its next decode until released, and
+    // whether a decode of the file has finished and waits to be taken.
     void holdForTests(bool hold);
+    bool isFinished(const std::string& fileName);
 
 private:
     struct Slot {

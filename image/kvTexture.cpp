@@ -1,6 +1,6 @@
 // The pixel buffer of a texture: made blank at a size, painted by a
 // modifier, released after upload. Decoding from files is in
-// kvTextureDecode.cpp, with the platform's decoder.
+// kvPictureDecoder.cpp, with the platform's decoder.
 #include "image/kvTexture.h"
 
 #include <cstring>

@@ -17,6 +17,14 @@ bool kvTextureModifier::setTexture(kvTexture* texture)
     return true;
 }
 
+int kvNoiseModifier::maxSize()
+{
+    // Sides are rounded up to a power of two in the buffer, 3 bytes a pixel.
+    int side = 2;
+    while (side * 2 <= kvTexture::getMaxSize() && 4ll * side * side * 3 <= kMaxBytes) side *= 2;
+    return side;
+}
+
 kvNoiseModifier::kvNoiseModifier() {}
 kvNoiseModifier::~kvNoiseModifier() {}
 

@@ -26,6 +26,13 @@ public:
     kvNoiseModifier();
     ~kvNoiseModifier() override;
     void apply() override;
+
+    // A noise texture's buffer, repainted every frame, holds at most this
+    // many bytes.
+    static const long long kMaxBytes = 64ll << 20;
+    // The largest side a noise texture may have: the GL's largest texture
+    // side, within kMaxBytes (4096 when the GL allows it).
+    static int maxSize();
 };
 
 } // namespace Korvell

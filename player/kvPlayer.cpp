@@ -148,11 +148,13 @@ void kvPlayer::prepare(float start)
 
 vector2 kvPlayer::shownSpan(const kvPlayerItem* item) const
 {
-    // z runs from startZoom to startZoom + zoom - 1 over the slide; a slide
-    // without zoom (0) or without a duration is never scaled.
+    // z = startZoom + (zoom - 1) p runs over p from 0 to 1 as the slide
+    // plays, and from -1 to 0 after a back step to it: the largest of the
+    // three ends. A slide without zoom (0) or a duration is never scaled.
     float z = 1.0f;
     if (item->duration > 0.0f && item->zoom != 0.0f)
-        z = std::max(std::fabs(item->startZoom), std::fabs(item->startZoom + item->zoom - 1.0f));
+        z = std::max({std::fabs(item->startZoom), std::fabs(item->startZoom + item->zoom - 1.0f),
+                      std::fabs(item->startZoom - (item->zoom - 1.0f))});
     return vector2(std::fabs(imageAreaSize.x) * z, std::fabs(imageAreaSize.y) * z);
 }
 
@@ -256,7 +258,15 @@ void kvPlayer::updateTransition(float t)
     if (!previous) return;
     const float s = previous->endTime;
     const float T = transitionTime;
-    if (!(s <= t && t < s + T)) return;
+    if (!(s <= t)) return;
+    // The first frame at or past the window's end (a window of 0 or less
+    // at once) leaves the transition finished, however long the frames
+    // inside it took: the entering slide whole, the leaving one gone.
+    if (!(t < s + T)) {
+        previousAlpha = 0.0f;
+        currentAlpha = 1.0f;
+        return;
+    }
     const float c = t - s;
     switch (transitionType) {
     case TRANSITION_FADE: {

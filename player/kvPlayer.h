@@ -65,8 +65,8 @@ public:
     // once per file, when the show first tries it.
     void setProblemReporter(std::function<void(const std::string&)> reporter) { reportProblem = reporter; }
     // The largest a slide's picture is seen, in view units: the image area
-    // times the largest zoom its pan and zoom reach (pans move the picture
-    // but never enlarge it).
+    // times the largest zoom its pan and zoom reach, played or stepped back
+    // to (pans move the picture but never enlarge it).
     vector2 shownSpan(const kvPlayerItem* item) const;
     // Starts the show at clock time t (a show begun later than 0 s, or read
     // again while it plays): the slide showing at t becomes current, the

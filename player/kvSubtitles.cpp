@@ -16,7 +16,14 @@ void kvPlayer::applyTypewriter(float x, std::string& text, float charTime)
     // A typing time of 0 shows the line whole rather than dividing by zero.
     if (charTime == 0.0f) return;
     const float q = (x - subtitleDelay) / charTime;
-    if (!(q >= 0.0f) || q >= static_cast<float>(text.size()) + 1.0f) return;
+    if (q != q) return;
+    // Below zero (a hair below, at a line's first instant) nothing is typed
+    // yet; the count is truncated toward zero.
+    if (q < 1.0f) {
+        text.clear();
+        return;
+    }
+    if (q >= static_cast<float>(text.size()) + 1.0f) return;
     const size_t k = static_cast<size_t>(q);
     if (k > text.size()) return;
     text.resize(k);

@@ -3,6 +3,7 @@
 #include "render/kvRenderGL.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "image/kvPictureDecoder.h"
@@ -236,15 +237,17 @@ bool kvRenderGL::uploadSlice(Prepared& p, size_t bytes)
     kvTexture* t = p.texture.get();
     if (!t || !t->getPixels()) return true;
     const GLenum format = t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
-    const size_t rowBytes = static_cast<size_t>(t->getBufferWidth()) * t->getBytesPerPixel();
+    const size_t rowBytes = static_cast<size_t>(t->getBufferWidth()) * static_cast<size_t>(t->getBytesPerPixel());
     if (p.name == 0) {
         // Storage first; the rows follow slice by slice.
         p.name = storageFor(t, p.filter);
     } else {
         glBindTexture(GL_TEXTURE_2D, p.name);
     }
-    const int rows = std::max(1, static_cast<int>(bytes / rowBytes));
-    const int n = std::min(rows, t->getBufferHeight() - p.rowsUploaded);
+    // Sizes stay in size_t until they are clamped to the rows left, which
+    // fit an int: a whole upload (SIZE_MAX bytes) never wraps to one row.
+    const size_t left = static_cast<size_t>(t->getBufferHeight() - p.rowsUploaded);
+    const int n = static_cast<int>(std::min(left, std::max<size_t>(1, bytes / rowBytes)));
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, p.rowsUploaded, t->getBufferWidth(), n, format, GL_UNSIGNED_BYTE,
                     t->getPixels() + static_cast<size_t>(p.rowsUploaded) * rowBytes);
@@ -257,7 +260,10 @@ bool kvRenderGL::uploadSlice(Prepared& p, size_t bytes)
 
 kvTextureIndex kvRenderGL::registerPrepared(Prepared& p)
 {
-    uploadSlice(p, SIZE_MAX);
+    // Whatever is left goes up now, before the picture is drawn: a slide
+    // never shows a picture in part, nor what its storage held before.
+    while (!uploadSlice(p, SIZE_MAX)) {
+    }
     const kvTextureIndex index = textures.add(p.texture.release());
     textureNames.push_back(p.name);
     p.name = 0;
@@ -315,9 +321,28 @@ kvPreloader* kvRenderGL::getPreloader()
 
 bool kvRenderGL::isReadyAhead(const std::string& fileName) const
 {
+    return rowsUploadedAhead(fileName) == INT_MAX;
+}
+
+int kvRenderGL::rowsUploadedAhead(const std::string& fileName) const
+{
     for (const Prepared& p : prepared)
-        if (p.request.fileName == fileName && p.texture && !p.texture->getPixels()) return true;
-    return false;
+        if (p.request.fileName == fileName && p.texture)
+            return p.texture->getPixels() ? p.rowsUploaded : INT_MAX;
+    return -1;
+}
+
+bool kvRenderGL::readTexels(kvTextureIndex index, std::vector<uint8_t>& texels) const
+{
+    const kvTexture* t = textures.get(index);
+    const GLuint name = liveName(index);
+    if (!t || name == 0) return false;
+    texels.assign(static_cast<size_t>(t->getBufferWidth()) * t->getBufferHeight() * t->getBytesPerPixel(), 0);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return true;
 }
 
 void kvRenderGL::dropPreloads()
@@ -383,9 +408,10 @@ void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
         p.filter = filters[i];
         prepared.push_back(std::move(p));
     }
-    size_t budget = kUploadSliceBytes;
+    size_t budget = uploadSliceBytes;
     for (const kvPictureRequest& r : requests) {
         for (Prepared& p : prepared) {
+            if (budget == 0) return;
             if (!(p.request == r) || !p.texture || !p.texture->getPixels()) continue;
             const kvTexture* t = p.texture.get();
             const size_t before = static_cast<size_t>(p.rowsUploaded);

@@ -61,6 +61,12 @@ public:
     kvPreloader* getPreloader();
     // Whether a picture asked for ahead is decoded and uploaded.
     bool isReadyAhead(const std::string& fileName) const;
+    // Tests: how many rows of a picture decoded ahead are uploaded (-1:
+    // not decoded ahead; INT_MAX: all), the upload budget of a frame, and
+    // a texture's GL storage read back whole.
+    int rowsUploadedAhead(const std::string& fileName) const;
+    void setUploadSliceBytes(size_t bytes) { uploadSliceBytes = bytes; }
+    bool readTexels(kvTextureIndex index, std::vector<uint8_t>& texels) const;
     // Clears a whole window of the given size, for windows drawn without a
     // renderer (the setup dialog, the error box).
     static void clearWindow(int width, int height, vector3 color);
@@ -106,6 +112,7 @@ private:
     std::vector<Prepared> prepared;
     std::vector<Spare> spares;
     Spare lastLoaded = {0, 0, 0, 0};
+    size_t uploadSliceBytes = kUploadSliceBytes;
     // The alpha of the colour last set, which drawQuad uses to skip work.
     float colorAlpha = 1.0f;
 };

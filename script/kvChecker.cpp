@@ -11,10 +11,12 @@
 #include <map>
 #include <set>
 
+#include "base/kvFiles.h"
 #include "base/kvQuote.h"
 #include "image/kvDataFile.h"
 #include "image/kvPictureFile.h"
 #include "image/kvPictureInfo.h"
+#include "image/kvTextureModifier.h"
 #include "player/kvClock.h"
 #include "player/kvPlayer.h"
 #include "render/kvNullRenderer.h"
@@ -182,11 +184,10 @@ void Checker::checkAttributes(const kvTag* tag, const std::string& path, const E
             continue;
         }
         // As the handlers read it: atof or atoi in the C locale.
-        const char* begin = value.c_str();
-        char* end = nullptr;
-        const double full = std::strtod(begin, &end);
-        const bool none = end == begin;
-        std::string rest(end);
+        size_t used = 0;
+        const double full = parseDecimal(value, &used);
+        const bool none = used == 0;
+        const std::string rest = value.substr(used);
         const double read = a->kind == INTEGER ? static_cast<double>(parseInt(value)) : static_cast<double>(parseFloat(value));
         if (none) {
             warn(tag->getLine(), quoted + " is not a number: it reads as 0");
@@ -265,6 +266,12 @@ void Checker::checkElement(const kvTag* tag, const std::string& path)
     const auto it = schema().find(path);
     if (it == schema().end()) return;
     checkAttributes(tag, path, it->second);
+    const int noise = readInt(tag, "size", 0);
+    if (path == "global/effect" && noise > kvNoiseModifier::maxSize())
+        warn(tag->getLine(), "size=\"" + std::to_string(noise) + "\" is larger than a noise texture may be ("
+                                 + std::to_string(kvNoiseModifier::maxSize()) + " pixels, its buffer "
+                                 + std::to_string(kvNoiseModifier::kMaxBytes >> 20) + " MiB at most): it is held at "
+                                 + std::to_string(kvNoiseModifier::maxSize()));
     checkKeyword(tag, path, it->second);
     checkChildren(tag, path, it->second);
     if (it->second.children.empty())
@@ -282,7 +289,7 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots)
         if (tag->getName() == "datafile" && !isDataFileOpen()) {
             std::vector<uint8_t> probe;
             std::string why;
-            if (!openDataFile(tag->getText()))
+            if (!openDataFile(diskPath(tag->getText())))
                 error(tag->getLine(), "the archive " + quoted(tag->getText()) + " cannot be opened: "
                                           + (readPictureFile(tag->getText(), probe, &why) ? "not a Korvell archive" : why)
                                           + " (pictures are read from the disk instead)");

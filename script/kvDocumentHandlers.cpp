@@ -1,5 +1,6 @@
 // Elements that set up the show's frame: viewport, imagearea, global,
 // music and datafile.
+#include "base/kvFiles.h"
 #include "image/kvDataFile.h"
 #include "image/kvTextureModifier.h"
 #include "player/kvPlayer.h"
@@ -9,9 +10,7 @@
 
 namespace Korvell {
 
-namespace {
-const int kMaxNoiseSize = 1024;
-}
+
 
 void handleViewport(kvScriptContext& context, kvTag* tag)
 {
@@ -44,9 +43,7 @@ void handleGlobal(kvScriptContext& context, kvTag* tag)
     if (effect && context.noiseEnabled) {
         const float alpha = readFloat(effect, "alpha", 0.5f);
         int size = readInt(effect, "size", 128);
-        // The overlay is stretched over the image area anyway; beyond this a
-        // script would only make every frame repaint millions of pixels.
-        if (size > kMaxNoiseSize) size = kMaxNoiseSize;
+        if (size > kvNoiseModifier::maxSize()) size = kvNoiseModifier::maxSize();
         if (textIs(effect, "noise")) {
             player->createNoise(size, size, new kvNoiseModifier(), filterFlag);
             player->setNoiseAlpha(alpha);
@@ -62,7 +59,8 @@ void handleMusic(kvScriptContext& context, kvTag* tag)
 void handleDataFile(kvScriptContext& context, kvTag* tag)
 {
     (void)context;
-    openDataFile(tag->getText());
+    // Read from the disk, where '\\' separates folders too.
+    openDataFile(diskPath(tag->getText()));
 }
 
 } // namespace Korvell

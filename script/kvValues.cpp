@@ -19,20 +19,50 @@ locale_t cLocale()
 }
 } // namespace
 
+double parseDecimal(const std::string& text, size_t* used)
+{
+    // What atof reads: blanks, a sign, digits with at most one point, an
+    // exponent only when digits follow it. Never hexadecimal, inf or nan.
+    auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    const size_t begin = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = 0;
+    while (digit(i)) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (digit(i)) ++i, ++digits;
+    }
+    if (digits == 0) {
+        if (used) *used = 0;
+        return 0.0;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t e = i + 1;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
+        if (digit(e)) {
+            while (digit(e)) ++e;
+            i = e;
+        }
+    }
+    if (used) *used = i;
+    return strtod_l(text.substr(begin, i - begin).c_str(), nullptr, cLocale());
+}
+
 float parseFloat(const std::string& text)
 {
-    double v = strtod_l(text.c_str(), nullptr, cLocale());
+    const double v = parseDecimal(text, nullptr);
     // Narrowing a double beyond float's range is undefined; hold it at
     // the largest float instead.
     if (v > FLT_MAX) return FLT_MAX;
     if (v < -FLT_MAX) return -FLT_MAX;
-    if (v != v) return 0.0f;
     return static_cast<float>(v);
 }
 
 float parseTime(const std::string& text)
 {
-    const double v = strtod_l(text.c_str(), nullptr, cLocale());
+    const double v = parseDecimal(text, nullptr);
     return v >= 0.0 && v <= FLT_MAX ? static_cast<float>(v) : 0.0f;
 }
 

@@ -13,6 +13,9 @@ namespace Korvell {
 
 class kvTag;
 
+// The decimal number at the text's start as atof reads it (0 when there
+// is none), and how many characters it took.
+double parseDecimal(const std::string& text, size_t* used);
 float parseFloat(const std::string& text);
 int parseInt(const std::string& text);
 // A slide's time: as parseFloat, but a negative one or one beyond any

@@ -44,20 +44,24 @@ frame_rgb() {
   ffmpeg -v error -i "$out/show.mp4" -vf "select=eq(n\,$1),crop=2:2:80:60" -frames:v 1 -f rawvideo -pix_fmt rgb24 - \
     | od -An -tu1 -N3 | awk '{print $1, $2, $3}'
 }
-expect() { # frame "r g b" what
+expect() { # frame "r g b" what [tolerance]
   local got
   got=$(frame_rgb "$1")
   note "frame $1 ($3): $got"
-  near "$got" "$2" 6 || fail "frame $1 ($3) is $got, expected $2"
+  near "$got" "$2" "${4:-6}" || fail "frame $1 ($3) is $got, expected $2"
 }
-# The transition rules: the crossfade's last frame (t = 4.9) leaves red at
-# 5 % over blue; the fade's last (7.9) leaves green at 90 %.
+# The first frame at or past a transition's end finishes it: frame 50
+# (t = 5.0, the crossfade's end) is blue whole, frame 80 (the fade's end)
+# green whole, with nothing of the leaving picture left.
 expect 15 "254 0 0" "the first slide"
 expect 40 "127 0 128" "halfway through the crossfade: red at half over blue"
-expect 55 "13 0 242" "after the crossfade"
+expect 55 "0 0 255" "after the crossfade"
 expect 65 "0 0 127" "fading out: blue at half over black"
 expect 75 "0 127 0" "fading in: green at half"
-expect 85 "0 229 0" "after the fade"
+expect 85 "0 255 0" "after the fade"
+# Exactly the entering picture: the same as a frame well inside its slide.
+expect 50 "$(frame_rgb 58)" "the frame at the crossfade's end, against frame 58" 1
+expect 80 "$(frame_rgb 88)" "the frame at the fade's end, against frame 88" 1
 
 # The music: audible from the start until it ends at 6 s, silence after.
 level() { ffmpeg -v info -ss "$1" -t "$2" -i "$out/show.mp4" -vn -af volumedetect -f null - 2>&1 | sed -n "s/.*$3: \(-*[0-9.]*\) dB/\1/p"; }

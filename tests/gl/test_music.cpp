@@ -50,7 +50,8 @@ TEST_F(Music, ATrackPlaysIntoTheOutput)
     {
         kvBassPlay music;
         ASSERT_TRUE(music.isOutputOpen());
-        ASSERT_TRUE(music.loadStream(dir + "/tone.wav"));
+        // Named as on Windows: '\\' separates folders on the disk too.
+        ASSERT_TRUE(music.loadStream(dir + "\\tone.wav"));
         music.play();
         SDL_Delay(400);
         music.stop();

@@ -7,9 +7,12 @@
 #include <GL/gl.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "app/kvTimer.h"
+#include "image/kvPictureInfo.h"
+#include "image/kvPreloader.h"
 #include "player/kvPlayer.h"
 #include "render/kvRenderGL.h"
 #include "support/kvTestSupport.h"
@@ -172,4 +175,81 @@ TEST_F(PicturesGL, TheClockJumpsPastAPictureStillBeingDecoded)
     }
     expectAt(16, 16, 255, 0, 0, 6, "slide 2 still");
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A picture taken by the show in each state it can be in ahead of its
+// slide is, in that very frame, exactly the picture decoded in the frame:
+// every texel of its GL storage. RGB and RGBA buffers of the widths where
+// a whole upload's row count once wrapped to a negative int (all but RGB
+// 4), each over storage that last held another picture of its size.
+TEST_F(PicturesGL, APictureDecodedAheadIsWholeInEveryState)
+{
+    kvRenderGL* gl = static_cast<kvRenderGL*>(renderer);
+    const std::string dir = scratchDir("ahead-states");
+    enum State { DECODED, PARTLY, FROM_THE_WORKER, IN_THE_FRAME };
+    const char* const stateNames[] = {"decoded, nothing uploaded", "partly uploaded", "taken from the worker",
+                                      "decoded in the frame"};
+    struct Kind {
+        int width;
+        bool alpha;
+    } kinds[] = {{2, false}, {8, false}, {32, false}, {128, false}, {512, false}, {2048, false},
+                 {4, false}, {2, true},  {32, true},  {512, true},  {2048, true}};
+    for (const Kind& k : kinds) {
+        // Six rows of their own colours (a half upload shows), and a white
+        // decoy of the same size whose storage the picture inherits.
+        const std::string name = dir + "/" + std::to_string(k.width) + (k.alpha ? "a" : "") + ".png";
+        const std::string decoy = dir + "/decoy" + std::to_string(k.width) + (k.alpha ? "a" : "") + ".png";
+        const std::string fmt = k.alpha ? "PNG32:" : "PNG24:";
+        const std::string size = "-size " + std::to_string(k.width) + "x1 ";
+        const std::string a = k.alpha ? "80" : "";
+        const std::string make = "convert " + size + "xc:'#ff0000" + a + "' xc:'#00ff00" + a + "' xc:'#0000ff" + a
+                                 + "' xc:'#ffff00" + a + "' xc:'#00ffff" + a + "' xc:'#ff00ff" + a + "' -append " + fmt
+                                 + "'" + name + "' && convert -size " + std::to_string(k.width) + "x6 xc:'#ffffff" + a
+                                 + "' " + fmt + "'" + decoy + "'";
+        ASSERT_EQ(std::system(make.c_str()), 0) << make;
+        const std::string what = std::to_string(k.width) + (k.alpha ? " RGBA" : " RGB");
+        std::vector<uint8_t> expected;
+        for (State state : {IN_THE_FRAME, DECODED, PARTLY, FROM_THE_WORKER}) {
+            const std::string where = what + ", " + stateNames[state];
+            gl->deleteTexture(gl->loadTexture(decoy, 1));
+            kvPreloadRequest ahead;
+            ahead.fileName = name;
+            const size_t rowBytes = static_cast<size_t>(bufferSide(k.width)) * (k.alpha ? 4 : 3);
+            gl->setUploadSliceBytes(state == DECODED ? 0 : 2 * rowBytes);
+            if (state == FROM_THE_WORKER) {
+                gl->getPreloader()->holdForTests(true);
+                gl->preloadTextures({ahead});
+                gl->getPreloader()->holdForTests(false);
+                for (int i = 0; i < 500 && !gl->getPreloader()->isFinished(name); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                ASSERT_TRUE(gl->getPreloader()->isFinished(name)) << where;
+                ASSERT_EQ(gl->rowsUploadedAhead(name), -1) << where; // still the worker's
+            } else if (state != IN_THE_FRAME) {
+                for (int i = 0; i < 500 && gl->rowsUploadedAhead(name) < 0; ++i) {
+                    gl->preloadTextures({ahead});
+                    if (gl->rowsUploadedAhead(name) < 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+                ASSERT_EQ(gl->rowsUploadedAhead(name), state == DECODED ? 0 : 2) << where;
+            }
+            const kvTextureIndex t = gl->loadTexture(name, 1);
+            ASSERT_NE(t, 0) << where;
+            std::vector<uint8_t> texels;
+            ASSERT_TRUE(gl->readTexels(t, texels)) << where;
+            if (state == IN_THE_FRAME) {
+                expected = texels;
+                // The reference itself: the first and last rows' colours.
+                EXPECT_EQ(texels[0], 255) << where;
+                EXPECT_EQ(texels[1], 0) << where;
+                EXPECT_EQ(texels[rowBytes * 5 + 0], 255) << where;
+                EXPECT_EQ(texels[rowBytes * 5 + 1], 0) << where;
+                EXPECT_EQ(texels[rowBytes * 5 + 2], 255) << where;
+            } else {
+                size_t wrong = 0;
+                for (size_t i = 0; i < texels.size(); ++i) wrong += texels[i] != expected[i];
+                EXPECT_EQ(wrong, 0u) << where << ": " << wrong << " of " << texels.size() << " bytes differ";
+            }
+            gl->deleteTexture(t);
+        }
+    }
+    gl->setUploadSliceBytes(kvRenderGL::kUploadSliceBytes);
 }

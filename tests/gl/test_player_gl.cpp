@@ -57,10 +57,12 @@ TEST_F(PlayerGL, CrossfadeHalfwayMixesTheTwoPictures)
     EXPECT_NEAR(p[0], 127, 3);
     EXPECT_NEAR(p[2], 127, 3);
     frameAt(5.95); // near the end of the window: alpha 0.025
-    frameAt(6.5);  // after it, the leaving picture keeps that last alpha
     readPixel(32, 32, p);
     EXPECT_NEAR(p[0], 6, 3);
-    EXPECT_NEAR(p[2], 248, 3);
+    frameAt(6.5); // after it the crossfade is finished: blue alone
+    readPixel(32, 32, p);
+    EXPECT_NEAR(p[0], 0, 2);
+    EXPECT_NEAR(p[2], 254, 2);
 }
 
 TEST_F(PlayerGL, PanMovesAFeatureLeftAcrossTheArea)

@@ -100,8 +100,11 @@ TEST_F(Checker, EachFindingAtItsLine)
          "show.xml:3: warning: time=\"-5\" is negative: the slide's time is taken as 0"},
         {slides("<image time=\"1e999\"><file>a.jpg</file></image>"),
          "show.xml:3: warning: time=\"1e999\" is not a finite number: the slide's time is taken as 0"},
-        {slides("<image time=\"nan\"><file>a.jpg</file></image>"),
-         "show.xml:3: warning: time=\"nan\" is not a finite number: the slide's time is taken as 0"},
+        {slides("<image time=\"0x10\"><file>a.jpg</file></image>"),
+         "show.xml:3: warning: time=\"0x10\" reads only in part, as 0"},
+        {"<global><effect size=\"8192\">noise</effect></global>\n" + slides(),
+         "show.xml:3: warning: size=\"8192\" is larger than a noise texture may be (4096 pixels, its buffer 64 MiB at "
+         "most): it is held at 4096"},
         {"<image time=\"5\"><file>a\tb\xC2\x9B.jpg</file></image>\n" + slides(),
          "show.xml:3: error: picture \"a\\tb\\u{009B}.jpg\": no such file"},
         {"<subtitles><face>Liberation Sans</face><style bold=\"Yes\"/></subtitles>\n" + slides(),

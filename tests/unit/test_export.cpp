@@ -31,11 +31,12 @@ std::string run(const std::string& command)
 }
 
 // The RGB of the pixel (x, y) of the frame at `seconds` of a video.
-std::vector<int> pixelAt(const std::string& video, double seconds, int x, int y)
+// (`convert`: how ffmpeg turns the frame into RGB, after the crop.)
+std::vector<int> pixelAt(const std::string& video, double seconds, int x, int y, const std::string& convert = "")
 {
     std::ostringstream cmd;
     cmd << "ffmpeg -v error -ss " << seconds << " -i '" << video << "' -frames:v 1 -vf crop=2:2:" << x << ":" << y
-        << " -f rawvideo -pix_fmt rgb24 - 2>/dev/null";
+        << convert << " -f rawvideo -pix_fmt rgb24 - 2>/dev/null";
     const std::string bytes = run(cmd.str());
     if (bytes.size() < 3) return {};
     return {static_cast<uint8_t>(bytes[0]), static_cast<uint8_t>(bytes[1]), static_cast<uint8_t>(bytes[2])};
@@ -114,14 +115,17 @@ TEST(VideoEncoder, SyntheticFramesInEveryContainer)
         std::string error;
         ASSERT_TRUE(encoder.open(s, &error)) << name << ": " << error;
         EXPECT_TRUE(encoder.hasAudio());
-        // One second red, one second blue, rows given bottom up (a negative
-        // stride, as the GL reads them).
+        // One second red, one second blue, one second of a saturated sky
+        // blue, rows given bottom up (a negative stride, as the GL reads
+        // them).
+        const uint8_t colours[3][3] = {{255, 0, 0}, {0, 0, 255}, {51, 153, 230}};
         std::vector<uint8_t> frame(160 * 120 * 4, 255);
-        for (int n = 0; n < 20; ++n) {
+        for (int n = 0; n < 30; ++n) {
+            const uint8_t* rgb = colours[n / 10];
             for (size_t i = 0; i < frame.size(); i += 4) {
-                frame[i] = n < 10 ? 0 : 255; // BGRA
-                frame[i + 1] = 0;
-                frame[i + 2] = n < 10 ? 255 : 0;
+                frame[i] = rgb[2]; // BGRA
+                frame[i + 1] = rgb[1];
+                frame[i + 2] = rgb[0];
             }
             ASSERT_TRUE(encoder.addFrame(frame.data() + 119 * 160 * 4, -160 * 4));
         }
@@ -129,7 +133,19 @@ TEST(VideoEncoder, SyntheticFramesInEveryContainer)
         const std::string probe = run("ffprobe -v error -count_frames -select_streams v -show_entries "
                                       "stream=nb_read_frames,codec_name -of csv=p=0 '" + s.path + "'");
         EXPECT_NE(probe.find(s.container == "webm" ? "vp9" : "h264"), std::string::npos) << probe;
-        EXPECT_NE(probe.find(",20"), std::string::npos) << name << ": " << probe;
+        EXPECT_NE(probe.find(",30"), std::string::npos) << name << ": " << probe;
+        // Declared BT.709, limited range, and converted so: ffmpeg's own
+        // BT.709 conversion gives the colour back within 2 levels.
+        const std::string tags = run("ffprobe -v error -select_streams v -show_entries "
+                                     "stream=color_space,color_primaries,color_transfer,color_range -of csv=p=0 '"
+                                     + s.path + "'");
+        EXPECT_EQ(tags, "tv,bt709,bt709,bt709\n") << name;
+        const std::vector<int> sky =
+            pixelAt(s.path, 2.55, 80, 60, ",scale=in_color_matrix=bt709:in_range=limited:out_range=full");
+        ASSERT_EQ(sky.size(), 3u) << name;
+        EXPECT_NEAR(sky[0], 51, 2) << name;
+        EXPECT_NEAR(sky[1], 153, 2) << name;
+        EXPECT_NEAR(sky[2], 230, 2) << name;
         const std::string audio = run("ffprobe -v error -select_streams a -show_entries stream=codec_name,duration "
                                       "-of csv=p=0 '" + s.path + "'");
         EXPECT_NE(audio.find(s.container == "webm" ? "opus" : "aac"), std::string::npos) << audio;

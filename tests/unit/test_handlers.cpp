@@ -1,6 +1,8 @@
 // The document and image elements, through the real parser.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "image/kvDataFile.h"
 #include "script/kvHandlers.h"
 #include "support/kvScriptTest.h"
@@ -87,8 +89,16 @@ TEST_F(Handlers, NoiseFilterFlagNeedsTheExactKeywordAndEffectItsText)
 TEST_F(Handlers, HugeNoiseSizeIsHeldToAUsableSize)
 {
     noise = true;
-    run("<global><effect size=\"100000\">noise</effect></global>");
-    EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 1024x1024x24 filter=0 -> 1"});
+    // Up to the largest side whose buffer fits 64 MiB; beyond, held there.
+    for (const char* size : {"2048", "4096", "100000"}) {
+        newPlayer();
+        rec->lines.clear();
+        run(std::string("<global><effect size=\"") + size + "\">noise</effect></global>");
+        const std::string side = std::string(size) == "2048" ? "2048" : "4096";
+        ASSERT_EQ(rec->only("createTexture").size(), 1u) << size;
+        const std::string made = rec->only("createTexture")[0];
+        EXPECT_EQ(made.substr(0, made.find(" ->")), "createTexture " + side + "x" + side + "x24 filter=0") << size;
+    }
 }
 
 TEST_F(Handlers, ImageDefaultsAndFields)
@@ -153,6 +163,13 @@ TEST_F(Handlers, DatafileOpensTheArchive)
     std::string path = dir + "/x.kva";
     writeFile(path, std::string("END", 4));
     run("<datafile>" + path + "</datafile>");
+    EXPECT_TRUE(isDataFileOpen());
+    closeDataFile();
+    // Named as on Windows: '\\' separates folders on the disk too.
+    mkdir((dir + "/data").c_str(), 0755);
+    writeFile(dir + "/data/y.kva", std::string("END", 4));
+    newPlayer();
+    run("<datafile>" + dir + "\\data\\y.kva</datafile>");
     EXPECT_TRUE(isDataFileOpen());
 }
 

@@ -53,6 +53,10 @@ TEST_F(Subtitles, TypewriterRevealsOneCharacterPerStep)
          "<line1>abcdefghijklmnopqrstuvwxyz</line1><line2>second</line2>");
     EXPECT_EQ(at(12.05), std::vector<std::string>{"text 1 'abcdefghij'"});
     EXPECT_EQ(at(11.0), std::vector<std::string>{"text 1 ''"});
+    // A hair before a line's first instant: nothing typed yet.
+    std::string line = "abc";
+    player->applyTypewriter(1.0f - 1e-6f, line, 0.1f);
+    EXPECT_EQ(line, "");
 }
 
 TEST_F(Subtitles, TypewriterTimeZeroShowsTheLineWhole)

@@ -57,6 +57,19 @@ TEST(Values, NumbersReadLikeAtofInTheCLocale)
     EXPECT_FLOAT_EQ(parseFloat("1.5px"), 1.5f);
     EXPECT_FLOAT_EQ(parseFloat("-2e1"), -20.0f);
     EXPECT_FLOAT_EQ(parseFloat("1e300"), 3.4028235e38f); // held at the largest float
+    // Decimal numbers only, as the atof of the script's era: no hexadecimal,
+    // no inf or nan.
+    EXPECT_FLOAT_EQ(parseFloat("0x10"), 0.0f);
+    EXPECT_FLOAT_EQ(parseFloat("inf"), 0.0f);
+    EXPECT_FLOAT_EQ(parseFloat("-nan"), 0.0f);
+    EXPECT_FLOAT_EQ(parseFloat("1e3"), 1000.0f);
+    EXPECT_FLOAT_EQ(parseFloat("-.5e1x"), -5.0f);
+    EXPECT_FLOAT_EQ(parseFloat("2e"), 2.0f);
+    // A slide's time: negative, or beyond any float, is 0.
+    EXPECT_FLOAT_EQ(parseTime("2.5"), 2.5f);
+    EXPECT_FLOAT_EQ(parseTime("-5"), 0.0f);
+    EXPECT_FLOAT_EQ(parseTime("1e39"), 0.0f);
+    EXPECT_FLOAT_EQ(parseTime("3e38"), 3e38f);
     EXPECT_EQ(parseInt("12.7"), 12);
     EXPECT_EQ(parseInt("  -3x"), -3);
     EXPECT_EQ(parseInt("99999999999"), 2147483647);

@@ -38,8 +38,18 @@ TEST_F(Transitions, FadeOutThenIn)
     EXPECT_FLOAT_EQ(player->getPreviousAlpha(), 0.0f);
     EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 0.5f);
     player->updateTransition(11.99f);
-    player->updateTransition(14.0f); // outside the window: kept
     EXPECT_NEAR(player->getCurrentAlpha(), 0.99f, 1e-4);
+    // The first frame past the window finishes it, however late it comes.
+    player->updateTransition(14.0f);
+    EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 1.0f);
+    EXPECT_FLOAT_EQ(player->getPreviousAlpha(), 0.0f);
+    // A frame stalled inside the fade: the next one, past it, is whole.
+    kvPlayer stalled(*rec, clock);
+    stepIntoB(&stalled, TRANSITION_FADE, 2);
+    stalled.updateTransition(10.1f);
+    stalled.updateTransition(12.0f); // exactly at the window's end
+    EXPECT_FLOAT_EQ(stalled.getCurrentAlpha(), 1.0f);
+    EXPECT_FLOAT_EQ(stalled.getPreviousAlpha(), 0.0f);
 }
 
 TEST_F(Transitions, CrossfadeFadesTheLeavingPictureOverTheWholeWindow)
@@ -49,8 +59,10 @@ TEST_F(Transitions, CrossfadeFadesTheLeavingPictureOverTheWholeWindow)
     EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 1.0f);
     EXPECT_FLOAT_EQ(player->getPreviousAlpha(), 0.75f);
     player->updateTransition(11.9f);
-    player->updateTransition(13.0f);
     EXPECT_NEAR(player->getPreviousAlpha(), 0.05f, 1e-4);
+    player->updateTransition(13.0f); // past the window: the leaving picture is gone
+    EXPECT_FLOAT_EQ(player->getPreviousAlpha(), 0.0f);
+    EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 1.0f);
 }
 
 TEST_F(Transitions, CutAndEmptyWindow)
@@ -60,11 +72,14 @@ TEST_F(Transitions, CutAndEmptyWindow)
     EXPECT_FLOAT_EQ(player->getPreviousAlpha(), 0.0f);
     EXPECT_FLOAT_EQ(player->getCurrentAlpha(), 1.0f);
 
-    kvPlayer other(*rec, clock);
-    stepIntoB(&other, TRANSITION_FADE, 0);
-    other.updateTransition(10.0f);
-    EXPECT_FLOAT_EQ(other.getCurrentAlpha(), 1.0f); // untouched
-    EXPECT_FLOAT_EQ(other.getPreviousAlpha(), 1.0f);
+    // A window of 0 (or less) is a cut at once, whatever the transition.
+    for (float window : {0.0f, -1.0f}) {
+        kvPlayer other(*rec, clock);
+        stepIntoB(&other, TRANSITION_FADE, window);
+        other.updateTransition(10.0f);
+        EXPECT_FLOAT_EQ(other.getCurrentAlpha(), 1.0f) << window;
+        EXPECT_FLOAT_EQ(other.getPreviousAlpha(), 0.0f) << window;
+    }
 }
 
 TEST_F(Transitions, KeepTakesTheTransitionInForce)
@@ -104,7 +119,16 @@ TEST_F(Transitions, MotionFollowsTheSlidesProgress)
     kvPlayerItem* b = player->addImage("B", 10, TRANSITION_KEEP, 0, false);
     b->zoom = 0.0f;
     b->move = vector2(0.2f, 0.0f);
-    player->addImage("C", 10, TRANSITION_KEEP, 0, false);
+    kvPlayerItem* c = player->addImage("C", 10, TRANSITION_KEEP, 0, false);
+    // The largest zoom a slide reaches, played (progress 0 to 1) or
+    // stepped back to (-1 to 0), sizes its decode.
+    player->setImageAreaSize(vector2(4, 3));
+    c->startZoom = 2.0f;
+    c->zoom = 0.5f; // 2 down to 1.5 when played, up to 2.5 after a back step
+    EXPECT_FLOAT_EQ(player->shownSpan(a).x, 6.0f);
+    EXPECT_FLOAT_EQ(player->shownSpan(b).x, 4.0f);
+    EXPECT_FLOAT_EQ(player->shownSpan(c).x, 10.0f);
+    EXPECT_FLOAT_EQ(player->shownSpan(c).y, 7.5f);
     player->loadItemTexture(0);
     player->loadItemTexture(1);
     kvFakeClock::setSeconds(5.0);

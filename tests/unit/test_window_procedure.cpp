@@ -3,7 +3,11 @@
 
 #include <csignal>
 
+#include <SDL_mixer.h>
+#include <unistd.h>
+
 #include "app/kvMessageBox.h"
+#include "app/kvShow.h"
 #include "app/kvMessages.h"
 #include "app/kvSignals.h"
 #include "app/kvTimer.h"
@@ -233,4 +237,46 @@ TEST(ApplicationObject, DestructorResetsTheCurrentSlide)
         EXPECT_FALSE(app.releaseApi());
     }
     EXPECT_EQ(g_currentItem, nullptr);
+}
+
+// Space pauses the clock and the music together; a show left while paused
+// starts its credits with the music playing, and Space in the credits
+// pauses and resumes both again.
+TEST_F(WindowProcedure, SpacePausesClockAndMusicAndTheCreditsStartPlaying)
+{
+    const std::string dir = scratchDir("pause");
+    const uint32_t n = 44100 * 2;
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    writeFile(dir + "/song.wav", "RIFF" + u32(36 + 2 * n) + "WAVEfmt " + u32(16) + std::string("\1\0\1\0", 4)
+                                     + u32(44100) + u32(88200) + std::string("\2\0\20\0", 4) + "data" + u32(2 * n)
+                                     + std::string(2 * n, '\0'));
+    writeFile(dir + "/show.xml", "<korvell><music>song.wav</music><image time=\"5\"/><image time=\"1\"/></korvell>");
+    char home[4096];
+    ASSERT_NE(getcwd(home, sizeof home), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    {
+        kvRecordingRenderer renderer;
+        kvShow show(renderer, "show.xml");
+        g_app = app;
+        ASSERT_TRUE(show.load());
+        ASSERT_TRUE(show.getMusic().hasStream());
+        show.start(0.0f);
+        app->handleEvent(keyDown(SDLK_SPACE));
+        EXPECT_TRUE(g_timer.isPaused());
+        EXPECT_EQ(Mix_PausedMusic(), 1);
+        // Escape: the show ends, the credits begin on a running clock.
+        show.endShow();
+        g_timer.start();
+        EXPECT_EQ(Mix_PausedMusic(), 0);
+        EXPECT_EQ(Mix_PlayingMusic(), 1);
+        app->handleEvent(keyDown(SDLK_SPACE));
+        EXPECT_TRUE(g_timer.isPaused());
+        EXPECT_EQ(Mix_PausedMusic(), 1);
+        app->handleEvent(keyDown(SDLK_SPACE));
+        EXPECT_FALSE(g_timer.isPaused());
+        EXPECT_EQ(Mix_PausedMusic(), 0);
+        show.getMusic().stop();
+        g_app = nullptr;
+    }
+    ASSERT_EQ(chdir(home), 0);
 }
