@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "player/kvPlayer.h"
-#include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 
 namespace Korvell {
 

@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 
 namespace Korvell {
 
@@ -78,7 +78,6 @@ int cubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void*
 
 } // namespace
 
-unsigned kvOutlineFont::cp1250ToUnicode(unsigned char code) { return Korvell::cp1250ToUnicode(code); }
 
 namespace {
 // fontconfig's best match for the face, its weight and slant, with

@@ -38,8 +38,6 @@ public:
     // The family fontconfig draws for the request (the face itself when it
     // is installed), or "" when there is none.
     static std::string drawnFamily(const std::string& face, bool bold, bool italic);
-    // Unicode of a Windows-1250 byte; 0 for the few unassigned codes.
-    static unsigned cp1250ToUnicode(unsigned char code);
 
 private:
     std::array<kvOutlineGlyph, GLYPH_COUNT> glyphs;

@@ -4,6 +4,7 @@
 
 #include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 #include "script/kvTag.h"
 #include "script/kvValues.h"
 

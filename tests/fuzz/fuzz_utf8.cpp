@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

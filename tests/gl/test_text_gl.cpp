@@ -5,7 +5,7 @@
 #include <GL/gl.h>
 
 #include "render/kvOutlineFont.h"
-#include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 #include "support/kvTestSupport.h"
 
 using namespace Korvell;
@@ -137,6 +137,6 @@ TEST(OutlineFont, MissingFaceFallsBackToABestMatch)
     EXPECT_FALSE(font.getFile().empty());
     EXPECT_FALSE(font.glyph('A').contours.empty());
     EXPECT_GT(font.glyph('A').metrics.cellIncX, 0.3f);
-    EXPECT_EQ(kvOutlineFont::cp1250ToUnicode(0xB9), 0x0105u);
-    EXPECT_EQ(kvOutlineFont::cp1250ToUnicode(0x8C), 0x015Au);
+    EXPECT_EQ(cp1250ToUnicode(0xB9), 0x0105u);
+    EXPECT_EQ(cp1250ToUnicode(0x8C), 0x015Au);
 }

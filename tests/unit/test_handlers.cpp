@@ -5,6 +5,7 @@
 
 #include "image/kvDataFile.h"
 #include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 #include "support/kvScriptTest.h"
 
 using namespace Korvell;

@@ -2,7 +2,7 @@
 // pair led by C3, C4 or C5 decides (84 also looks at the first), so a few
 // non-Polish letters land on Polish ones and others are dropped; scripts
 // are written in Polish or English, where this holds.
-#include "script/kvHandlers.h"
+#include "text/kvTextEncoding.h"
 
 namespace Korvell {
 
