@@ -10,7 +10,7 @@
 namespace Korvell {
 
 kvCredits::kvCredits(kvRenderer& renderer_, kvClock& clock_)
-    : renderer(renderer_), clock(clock_), back(0), title(0), pages{0, 0, 0, 0, 0}, over(false)
+    : renderer(renderer_), clock(clock_), over(false)
 {
 }
 
@@ -57,7 +57,7 @@ void kvCredits::drawCredits()
         r->setColorRGBA(vector4(1.0f, 1.0f, 1.0f, alpha));
         r->drawQuad(vector2(6.8f, y), vector2(9.3f, y + 1.5f));
     }
-    r->bindTexture(0);
+    r->bindTexture(kvTextureIndex());
 }
 
 } // namespace Korvell

@@ -34,7 +34,7 @@ private:
     kvClock& clock;
     kvTextureIndex back;
     kvTextureIndex title;
-    kvTextureIndex pages[5];
+    kvTextureIndex pages[5] = {};
     bool over;
 };
 

@@ -9,13 +9,13 @@ namespace Korvell {
 kvTextureIndex kvTextureContainer::add(kvTexture* texture)
 {
     entries.push_back(texture);
-    return size();
+    return kvTextureIndex(static_cast<int32_t>(entries.size()));
 }
 
 kvTexture* kvTextureContainer::get(kvTextureIndex index) const
 {
-    if (index <= 0 || index > size()) return nullptr;
-    return entries[static_cast<size_t>(index - 1)];
+    if (index.id <= 0 || static_cast<size_t>(index.id) > entries.size()) return nullptr;
+    return entries[static_cast<size_t>(index.id - 1)];
 }
 
 void kvTextureContainer::remove(kvTextureIndex index)
@@ -23,7 +23,7 @@ void kvTextureContainer::remove(kvTextureIndex index)
     kvTexture* t = get(index);
     if (!t) return;
     delete t;
-    entries[static_cast<size_t>(index - 1)] = nullptr;
+    entries[static_cast<size_t>(index.id - 1)] = nullptr;
 }
 
 } // namespace Korvell

@@ -2,15 +2,16 @@
 // never reused. Removing leaves a hole; the array never shrinks.
 #pragma once
 
-#include <cstdint>
 #include <vector>
+
+#include "base/kvHandle.h"
 
 namespace Korvell {
 
 class kvTexture;
 
 // The one handle anybody outside the renderer holds for a texture.
-typedef int32_t kvTextureIndex;
+using kvTextureIndex = kvHandle<struct kvTextureKind>;
 
 class kvTextureContainer {
 public:
@@ -18,7 +19,8 @@ public:
     kvTexture* get(kvTextureIndex index) const;
     // Deletes the texture and leaves its slot empty.
     void remove(kvTextureIndex index);
-    kvTextureIndex size() const { return static_cast<kvTextureIndex>(entries.size()); }
+    // How many indexes were handed out (the last one made).
+    int32_t size() const { return static_cast<int32_t>(entries.size()); }
 
 private:
     std::vector<kvTexture*> entries;

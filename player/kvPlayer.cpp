@@ -17,7 +17,7 @@ kvPlayer::kvPlayer(kvRenderer& renderer_, kvClock& clock_)
     : renderer(renderer_), clock(clock_), nextIndex(0), imageAreaPos(0.0f, 0.0f), imageAreaSize(0.0f, 0.0f), subtitleY(0.0f),
       subtitleScale(1.0f), subtitleDelay(0.0f), subtitleMargin(0.0f),
       subtitleColor(1.0f, 1.0f, 1.0f), subtitleCenter(false), transitionType(TRANSITION_NONE),
-      transitionTime(1.0f), typewriterTime(0.0f), subtitleEffect(EFFECT_NONE), noiseTexture(0),
+      transitionTime(1.0f), typewriterTime(0.0f), subtitleEffect(EFFECT_NONE),
       noiseAlpha(0.5f), noiseColor(1.0f, 1.0f, 1.0f), imageColor(1.0f, 1.0f, 1.0f),
       current(nullptr), previous(nullptr), currentAlpha(1.0f), previousAlpha(1.0f),
       runningTime(0.0f), previousRequested(false), over(false)
@@ -26,20 +26,20 @@ kvPlayer::kvPlayer(kvRenderer& renderer_, kvClock& clock_)
 
 kvPlayer::~kvPlayer()
 {
-    for (int& f : fonts) {
-        if (f != 0) renderer.deleteFont(static_cast<unsigned>(f));
-        f = 0;
+    for (kvFontIndex& f : fonts) {
+        if (f) renderer.deleteFont(f);
+        f = kvFontIndex();
     }
     // Evicted textures were zeroed when they went, so each is deleted once.
     for (kvTextureIndex& t : loadedTextures) {
-        if (t != 0) renderer.deleteTexture(t);
-        t = 0;
+        if (t) renderer.deleteTexture(t);
+        t = kvTextureIndex();
     }
     for (kvPlayerItem* item : items) delete item;
     items.clear();
     // The noise texture too (the renderer would only free it at its own
     // end, and a show read again makes a new one).
-    if (noiseTexture != 0) renderer.deleteTexture(noiseTexture);
+    if (noiseTexture) renderer.deleteTexture(noiseTexture);
 }
 
 void kvPlayer::setViewSize(vector2 size) { renderer.setViewSize(size.x, size.y); }
@@ -50,12 +50,12 @@ void kvPlayer::setNoiseAlpha(float alpha) { noiseAlpha = alpha > 1.0f ? 1.0f : a
 
 void kvPlayer::createNoise(int width, int height, kvTextureModifier* modifier, int filter)
 {
-    if (noiseTexture != 0) {
+    if (noiseTexture) {
         delete modifier; // nobody else would free an unused modifier
         return;
     }
     noiseTexture = renderer.createTexture(width, height, 24, filter);
-    if (noiseTexture == 0) {
+    if (!noiseTexture) {
         delete modifier;
         return;
     }
@@ -77,7 +77,7 @@ kvPlayerItem* kvPlayer::addImage(const std::string& fileName, float time, int tr
                                  float transitionTime_, bool reset)
 {
     runningTime = reset ? time : runningTime + time;
-    kvPlayerItem* item = new kvPlayerItem(runningTime, fileName, 0, transition, transitionTime_);
+    kvPlayerItem* item = new kvPlayerItem(runningTime, fileName, kvTextureIndex(), transition, transitionTime_);
     item->duration = time;
     items.push_back(item);
     return item;
@@ -86,7 +86,7 @@ kvPlayerItem* kvPlayer::addImage(const std::string& fileName, float time, int tr
 void kvPlayer::addBlank(float time, int transition, float transitionTime_)
 {
     runningTime += time;
-    kvPlayerItem* item = new kvPlayerItem(runningTime, std::string(), 0, transition, transitionTime_);
+    kvPlayerItem* item = new kvPlayerItem(runningTime, std::string(), kvTextureIndex(), transition, transitionTime_);
     item->duration = time;
     items.push_back(item);
 }
@@ -104,16 +104,16 @@ bool kvPlayer::loadItemTexture(unsigned index)
     if (loadedTextures.size() > 3) {
         kvTextureIndex& evicted = loadedTextures[loadedTextures.size() - 3];
         renderer.deleteTexture(evicted);
-        evicted = 0;
+        evicted = kvTextureIndex();
     }
     kvPlayerItem* item = items[index];
     if (item->fileName.empty()) {
-        loadedTextures.push_back(0);
+        loadedTextures.push_back(kvTextureIndex());
         return true;
     }
     std::string reason;
     kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason);
-    if (texture == 0) {
+    if (!texture) {
         if (reportProblem && reported.insert(item->fileName).second)
             reportProblem("Picture " + quoted(item->fileName) + " cannot be shown: " + reason + ".");
         return false;
@@ -131,7 +131,7 @@ void kvPlayer::reserveTextureStorage()
     // most, one a picture the show has yet to load (the last never shows).
     int wanted = 0;
     for (size_t k = nextIndex; k + 1 < items.size() && wanted < 3; ++k)
-        if (!items[k]->fileName.empty() && items[k]->texture == 0) ++wanted;
+        if (!items[k]->fileName.empty() && !items[k]->texture) ++wanted;
     renderer.reserveTextures(wanted);
 }
 
@@ -318,31 +318,31 @@ void kvPlayer::update()
     r.pushMatrix();
     r.setColorRGBA(vector4(imageColor, currentAlpha));
     if (current->duration > 0.0f) computeMatrix(t);
-    if (current->texture != 0) {
+    if (current->texture) {
         r.setTextureMatrix(current->textureMatrix);
         r.bindTexture(current->texture);
         r.drawQuad(a, b);
     }
     if (previous) {
         r.setTextureMatrix(previous->textureMatrix);
-        if (previous->texture != 0) {
+        if (previous->texture) {
             r.setColorRGBA(vector4(imageColor, previousAlpha));
             r.bindTexture(previous->texture);
         } else {
             // A leaving blank slide is a rectangle of the background colour.
-            r.bindTexture(0);
+            r.bindTexture(kvTextureIndex());
             r.setColorRGBA(vector4(r.getClearColor(), previousAlpha));
         }
         r.drawQuad(a, b);
     }
     r.setTextureMatrix(nullptr);
-    if (noiseTexture != 0) {
+    if (noiseTexture) {
         r.setColorRGBA(vector4(noiseColor, noiseAlpha));
         r.refreshTexture(noiseTexture);
         r.bindTexture(noiseTexture);
         r.drawQuad(a, b);
     }
-    r.bindTexture(0);
+    r.bindTexture(kvTextureIndex());
     drawSubtitles(t);
     r.popMatrix();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/kvTextureContainer.h"
+#include "render/kvRenderer.h"
 #include "math/vector2.h"
 #include "math/vector3.h"
 #include "player/kvPlayerItem.h"
@@ -93,7 +94,7 @@ public:
     int getTransitionType() const { return transitionType; }
     float getTransitionTime() const { return transitionTime; }
     const std::vector<kvTextureIndex>& getLoadedTextures() const { return loadedTextures; }
-    const std::vector<int>& getFonts() const { return fonts; }
+    const std::vector<kvFontIndex>& getFonts() const { return fonts; }
     kvTextureIndex getNoiseTexture() const { return noiseTexture; }
     float getNoiseAlpha() const { return noiseAlpha; }
     vector2 getImageAreaPos() const { return imageAreaPos; }
@@ -135,7 +136,7 @@ private:
     float noiseAlpha;
     vector3 noiseColor;
     std::vector<kvTextureIndex> loadedTextures;
-    std::vector<int> fonts;
+    std::vector<kvFontIndex> fonts;
     vector3 imageColor;
     kvPlayerItem* current;
     kvPlayerItem* previous;

@@ -33,7 +33,7 @@ void kvPlayer::drawSubtitles(float t)
 {
     kvRenderer* r = &renderer;
     if (!current || fonts.empty() || current->lines.empty()) return;
-    const unsigned F = static_cast<unsigned>(fonts[0]);
+    const kvFontIndex F = fonts[0];
     const float s = subtitleScale;
 
     float span, lt;

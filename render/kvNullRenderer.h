@@ -11,20 +11,16 @@ class kvNullRenderer : public kvRenderer {
 public:
     void clear() override {}
     void setupView(int, int) override {}
-    void setPolygonMode(int) override {}
     void setColorRGBA(vector4) override {}
     void setColorRGB(vector3) override {}
-    void setLineWidth(float) override {}
-    void drawLine(vector2, vector2) override {}
     void drawQuad(vector2, vector2) override {}
     void pushMatrix() override {}
     void popMatrix() override {}
     void translate(vector2) override {}
-    void rotate(float) override {}
     void scale(vector2) override {}
     void setTextureMatrix(const float*) override {}
-    kvTextureIndex createTexture(int, int, int, int) override { return ++count; }
-    kvTextureIndex loadTexture(const std::string&, int, vector2, std::string*) override { return ++count; }
+    kvTextureIndex createTexture(int, int, int, int) override { return kvTextureIndex(++count); }
+    kvTextureIndex loadTexture(const std::string&, int, vector2, std::string*) override { return kvTextureIndex(++count); }
     void preloadTextures(const std::vector<kvPreloadRequest>&) override {}
     void reserveTextures(int) override {}
     void dropPreloads() override {}
@@ -32,16 +28,15 @@ public:
     void deleteTexture(kvTextureIndex) override {}
     void bindTexture(kvTextureIndex index) override { boundTexture = index; }
     void refreshTexture(kvTextureIndex) override {}
-    void setBlendFunc(int, int) override {}
-    int createFont(const std::string&, bool, bool) override { return ++fonts; }
-    void drawText(unsigned, const std::string&) override {}
-    void deleteFont(unsigned) override {}
-    bool measureText(unsigned, const std::string&, vector2*) override { return false; }
-    bool findLineBreak(unsigned, const std::string&, float, float, int*) override { return false; }
+    kvFontIndex createFont(const std::string&, bool, bool) override { return kvFontIndex(++fonts); }
+    void drawText(kvFontIndex, const std::string&) override {}
+    void deleteFont(kvFontIndex) override {}
+    bool measureText(kvFontIndex, const std::string&, vector2*) override { return false; }
+    bool findLineBreak(kvFontIndex, const std::string&, float, float, int*) override { return false; }
     bool releaseTextureData(kvTextureIndex) override { return false; }
 
 private:
-    kvTextureIndex count = 0;
+    int32_t count = 0;
     int fonts = 0;
 };
 

@@ -40,7 +40,7 @@ kvRenderGL::~kvRenderGL()
         if (p.name) glDeleteTextures(1, &p.name);
     for (Spare& sp : spares) glDeleteTextures(1, &sp.name);
     spares.clear();
-    for (kvTextureIndex n = 1; n <= textures.size(); ++n) deleteTexture(n);
+    for (int32_t n = 1; n <= textures.size(); ++n) deleteTexture(kvTextureIndex(n));
     for (Spare& sp : spares) glDeleteTextures(1, &sp.name);
     // Fonts belong to whoever made them (the player deletes its own), but
     // a font left behind would leak its metrics, so those go too.
@@ -72,16 +72,6 @@ void kvRenderGL::setupView(int clientWidth_, int clientHeight_)
     glLoadIdentity();
 }
 
-void kvRenderGL::setPolygonMode(int mode)
-{
-    switch (mode) {
-    case 0: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-    case 1: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-    case 2: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
-    default: break;
-    }
-}
-
 void kvRenderGL::setColorRGBA(vector4 c)
 {
     colorAlpha = c.w;
@@ -93,16 +83,6 @@ void kvRenderGL::setColorRGB(vector3 c)
     colorAlpha = 1.0f;
     glColor3f(c.x, c.y, c.z);
 }
-void kvRenderGL::setLineWidth(float width) { glLineWidth(width); }
-
-void kvRenderGL::drawLine(vector2 from, vector2 to)
-{
-    glBegin(GL_LINES);
-    glVertex2f(from.x, from.y);
-    glVertex2f(to.x, to.y);
-    glEnd();
-}
-
 void kvRenderGL::drawQuad(vector2 a, vector2 b)
 {
     // Blending with alpha 0 leaves every pixel as it was, and with alpha 1
@@ -112,7 +92,7 @@ void kvRenderGL::drawQuad(vector2 a, vector2 b)
     if (colorAlpha <= 0.0f) return;
     float u = 1.0f, v = 1.0f;
     bool opaque = colorAlpha >= 1.0f;
-    if (boundTexture != 0) {
+    if (boundTexture) {
         // A bound index whose texture is gone draws with (1, 1) rather
         // than reading a freed texture.
         kvTexture* t = textures.get(boundTexture);
@@ -159,7 +139,6 @@ void kvRenderGL::setTextureMatrix(const float* matrix)
 }
 
 void kvRenderGL::translate(vector2 v) { glTranslatef(v.x, v.y, 0.0f); }
-void kvRenderGL::rotate(float angle) { glRotatef(angle, 0.0f, 0.0f, 1.0f); }
 void kvRenderGL::scale(vector2 v) { glScalef(v.x, v.y, 1.0f); }
 
 GLuint kvRenderGL::storageFor(const kvTexture* t, int filter)
@@ -202,7 +181,7 @@ kvTextureIndex kvRenderGL::registerTexture(kvTexture* texture, int filter)
 {
     if (texture->getStatus() != 0) {
         delete texture;
-        return 0;
+        return kvTextureIndex();
     }
     kvTextureIndex index = textures.add(texture);
     textureNames.push_back(upload(texture, filter));
@@ -277,7 +256,7 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     // Ready ahead, or at least decoded ahead.
     for (auto it = prepared.begin(); it != prepared.end(); ++it) {
         if (!(it->request == request) || it->filter != filter) continue;
-        kvTextureIndex index = 0;
+        kvTextureIndex index;
         if (it->texture)
             index = registerPrepared(*it);
         else if (reason)
@@ -296,7 +275,7 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
             p.texture = std::move(t);
             if (!p.texture) {
                 if (reason) *reason = why;
-                return 0;
+                return kvTextureIndex();
             }
             return registerPrepared(p);
         }
@@ -307,7 +286,7 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     std::vector<uint8_t> bytes;
     if (!readPictureFile(fileName, bytes, reason)
         || !decodePicture(bytes, request.neededWidth, request.neededHeight, *t, reason))
-        return 0;
+        return kvTextureIndex();
     lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),
                   static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
     return registerTexture(t.release(), filter);
@@ -426,8 +405,8 @@ void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
 
 GLuint kvRenderGL::liveName(kvTextureIndex index) const
 {
-    if (index <= 0 || static_cast<size_t>(index) > textureNames.size()) return 0;
-    return textureNames[static_cast<size_t>(index - 1)];
+    if (index.id <= 0 || static_cast<size_t>(index.id) > textureNames.size()) return 0;
+    return textureNames[static_cast<size_t>(index.id - 1)];
 }
 
 bool kvRenderGL::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)
@@ -456,7 +435,7 @@ void kvRenderGL::deleteTexture(kvTextureIndex index)
         spares.erase(spares.begin());
     }
     textures.remove(index);
-    textureNames[static_cast<size_t>(index - 1)] = 0;
+    textureNames[static_cast<size_t>(index.id - 1)] = 0;
 }
 
 void kvRenderGL::bindTexture(kvTextureIndex index)
@@ -477,26 +456,6 @@ void kvRenderGL::refreshTexture(kvTextureIndex index)
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), t->getBufferWidth(),
                  t->getBufferHeight(), 0, format, GL_UNSIGNED_BYTE, t->getPixels());
     glBindTexture(GL_TEXTURE_2D, 0);
-}
-
-GLenum kvRenderGL::blendFactor(int code)
-{
-    switch (code) {
-    case 0: return GL_ZERO;
-    case 1: return GL_ONE;
-    case 2: return GL_SRC_COLOR;
-    case 3: return GL_SRC_ALPHA;
-    case 4: return GL_DST_COLOR;
-    case 5: return GL_DST_ALPHA;
-    case 6: return GL_ONE_MINUS_SRC_ALPHA;
-    case 7: return GL_ONE_MINUS_DST_COLOR;
-    default: return GL_ONE;
-    }
-}
-
-void kvRenderGL::setBlendFunc(int source, int destination)
-{
-    glBlendFunc(blendFactor(source), blendFactor(destination));
 }
 
 bool kvRenderGL::releaseTextureData(kvTextureIndex index)

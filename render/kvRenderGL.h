@@ -22,16 +22,12 @@ public:
 
     void clear() override;
     void setupView(int clientWidth, int clientHeight) override;
-    void setPolygonMode(int mode) override;
     void setColorRGBA(vector4 color) override;
     void setColorRGB(vector3 color) override;
-    void setLineWidth(float width) override;
-    void drawLine(vector2 from, vector2 to) override;
     void drawQuad(vector2 a, vector2 b) override;
     void pushMatrix() override;
     void popMatrix() override;
     void translate(vector2 v) override;
-    void rotate(float angle) override;
     void scale(vector2 v) override;
     void setTextureMatrix(const float* matrix) override;
     kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) override;
@@ -44,16 +40,14 @@ public:
     void deleteTexture(kvTextureIndex index) override;
     void bindTexture(kvTextureIndex index) override;
     void refreshTexture(kvTextureIndex index) override;
-    void setBlendFunc(int source, int destination) override;
-    int createFont(const std::string& face, bool bold, bool italic) override;
-    void drawText(unsigned font, const std::string& text) override;
-    void deleteFont(unsigned font) override;
-    bool measureText(unsigned font, const std::string& text, vector2* size) override;
-    bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
+    kvFontIndex createFont(const std::string& face, bool bold, bool italic) override;
+    void drawText(kvFontIndex font, const std::string& text) override;
+    void deleteFont(kvFontIndex font) override;
+    bool measureText(kvFontIndex font, const std::string& text, vector2* size) override;
+    bool findLineBreak(kvFontIndex font, const std::string& text, float scale, float margin,
                        int* position) override;
     bool releaseTextureData(kvTextureIndex index) override;
 
-    static GLenum blendFactor(int code);
     // Bytes of picture uploaded ahead per frame at most.
     static const size_t kUploadSliceBytes = 1u << 20;
     // The decoding worker (made on first use; tests hold it to make a

@@ -68,7 +68,7 @@ void buildGlyphList(GLUtesselator* tess, GLuint list, const kvOutlineGlyph& glyp
 
 } // namespace
 
-int kvRenderGL::createFont(const std::string& face, bool bold, bool italic)
+kvFontIndex kvRenderGL::createFont(const std::string& face, bool bold, bool italic)
 {
     GLuint base = static_cast<GLuint>(fontListBases.size()) * 256u + kFirstListBase;
     kvGlyphMetrics* metrics = new kvGlyphMetrics[kvOutlineFont::GLYPH_COUNT];
@@ -90,11 +90,12 @@ int kvRenderGL::createFont(const std::string& face, bool bold, bool italic)
     }
     fontMetrics.push_back(metrics);
     fontListBases.push_back(base);
-    return static_cast<int>(fontListBases.size());
+    return kvFontIndex(static_cast<int32_t>(fontListBases.size()));
 }
 
-void kvRenderGL::drawText(unsigned font, const std::string& text)
+void kvRenderGL::drawText(kvFontIndex handle, const std::string& text)
 {
+    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
     if (font == 0 || font > fontListBases.size() || !fontListBases[font - 1] || text.empty()) return;
     glPushAttrib(GL_LIST_BIT);
     glPushMatrix();
@@ -106,8 +107,9 @@ void kvRenderGL::drawText(unsigned font, const std::string& text)
     glPopAttrib();
 }
 
-void kvRenderGL::deleteFont(unsigned font)
+void kvRenderGL::deleteFont(kvFontIndex handle)
 {
+    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
     if (font == 0 || font > fontListBases.size()) return;
     delete[] fontMetrics[font - 1];
     fontMetrics[font - 1] = nullptr;
@@ -115,16 +117,18 @@ void kvRenderGL::deleteFont(unsigned font)
     fontListBases[font - 1] = 0;
 }
 
-bool kvRenderGL::measureText(unsigned font, const std::string& text, vector2* size)
+bool kvRenderGL::measureText(kvFontIndex handle, const std::string& text, vector2* size)
 {
+    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
     if (font == 0 || font > fontMetrics.size() || !fontMetrics[font - 1] || !size) return false;
     *size = measureGlyphs(fontMetrics[font - 1], text);
     return true;
 }
 
-bool kvRenderGL::findLineBreak(unsigned font, const std::string& text, float scale, float margin,
+bool kvRenderGL::findLineBreak(kvFontIndex handle, const std::string& text, float scale, float margin,
                                int* position)
 {
+    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
     if (font == 0 || font > fontMetrics.size() || !fontMetrics[font - 1] || !position) return false;
     *position = findGlyphBreak(fontMetrics[font - 1], text, scale, margin, viewWidth);
     return true;

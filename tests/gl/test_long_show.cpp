@@ -64,7 +64,7 @@ TEST_F(LongShow, ThousandSlidesKeepTexturesAndMemoryBounded)
     ASSERT_TRUE(parser.parse(dir + "/long.xml"));
     parser.configure();
     ASSERT_EQ(player->getItemCount(), slides);
-    ASSERT_NE(player->getNoiseTexture(), 0);
+    ASSERT_NE(player->getNoiseTexture(), kvTextureIndex(0));
     player->loadItemTexture(0);
     player->loadItemTexture(1);
 
@@ -81,7 +81,7 @@ TEST_F(LongShow, ThousandSlidesKeepTexturesAndMemoryBounded)
         }
         most = std::max(most, glTextureCount());
         int held = 0;
-        for (kvTextureIndex t : player->getLoadedTextures()) held += t != 0;
+        for (kvTextureIndex t : player->getLoadedTextures()) held += t ? 1 : 0;
         mostSlides = std::max(mostSlides, held);
         ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "slide " << s;
         if (s == 60) early = residentKiB();

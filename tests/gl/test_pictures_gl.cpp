@@ -232,7 +232,7 @@ TEST_F(PicturesGL, APictureDecodedAheadIsWholeInEveryState)
                 ASSERT_EQ(gl->rowsUploadedAhead(name), state == DECODED ? 0 : 2) << where;
             }
             const kvTextureIndex t = gl->loadTexture(name, 1);
-            ASSERT_NE(t, 0) << where;
+            ASSERT_NE(t, kvTextureIndex(0)) << where;
             std::vector<uint8_t> texels;
             ASSERT_TRUE(gl->readTexels(t, texels)) << where;
             if (state == IN_THE_FRAME) {

@@ -36,35 +36,35 @@ bool rowHasAHole(const std::vector<uint8_t>& px, int width, int y, int x0, int x
 
 TEST_F(TextGL, FontsGetBlocksOf256ListsFrom1000)
 {
-    int a = renderer->createFont("Liberation Sans", false, false);
-    int b = renderer->createFont("Liberation Sans", true, false);
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 2);
+    kvFontIndex a = renderer->createFont("Liberation Sans", false, false);
+    kvFontIndex b = renderer->createFont("Liberation Sans", true, false);
+    EXPECT_EQ(a, kvFontIndex(1));
+    EXPECT_EQ(b, kvFontIndex(2));
     EXPECT_TRUE(glIsList(1000 + 'A'));
     EXPECT_TRUE(glIsList(1256 + 'A'));
     EXPECT_FALSE(glIsList(1000 + 255));
-    renderer->deleteFont(1);
+    renderer->deleteFont(kvFontIndex(1));
     EXPECT_FALSE(glIsList(1000 + 'A'));
-    EXPECT_EQ(renderer->createFont("Liberation Sans", false, true), 3);
+    EXPECT_EQ(renderer->createFont("Liberation Sans", false, true), kvFontIndex(3));
     EXPECT_TRUE(glIsList(1512 + 'A'));
 }
 
 TEST_F(TextGL, MeasuringAndBreakingWithRealMetrics)
 {
-    int f = renderer->createFont("Liberation Sans", false, false);
+    kvFontIndex f = renderer->createFont("Liberation Sans", false, false);
     vector2 size(7, 7);
-    EXPECT_TRUE(renderer->measureText(static_cast<unsigned>(f), "", &size));
+    EXPECT_TRUE(renderer->measureText(f, "", &size));
     EXPECT_FLOAT_EQ(size.x, 0.0f);
     EXPECT_FLOAT_EQ(size.y, 0.0f);
-    EXPECT_TRUE(renderer->measureText(static_cast<unsigned>(f), "Hello", &size));
+    EXPECT_TRUE(renderer->measureText(f, "Hello", &size));
     EXPECT_GT(size.x, 2.0f); // about half an em per letter
     EXPECT_LT(size.x, 3.5f);
     EXPECT_GT(size.y, 0.6f); // the H's black box, in ems
     EXPECT_LT(size.y, 0.8f);
     vector2 untouched(5, 5);
     int pos = 42;
-    EXPECT_FALSE(renderer->measureText(2, "x", &untouched));
-    EXPECT_FALSE(renderer->findLineBreak(2, "x", 1, 0, &pos));
+    EXPECT_FALSE(renderer->measureText(kvFontIndex(2), "x", &untouched));
+    EXPECT_FALSE(renderer->findLineBreak(kvFontIndex(2), "x", 1, 0, &pos));
     EXPECT_FLOAT_EQ(untouched.x, 5.0f);
     EXPECT_EQ(pos, 42);
 
@@ -75,38 +75,38 @@ TEST_F(TextGL, MeasuringAndBreakingWithRealMetrics)
     int expected = -1;
     for (size_t i = 1; i <= text.size() && expected < 0; ++i) {
         vector2 s;
-        renderer->measureText(static_cast<unsigned>(f), text.substr(0, i), &s);
+        renderer->measureText(f, text.substr(0, i), &s);
         if (s.x * 20 > 750) expected = static_cast<int>(i - 1);
     }
     ASSERT_GT(expected, 0);
-    EXPECT_TRUE(renderer->findLineBreak(static_cast<unsigned>(f), text, 20, 50, &pos));
+    EXPECT_TRUE(renderer->findLineBreak(f, text, 20, 50, &pos));
     EXPECT_EQ(pos, expected);
-    EXPECT_TRUE(renderer->findLineBreak(static_cast<unsigned>(f), "short", 20, 50, &pos));
+    EXPECT_TRUE(renderer->findLineBreak(f, "short", 20, 50, &pos));
     EXPECT_EQ(pos, 0);
 }
 
 TEST_F(TextGL, CodeFor255IsAnEmptyGlyph)
 {
-    int f = renderer->createFont("Liberation Sans", false, false);
+    kvFontIndex f = renderer->createFont("Liberation Sans", false, false);
     vector2 a, b;
-    renderer->measureText(static_cast<unsigned>(f), "ab", &a);
-    renderer->measureText(static_cast<unsigned>(f), std::string("a\xFF" "b"), &b);
+    renderer->measureText(f, "ab", &a);
+    renderer->measureText(f, std::string("a\xFF" "b"), &b);
     EXPECT_FLOAT_EQ(a.x, b.x);
 }
 
 TEST_F(TextGL, PolishTextIsFilledWithItsHolesOpen)
 {
-    int f = renderer->createFont("Liberation Sans", false, false);
+    kvFontIndex f = renderer->createFont("Liberation Sans", false, false);
     renderer->setViewSize(160, 80);
     beginFrame();
-    renderer->bindTexture(0);
+    renderer->bindTexture(kvTextureIndex(0));
     renderer->setColorRGBA(vector4(1, 1, 1, 1));
     std::string line = utf8ToCp1250("o\xC4\x85"); // "oą"
     ASSERT_EQ(line, std::string("o\xB9"));
     renderer->pushMatrix();
     renderer->translate(vector2(4, 60));
     renderer->scale(vector2(60, 60));
-    renderer->drawText(static_cast<unsigned>(f), line);
+    renderer->drawText(f, line);
     renderer->popMatrix();
     std::vector<uint8_t> px = readAll();
 

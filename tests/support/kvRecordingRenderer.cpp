@@ -29,7 +29,7 @@ bool kvRecordingRenderer::live(kvTextureIndex index, const char* call)
 {
     if (alive.count(index)) return true;
     ++deadUses;
-    add(std::string("DEAD ") + call + " " + std::to_string(index));
+    add(std::string("DEAD ") + call + " " + std::to_string(index.id));
     return false;
 }
 
@@ -64,7 +64,6 @@ void kvRecordingRenderer::setupView(int w, int h)
 {
     add("setupView " + std::to_string(w) + "x" + std::to_string(h));
 }
-void kvRecordingRenderer::setPolygonMode(int mode) { add("polygonMode " + std::to_string(mode)); }
 
 void kvRecordingRenderer::setColorRGBA(vector4 c)
 {
@@ -78,31 +77,24 @@ void kvRecordingRenderer::setColorRGB(vector3 c)
     add("color " + color);
 }
 
-void kvRecordingRenderer::setLineWidth(float w) { add("lineWidth " + num(w)); }
-
-void kvRecordingRenderer::drawLine(vector2 a, vector2 b)
-{
-    add("line (" + num(a.x) + "," + num(a.y) + ")-(" + num(b.x) + "," + num(b.y) + ")");
-}
 
 void kvRecordingRenderer::drawQuad(vector2 a, vector2 b)
 {
     add("quad (" + num(a.x) + "," + num(a.y) + ")-(" + num(b.x) + "," + num(b.y) + ") tex="
-        + std::to_string(boundTexture) + " rgba=" + color);
+        + std::to_string(boundTexture.id) + " rgba=" + color);
 }
 
 void kvRecordingRenderer::pushMatrix() { add("push"); }
 void kvRecordingRenderer::popMatrix() { add("pop"); }
 void kvRecordingRenderer::translate(vector2 v) { add("translate " + num(v.x) + "," + num(v.y)); }
-void kvRecordingRenderer::rotate(float a) { add("rotate " + num(a)); }
 void kvRecordingRenderer::scale(vector2 v) { add("scale " + num(v.x) + "," + num(v.y)); }
 
 kvTextureIndex kvRecordingRenderer::createTexture(int w, int h, int bpp, int filter)
 {
-    kvTextureIndex index = ++textureCount;
+    kvTextureIndex index(++textureCount);
     alive.insert(index);
     add("createTexture " + std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bpp)
-        + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
+        + " filter=" + std::to_string(filter) + " -> " + std::to_string(index.id));
     return index;
 }
 
@@ -113,11 +105,11 @@ kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int
     if (missing.count(fileName)) {
         add("loadTexture " + fileName + " -> 0");
         if (reason) *reason = "no such file";
-        return 0;
+        return kvTextureIndex();
     }
-    kvTextureIndex index = ++textureCount;
+    kvTextureIndex index(++textureCount);
     alive.insert(index);
-    add("loadTexture " + fileName + " filter=" + std::to_string(filter) + " -> " + std::to_string(index));
+    add("loadTexture " + fileName + " filter=" + std::to_string(filter) + " -> " + std::to_string(index.id));
     return index;
 }
 
@@ -136,62 +128,57 @@ void kvRecordingRenderer::dropPreloads() { preloading.clear(); }
 
 bool kvRecordingRenderer::setTextureModifier(kvTextureIndex index, kvTextureModifier* modifier)
 {
-    add("setTextureModifier " + std::to_string(index));
+    add("setTextureModifier " + std::to_string(index.id));
     modifiers.push_back(modifier);
     return live(index, "setTextureModifier");
 }
 
 void kvRecordingRenderer::deleteTexture(kvTextureIndex index)
 {
-    if (index == 0 || !live(index, "deleteTexture")) return;
+    if (!index || !live(index, "deleteTexture")) return;
     alive.erase(index);
-    add("deleteTexture " + std::to_string(index));
+    add("deleteTexture " + std::to_string(index.id));
 }
 
 void kvRecordingRenderer::bindTexture(kvTextureIndex index)
 {
-    if (index != 0) live(index, "bind");
+    if (index) live(index, "bind");
     boundTexture = index;
-    add("bind " + std::to_string(index));
+    add("bind " + std::to_string(index.id));
 }
 
 void kvRecordingRenderer::refreshTexture(kvTextureIndex index)
 {
     live(index, "refresh");
-    add("refresh " + std::to_string(index));
+    add("refresh " + std::to_string(index.id));
 }
 
-void kvRecordingRenderer::setBlendFunc(int s, int d)
+kvFontIndex kvRecordingRenderer::createFont(const std::string& face, bool bold, bool italic)
 {
-    add("blend " + std::to_string(s) + "," + std::to_string(d));
-}
-
-int kvRecordingRenderer::createFont(const std::string& face, bool bold, bool italic)
-{
-    int index = ++fontCount;
+    kvFontIndex index(++fontCount);
     add("createFont " + face + (bold ? " bold" : "") + (italic ? " italic" : "") + " -> "
-        + std::to_string(index));
+        + std::to_string(index.id));
     return index;
 }
 
-void kvRecordingRenderer::drawText(unsigned font, const std::string& text)
+void kvRecordingRenderer::drawText(kvFontIndex font, const std::string& text)
 {
-    add("text " + std::to_string(font) + " '" + text + "'");
+    add("text " + std::to_string(font.id) + " '" + text + "'");
 }
 
-void kvRecordingRenderer::deleteFont(unsigned font) { add("deleteFont " + std::to_string(font)); }
+void kvRecordingRenderer::deleteFont(kvFontIndex font) { add("deleteFont " + std::to_string(font.id)); }
 
-bool kvRecordingRenderer::measureText(unsigned font, const std::string& text, vector2* size)
+bool kvRecordingRenderer::measureText(kvFontIndex font, const std::string& text, vector2* size)
 {
-    if (font == 0 || font > static_cast<unsigned>(fontCount)) return false;
+    if (font.id <= 0 || font.id > fontCount) return false;
     *size = measureGlyphs(metrics().data(), text);
     return true;
 }
 
-bool kvRecordingRenderer::findLineBreak(unsigned font, const std::string& text, float scale_,
+bool kvRecordingRenderer::findLineBreak(kvFontIndex font, const std::string& text, float scale_,
                                         float margin, int* position)
 {
-    if (font == 0 || font > static_cast<unsigned>(fontCount)) return false;
+    if (font.id <= 0 || font.id > fontCount) return false;
     *position = findGlyphBreak(metrics().data(), text, scale_, margin, viewWidth);
     return true;
 }
@@ -208,7 +195,7 @@ std::vector<kvGlyphMetrics> kvRecordingRenderer::metrics() const
 
 bool kvRecordingRenderer::releaseTextureData(kvTextureIndex index)
 {
-    add("release " + std::to_string(index));
+    add("release " + std::to_string(index.id));
     return live(index, "release");
 }
 

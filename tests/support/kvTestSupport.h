@@ -67,6 +67,15 @@ protected:
     kvRenderer* renderer = nullptr;
 };
 
+// The numbers of texture handles, in order, for comparing with a list.
+template <class Handles>
+std::vector<int> ids(const Handles& handles)
+{
+    std::vector<int> out;
+    for (const auto& h : handles) out.push_back(h.id);
+    return out;
+}
+
 std::string fixture(const std::string& name);
 // A fresh, empty folder under the build tree for one test.
 std::string scratchDir(const std::string& name);

@@ -59,7 +59,7 @@ TEST_F(Handlers, NoiseOnlyWhenTheDialogAllowsIt)
 {
     noise = false;
     run("<global><effect alpha=\"0.3\">noise</effect></global>");
-    EXPECT_EQ(player->getNoiseTexture(), 0);
+    EXPECT_EQ(player->getNoiseTexture(), kvTextureIndex(0));
     EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 0.5f);
     EXPECT_TRUE(rec->only("createTexture").empty());
 }
@@ -83,7 +83,7 @@ TEST_F(Handlers, NoiseFilterFlagNeedsTheExactKeywordAndEffectItsText)
     EXPECT_EQ(rec->only("createTexture"), std::vector<std::string>{"createTexture 128x128x24 filter=0 -> 1"});
     newPlayer();
     run("<global><effect alpha=\"0.2\">Noise</effect></global>");
-    EXPECT_EQ(player->getNoiseTexture(), 0);
+    EXPECT_EQ(player->getNoiseTexture(), kvTextureIndex(0));
     EXPECT_FLOAT_EQ(player->getNoiseAlpha(), 0.5f);
 }
 

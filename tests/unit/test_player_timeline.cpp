@@ -143,18 +143,18 @@ TEST_F(Player, AtMostThreeSlideTexturesStayBesidesSlideZeros)
 {
     for (const char* f : {"s0", "s1", "s2", "s3", "s4", "s5", "s6"}) add(f, 5);
     preload();
-    EXPECT_EQ(player->getLoadedTextures(), (std::vector<kvTextureIndex>{1, 2}));
+    EXPECT_EQ(ids(player->getLoadedTextures()), (std::vector<int>{1, 2}));
     frame(0.0);
     frame(5.0); // slide 1 again: t1'
-    EXPECT_EQ(player->getLoadedTextures(), (std::vector<kvTextureIndex>{1, 2, 3}));
+    EXPECT_EQ(ids(player->getLoadedTextures()), (std::vector<int>{1, 2, 3}));
     frame(10.0);
-    EXPECT_EQ(rec->alive, (std::set<kvTextureIndex>{1, 2, 3, 4}));
+    EXPECT_EQ(ids(rec->alive), (std::vector<int>{1, 2, 3, 4}));
     frame(15.0); // slide 3 deletes t1
-    EXPECT_EQ(rec->alive, (std::set<kvTextureIndex>{1, 3, 4, 5}));
+    EXPECT_EQ(ids(rec->alive), (std::vector<int>{1, 3, 4, 5}));
     frame(20.0); // slide 4 deletes t1'
-    EXPECT_EQ(rec->alive, (std::set<kvTextureIndex>{1, 4, 5, 6}));
+    EXPECT_EQ(ids(rec->alive), (std::vector<int>{1, 4, 5, 6}));
     frame(25.0);
-    EXPECT_EQ(rec->alive, (std::set<kvTextureIndex>{1, 5, 6, 7}));
+    EXPECT_EQ(ids(rec->alive), (std::vector<int>{1, 5, 6, 7}));
     // Pixel copies go as soon as a picture is uploaded.
     EXPECT_EQ(rec->only("release").size(), 1u);
     // Going, the player deletes what is left, each index once: an evicted
@@ -206,7 +206,7 @@ TEST_F(Player, MissingPictureKeepsTheShowGoing)
     frame(0.0);
     frame(5.5);
     EXPECT_EQ(currentFile(), "gone.jpg");
-    EXPECT_EQ(player->getCurrent()->texture, 0);
+    EXPECT_EQ(player->getCurrent()->texture, kvTextureIndex(0));
     // Only the leaving picture is drawn.
     std::vector<std::string> quads = rec->only("quad");
     ASSERT_EQ(quads.size(), 1u);
@@ -305,6 +305,6 @@ TEST_F(Player, StartingLaterOpensOnTheSlideShowingThen)
         EXPECT_FLOAT_EQ(player->getPreviousAlpha(), c.previousAlpha) << c.start;
         EXPECT_EQ(over, c.start >= 20.0f) << c.start; // the show ends with D
         // The current picture is loaded, and drawn.
-        EXPECT_NE(player->getCurrent()->texture, 0) << c.start;
+        EXPECT_NE(player->getCurrent()->texture, kvTextureIndex(0)) << c.start;
     }
 }

@@ -288,17 +288,17 @@ TEST(TextureContainer, IndexesStartAtOneAndAreNeverReused)
 {
     kvTextureContainer c;
     kvTexture* a = new kvTexture(2, 2, 24);
-    EXPECT_EQ(c.add(a), 1);
-    EXPECT_EQ(c.add(new kvTexture(2, 2, 24)), 2);
-    EXPECT_EQ(c.add(new kvTexture(2, 2, 24)), 3);
-    c.remove(2);
-    EXPECT_EQ(c.get(2), nullptr);
-    EXPECT_EQ(c.add(new kvTexture(2, 2, 24)), 4);
-    c.remove(0);
-    c.remove(99);
-    c.remove(2);
-    EXPECT_EQ(c.get(0), nullptr);
-    EXPECT_EQ(c.get(5), nullptr);
-    EXPECT_EQ(c.get(1), a);
-    for (kvTextureIndex i = 1; i <= c.size(); ++i) c.remove(i);
+    EXPECT_EQ(c.add(a), kvTextureIndex(1));
+    EXPECT_EQ(c.add(new kvTexture(2, 2, 24)), kvTextureIndex(2));
+    EXPECT_EQ(c.add(new kvTexture(2, 2, 24)), kvTextureIndex(3));
+    c.remove(kvTextureIndex(2));
+    EXPECT_EQ(c.get(kvTextureIndex(2)), nullptr);
+    EXPECT_EQ(c.add(new kvTexture(2, 2, 24)), kvTextureIndex(4));
+    c.remove(kvTextureIndex(0));
+    c.remove(kvTextureIndex(99));
+    c.remove(kvTextureIndex(2));
+    EXPECT_EQ(c.get(kvTextureIndex(0)), nullptr);
+    EXPECT_EQ(c.get(kvTextureIndex(5)), nullptr);
+    EXPECT_EQ(c.get(kvTextureIndex(1)), a);
+    for (int32_t i = 1; i <= c.size(); ++i) c.remove(kvTextureIndex(i));
 }

@@ -63,7 +63,7 @@ struct WindowProcedure : ::testing::Test {
 
 TEST_F(WindowProcedure, NextImageMovesTheClockToTheSlidesEnd)
 {
-    kvPlayerItem item(12.0f, "a.jpg", 0, TRANSITION_KEEP, 0.0f);
+    kvPlayerItem item(12.0f, "a.jpg", kvTextureIndex(), TRANSITION_KEEP, 0.0f);
     kvFakeClock::setSeconds(3.25);
     g_currentItem = &item;
     app->handleCommand(IDM_NEXT_IMAGE);
@@ -226,7 +226,7 @@ TEST_F(WindowProcedure, FullScreenModeThatFailsTheTestIsRefused)
 
 TEST(ApplicationObject, DestructorResetsTheCurrentSlide)
 {
-    kvPlayerItem item(1.0f, "", 0, 0, 0.0f);
+    kvPlayerItem item(1.0f, "", kvTextureIndex(), 0, 0.0f);
     g_currentItem = &item;
     {
         kvBaseGL app;
