@@ -28,12 +28,10 @@
 #include "export/kvSteppedClock.h"
 #include "export/kvSubtitleCues.h"
 #include "export/kvVideoEncoder.h"
-#include "image/kvDataFile.h"
 #include "player/kvPlayer.h"
 #include "render/kvFrameReader.h"
 #include "render/kvRenderer.h"
-#include "script/kvParser.h"
-#include "script/kvTag.h"
+#include "script/kvScriptedShow.h"
 
 namespace Korvell {
 
@@ -170,17 +168,10 @@ kvOutputCheck checkOutput(const std::string& path, const std::string& option, bo
     return c;
 }
 
-std::vector<kvShowInput> showInputs(const std::string& script, const kvParser& parser, const kvPlayer& player)
+std::vector<kvShowInput> showInputs(const std::string& script, const kvScriptedShow& show)
 {
     std::vector<kvShowInput> inputs = {{"the script", script}};
-    for (const kvTag* tag : parser.getRootTags()) {
-        if (tag->getName() == "music") inputs.push_back({"the show's music", diskPath(tag->getText())});
-        if (tag->getName() == "datafile") inputs.push_back({"the show's archive", diskPath(tag->getText())});
-    }
-    for (int i = 0; i < player.getItemCount(); ++i) {
-        const std::string& name = player.getItem(static_cast<unsigned>(i))->fileName;
-        if (!name.empty()) inputs.push_back({"the picture", diskPath(name)});
-    }
+    for (const kvScriptedShow::NamedFile& f : show.namedFiles()) inputs.push_back({f.role, f.path});
     for (const std::string& name : kvCredits::pictureNames()) inputs.push_back({"the credits picture", diskPath(name)});
     return inputs;
 }
@@ -200,9 +191,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         subtitles = checkOutput(srt, "--srt", cmd.force, isSubRipFile);
         if (subtitles.code) return say(subtitles.error, subtitles.code);
     }
-    std::string script = scriptPath;
-    const size_t slash = script.rfind('/');
-    if (slash != std::string::npos && chdir(script.substr(0, slash + 1).c_str()) == 0) script = script.substr(slash + 1);
+    const std::string script = enterScriptFolder(scriptPath);
 
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     std::unique_ptr<kvBaseGL> app(new kvBaseGL());
@@ -215,28 +204,15 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
     const double start = cmd.hasStart ? cmd.start : 0.0;
     int code = 0;
     {
-        // The script's archive, if it opens one, is closed however this ends.
-        struct ArchiveCloser {
-            ~ArchiveCloser() { closeDataFile(); }
-        } archiveCloser;
         kvSteppedClock showClock(cmd.fps, start);
-        std::unique_ptr<kvPlayer> player(new kvPlayer(renderer, showClock));
-        std::string music;
-        kvScriptContext context;
-        context.player = player.get();
-        context.noiseEnabled = cmd.noise;
-        context.loadMusic = [&music](const std::string& name) {
-            music = name;
-            return true;
-        };
-        kvParser parser(context);
-        parser.reportProblemsOf(*player);
-        if (!parser.parse(script)) return say(parser.failureMessage(), 1);
-        parser.configure();
+        kvScriptedShow::Options options;
+        options.noise = cmd.noise;
+        kvScriptedShow show(renderer, showClock, options);
+        if (!show.load(script)) return say(show.failureMessage(), 1);
 
         // Before anything is drawn or written: no output is a file the
         // show reads, by whatever name it is reached.
-        for (const kvShowInput& input : showInputs(scriptFile, parser, *player)) {
+        for (const kvShowInput& input : showInputs(scriptFile, show)) {
             for (const auto& out : {std::make_pair("--render", file), std::make_pair("--srt", srt)})
                 if (sameFile(out.second, input.file))
                     return say(std::string(out.first) + " " + out.second + " would overwrite " + input.role + " "
@@ -255,14 +231,12 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             if (subtitles.replacing) std::fprintf(stderr, "korvell: replacing %s\n", srt.c_str());
         }
 
-        renderer.setupView(w, h);
-        player->prepare(static_cast<float>(start));
+        show.prepare(w, h, static_cast<float>(start));
+        kvPlayer& player = show.getPlayer();
 
         // How long the video runs, in whole frames from finite times: the
         // show from its start, then the credits.
-        const int count = player->getItemCount();
-        const double showEnd = count == 0 ? 0.0 : player->getItem(static_cast<unsigned>(count >= 2 ? count - 2 : 0))->endTime;
-        double showSeconds = showEnd - start;
+        double showSeconds = player.getShowEnd() - start;
         if (!(showSeconds > 0.0)) showSeconds = 0.0;
         if (showSeconds > kMaxVideoSeconds) {
             std::fprintf(stderr, "korvell: the show lasts longer than 24 hours: the video ends at 24:00:00\n");
@@ -278,16 +252,16 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         settings.width = w;
         settings.height = h;
         settings.fps = cmd.fps;
-        settings.music = music;
+        settings.music = show.getMusic();
         settings.musicStart = start;
         kvVideoEncoder encoder;
         if (!encoder.open(settings, &why)) return say(why, 1);
         // As live, a show whose music cannot be read goes on silent; here
         // the video has no sound track, and the author is told.
-        if (!music.empty() && !encoder.hasAudio())
+        if (!settings.music.empty() && !encoder.hasAudio())
             std::fprintf(stderr, "korvell: the music %s cannot be read: the video has no sound\n",
-                         quoted(music).c_str());
-        if (!srt.empty() && !writeSrt(partialSrt.path(), subtitleCues(*player, start))) {
+                         quoted(settings.music).c_str());
+        if (!srt.empty() && !writeSrt(partialSrt.path(), subtitleCues(player, start))) {
             encoder.abort();
             return say("cannot write " + srt, 1);
         }
@@ -302,20 +276,18 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         // One frame of slack over the computed end: the player's own end,
         // on float times, may fall a frame either side of it.
         long long frames = renderScene(renderer, w, h, showClock, [&player]() {
-            player->update();
-            return !player->isOver();
+            player.update();
+            return !player.isOver();
         }, grabber, encoder, keepGoing, showFrames + 1);
         if (frames >= 0 && cmd.credits) {
             done = frames;
-            player.reset();
+            show.endPlayer();
             kvSteppedClock creditsClock(cmd.fps);
-            kvCredits credits(renderer, creditsClock);
-            credits.loadCredits();
-            const long long more = renderScene(renderer, w, h, creditsClock, [&credits]() {
-                credits.drawCredits();
-                return !credits.isOver();
-            }, grabber, encoder, keepGoing, creditFrames + 1);
-            frames = more < 0 ? -1 : frames + more;
+            runCredits(renderer, creditsClock, [&](const std::function<bool()>& scene) {
+                const long long more =
+                    renderScene(renderer, w, h, creditsClock, scene, grabber, encoder, keepGoing, creditFrames + 1);
+                frames = more < 0 ? -1 : frames + more;
+            });
         }
         if (frames < 0) {
             if (quitSignal()) {

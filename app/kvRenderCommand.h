@@ -12,8 +12,7 @@
 
 namespace Korvell {
 
-class kvParser;
-class kvPlayer;
+class kvScriptedShow;
 
 int runRender(const kvCommandLine& cmd, const std::string& script);
 
@@ -42,6 +41,6 @@ struct kvShowInput {
     std::string role;
     std::string file;
 };
-std::vector<kvShowInput> showInputs(const std::string& script, const kvParser& parser, const kvPlayer& player);
+std::vector<kvShowInput> showInputs(const std::string& script, const kvScriptedShow& show);
 
 } // namespace Korvell

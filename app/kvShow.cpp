@@ -11,9 +11,7 @@
 #include "app/kvFrameLoop.h"
 #include "app/kvTimer.h"
 #include "base/kvFiles.h"
-#include "image/kvDataFile.h"
 #include "render/kvRenderer.h"
-#include "script/kvTag.h"
 
 namespace Korvell {
 
@@ -22,14 +20,14 @@ namespace {
 long long stampOf(const std::string& file)
 {
     struct stat st;
-    if (stat(file.c_str(), &st) != 0) return 0;
+    if (stat(diskPath(file).c_str(), &st) != 0) return 0;
     return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000ll + st.st_mtim.tv_nsec;
 }
 
 } // namespace
 
 kvShow::kvShow(kvRenderer& renderer_, const std::string& script_)
-    : renderer(renderer_), script(script_), player(new kvPlayer(renderer_, g_timer)), music(new kvBassPlay())
+    : renderer(renderer_), script(script_), music(new kvBassPlay()), show(makeShow(true))
 {
 }
 
@@ -38,37 +36,26 @@ kvShow::~kvShow()
     g_currentItem = nullptr;
 }
 
-std::unique_ptr<kvParser> kvShow::makeParser(kvPlayer& forPlayer, std::string* name, bool loadMusic)
+std::unique_ptr<kvScriptedShow> kvShow::makeShow(bool loadMusic)
 {
-    kvScriptContext context;
-    context.player = &forPlayer;
-    context.noiseEnabled = g_noiseEnabled;
-    // The last music element names the track; read again, the show
-    // decides afterwards whether the track changed.
-    kvBassPlay* player_ = loadMusic ? music.get() : nullptr;
-    context.loadMusic = [name, player_](const std::string& file) {
-        *name = file;
-        return player_ ? player_->loadStream(file) : true;
-    };
-    return std::unique_ptr<kvParser>(new kvParser(context));
+    kvScriptedShow::Options options;
+    options.noise = g_noiseEnabled;
+    // Read again, the show decides afterwards whether the track changed.
+    kvBassPlay* player = loadMusic ? music.get() : nullptr;
+    if (player) options.loadMusic = [player](const std::string& file) { return player->loadStream(file); };
+    return std::unique_ptr<kvScriptedShow>(new kvScriptedShow(renderer, g_timer, options));
 }
 
 bool kvShow::load()
 {
-    parser = makeParser(*player, &musicName, true);
-    if (!parser->parse(script)) return false;
-    parser->configure();
-    musicStamp = stampOf(musicName);
-    // A picture that cannot be shown is named in the log, and on stderr.
-    parser->reportProblemsOf(*player);
+    if (!show->load(script)) return false;
+    musicStamp = stampOf(show->getMusic());
     return true;
 }
 
 void kvShow::prepare(float start)
 {
-    // The view is known now: the first pictures are decoded for it.
-    renderer.setupView(g_app->getClientWidth(), g_app->getClientHeight());
-    player->prepare(start);
+    show->prepare(g_app->getClientWidth(), g_app->getClientHeight(), start);
 }
 
 void kvShow::start(float start)
@@ -91,45 +78,34 @@ void kvShow::start(float start)
 void kvShow::watchFiles()
 {
     std::set<std::string> files = {script};
-    for (const kvTag* tag : parser->getRootTags()) {
-        const std::string name = tag->getName();
-        if (name == "music" || name == "datafile") files.insert(diskPath(tag->getText()));
-        const kvTag* file = name == "image" ? tag->findChild("file") : nullptr;
-        if (file) files.insert(diskPath(file->getText()));
-    }
+    for (const kvScriptedShow::NamedFile& f : show->namedFiles()) files.insert(f.path);
     if (!watcher.watch(files)) std::fprintf(stderr, "korvell: cannot watch the script's files for changes\n");
 }
 
 void kvShow::reload()
 {
     const float now = g_timer.elapsed();
-    std::unique_ptr<kvPlayer> fresh(new kvPlayer(renderer, g_timer));
-    std::string freshMusic;
-    std::unique_ptr<kvParser> freshParser = makeParser(*fresh, &freshMusic, false);
-    if (!freshParser->parse(script)) {
+    std::unique_ptr<kvScriptedShow> fresh = makeShow(false);
+    if (!fresh->parse(script)) {
         // The old show goes on; the log (written anew) and stderr say why.
         std::fprintf(stderr, "korvell: %s does not parse (line %d: %s); the show goes on as it was\n",
-                     script.c_str(), freshParser->getErrorLine(), freshParser->getErrorText().c_str());
+                     script.c_str(), fresh->getParser().getErrorLine(), fresh->getParser().getErrorText().c_str());
         return;
     }
-    // Pictures decoded ahead may be of files that changed; the archive is
-    // opened again by the script's datafile element.
+    // Pictures decoded ahead may be of files that changed.
     renderer.dropPreloads();
-    closeDataFile();
-    freshParser->configure();
+    fresh->configure();
     g_currentItem = nullptr;
-    player = std::move(fresh);
-    parser = std::move(freshParser);
-    parser->reportProblemsOf(*player);
-    player->seekTo(now);
+    const std::string oldMusic = show->getMusic();
+    show = std::move(fresh);
+    show->getPlayer().seekTo(now);
     // The music starts again only when it is another track or its file
     // changed; otherwise it plays on.
-    const long long stamp = stampOf(freshMusic);
-    if (freshMusic != musicName || stamp != musicStamp) {
-        musicName = freshMusic;
+    const long long stamp = stampOf(show->getMusic());
+    if (show->getMusic() != oldMusic || stamp != musicStamp) {
         musicStamp = stamp;
         music->stop();
-        if (!musicName.empty() && music->loadStream(musicName)) {
+        if (!show->getMusic().empty() && music->loadStream(show->getMusic())) {
             music->playFrom(now);
             if (g_timer.isPaused()) music->pause();
         }
@@ -143,18 +119,19 @@ void kvShow::run(bool watch)
     if (watch) watchFiles();
     runFrameLoop(renderer, [this, watch]() {
         if (watch && watcher.changed(SDL_GetTicks())) reload();
-        if (g_previousRequested) player->requestPrevious();
+        kvPlayer& player = show->getPlayer();
+        if (g_previousRequested) player.requestPrevious();
         g_previousRequested = false;
-        player->update();
-        g_currentItem = player->getCurrent();
-        return !player->isOver();
+        player.update();
+        g_currentItem = player.getCurrent();
+        return !player.isOver();
     });
 }
 
 void kvShow::endShow()
 {
     g_currentItem = nullptr; // the window procedure must not reach a slide that is gone
-    player.reset();
+    show->endPlayer();
     // The credits start on a running clock, so with the music playing.
     music->resume();
 }

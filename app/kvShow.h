@@ -1,7 +1,8 @@
-// One show from its script: the player, the music player and the parser,
-// wired to the renderer and the live clock, and the show loop with what
-// the command line adds to it (a later start, live reload). The entry
-// function makes one after start-up and lets it go before the credits.
+// The live show: a show read from its script (kvScriptedShow) on the live
+// clock, with the music player, and the show loop with what the command
+// line adds to it (a later start, live reload). The entry function makes
+// one after start-up; it lives on under the credits (its archive and music
+// serve them) and goes before teardown.
 #pragma once
 
 #include <memory>
@@ -9,8 +10,7 @@
 
 #include "app/kvBassPlay.h"
 #include "app/kvFileWatcher.h"
-#include "player/kvPlayer.h"
-#include "script/kvParser.h"
+#include "script/kvScriptedShow.h"
 
 namespace Korvell {
 
@@ -21,11 +21,10 @@ public:
     kvShow(kvRenderer& renderer, const std::string& script);
     ~kvShow();
 
-    // Reads and applies the script; false when it cannot be read (the
-    // parse log says why).
+    // Reads and applies the script; false when it cannot be read.
     bool load();
     // After a failed load: what the error box says.
-    std::string failureMessage() const { return parser->failureMessage(); }
+    std::string failureMessage() const { return show->failureMessage(); }
     // Loads the first pictures (those of slides 0 and 1, or of the slide
     // showing at `start` and the one before it) and sets aside texture
     // storage for the pictures decoded ahead.
@@ -47,15 +46,13 @@ public:
 private:
     kvShow(const kvShow&) = delete;
     kvShow& operator=(const kvShow&) = delete;
-    std::unique_ptr<kvParser> makeParser(kvPlayer& player, std::string* musicName, bool loadMusic);
+    std::unique_ptr<kvScriptedShow> makeShow(bool loadMusic);
     void watchFiles();
 
     kvRenderer& renderer;
     std::string script;
-    std::unique_ptr<kvPlayer> player;
     std::unique_ptr<kvBassPlay> music;
-    std::unique_ptr<kvParser> parser;
-    std::string musicName;
+    std::unique_ptr<kvScriptedShow> show;
     long long musicStamp = 0;
     kvFileWatcher watcher;
 };

@@ -19,8 +19,8 @@
 #include "app/kvShow.h"
 #include "app/kvSignals.h"
 #include "app/kvTimer.h"
+#include "base/kvFiles.h"
 #include "credits/kvCredits.h"
-#include "image/kvDataFile.h"
 #include "render/kvRenderer.h"
 
 #ifndef KORVELL_VERSION
@@ -84,7 +84,6 @@ bool startUp(const kvCommandLine& cmd, const std::string& script)
 
 void shutDown()
 {
-    closeDataFile();
     g_app->showAppWindow(false);
     g_app->releaseApi();
     g_app->destroyAppWindow();
@@ -113,13 +112,10 @@ int runShowAndCredits(const kvCommandLine& cmd)
 
     g_timer.stop();
     show.endShow();
-    kvCredits credits(renderer, g_timer);
-    credits.loadCredits();
-    g_timer.start();
-    // Ctrl+C during the show skips the credits too.
-    if (!quitSignal()) runFrameLoop(renderer, [&credits]() {
-        credits.drawCredits();
-        return !credits.isOver();
+    runCredits(renderer, g_timer, [&renderer](const std::function<bool()>& scene) {
+        g_timer.start();
+        // Ctrl+C during the show skips the credits too.
+        if (!quitSignal()) runFrameLoop(renderer, scene);
     });
     show.getMusic().stop();
     g_timer.stop();
@@ -156,12 +152,7 @@ int main(int argc, char** argv)
     // A script named on the command line is played from its own folder,
     // as if Korvell had been started there.
     std::string script = cmd.language == "polish" ? "polish.xml" : "english.xml";
-    if (!cmd.scripts.empty()) {
-        script = cmd.scripts[0];
-        const size_t slash = script.rfind('/');
-        if (slash != std::string::npos && chdir(script.substr(0, slash + 1).c_str()) == 0)
-            script = script.substr(slash + 1);
-    }
+    if (!cmd.scripts.empty()) script = enterScriptFolder(cmd.scripts[0]);
     g_app = new kvBaseGL();
     // On a failed start the process ends with whatever was made still in
     // place; the system reclaims it.

@@ -149,4 +149,11 @@ std::string absolutePath(const std::string& path)
     return std::string(getcwd(buffer, sizeof buffer) ? buffer : ".") + "/" + path;
 }
 
+std::string enterScriptFolder(const std::string& script)
+{
+    const size_t slash = script.rfind('/');
+    if (slash == std::string::npos || chdir(script.substr(0, slash + 1).c_str()) != 0) return script;
+    return script.substr(slash + 1);
+}
+
 } // namespace Korvell

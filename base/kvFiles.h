@@ -41,4 +41,9 @@ bool sameFile(const std::string& a, const std::string& b);
 // A path made absolute against the working folder (nothing resolved).
 std::string absolutePath(const std::string& path);
 
+// Makes a script's folder the working folder, as if Korvell had been
+// started there, and gives the script's name from there (the name as
+// given when it names no folder, or the folder cannot be entered).
+std::string enterScriptFolder(const std::string& script);
+
 } // namespace Korvell

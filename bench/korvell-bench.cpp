@@ -391,17 +391,17 @@ void archive()
         seed = seed * 1103515245u + 12345u;
         o = static_cast<int>((seed >> 16) % 1000);
     }
-    auto loadAll = [&]() {
+    auto loadAll = [&](const kvDataFile* from) {
         for (int o : order) {
-            kvTexture t(names[static_cast<size_t>(o)]);
+            kvTexture t(names[static_cast<size_t>(o)], from);
             if (t.getStatus() != 0) std::abort();
         }
     };
     sideBySide("10,000 loads, 1,000 entries", "from the archive", [&]() {
-        openDataFile(pack);
-        loadAll();
-        closeDataFile();
-    }, "from the disk", loadAll, 3);
+        kvDataFile archive;
+        archive.open(pack);
+        loadAll(&archive);
+    }, "from the disk", [&]() { loadAll(nullptr); }, 3);
 }
 
 long statusKiB(const char* key)

@@ -60,4 +60,15 @@ void kvCredits::drawCredits()
     r->bindTexture(kvTextureIndex());
 }
 
+void runCredits(kvRenderer& renderer, kvClock& clock,
+                const std::function<void(const std::function<bool()>& scene)>& frames)
+{
+    kvCredits credits(renderer, clock);
+    credits.loadCredits();
+    frames([&credits]() {
+        credits.drawCredits();
+        return !credits.isOver();
+    });
+}
+
 } // namespace Korvell

@@ -3,6 +3,7 @@
 // the indexes of its seven pictures; the renderer owns the textures.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,11 @@ private:
     kvTextureIndex pages[5] = {};
     bool over;
 };
+
+// The credits from their first frame to their last, live or rendered:
+// made and their pictures loaded, then handed to `frames` as the scene to
+// draw a frame at a time (true while it is not over).
+void runCredits(kvRenderer& renderer, kvClock& clock,
+                const std::function<void(const std::function<bool()>& scene)>& frames);
 
 } // namespace Korvell

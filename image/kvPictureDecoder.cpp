@@ -171,17 +171,17 @@ bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neede
 
 // The file constructor decodes at full size, every pixel of the file: it
 // serves tools and tests that read a picture as it is stored.
-bool kvTexture::load(const std::string& fileName)
+bool kvTexture::load(const std::string& fileName, const kvDataFile* archive)
 {
     std::vector<uint8_t> bytes;
-    return readPictureFile(fileName, bytes, nullptr) && decodePicture(bytes, 0, 0, *this, nullptr);
+    return readPictureFile(fileName, archive, bytes, nullptr) && decodePicture(bytes, 0, 0, *this, nullptr);
 }
 
-kvTexture::kvTexture(const std::string& fileName)
+kvTexture::kvTexture(const std::string& fileName, const kvDataFile* archive)
     : status(1), width(0), height(0), bufferWidth(0), bufferHeight(0), bytesPerPixel(0), pixels(nullptr),
       modifier(nullptr)
 {
-    if (load(fileName)) status = 0;
+    if (load(fileName, archive)) status = 0;
 }
 
 } // namespace Korvell

@@ -18,17 +18,18 @@ bool fail(std::string* reason, const char* why)
 
 } // namespace
 
-bool readPictureFile(const std::string& name, std::vector<uint8_t>& bytes, std::string* reason)
+bool readPictureFile(const std::string& name, const kvDataFile* archive, std::vector<uint8_t>& bytes,
+                     std::string* reason)
 {
     bytes.clear();
-    if (isDataFileOpen()) {
-        if (!dataFileHasEntry(name)) return fail(reason, "not in the archive");
+    if (archive && archive->isOpen()) {
+        if (!archive->hasEntry(name)) return fail(reason, "not in the archive");
         // An entry that claims more than the archive holds is refused
         // before anything of that size is allocated.
-        if (!dataFileEntryFits(name)) return fail(reason, "cannot be read (past the end of the archive)");
-        if (getDataFileEntrySize(name) > kMaxFileBytes) return fail(reason, "larger than 256 MB");
-        if (getDataFileEntrySize(name) == 0) return fail(reason, "empty");
-        if (!readDataFileEntry(name, bytes)) return fail(reason, "cannot be read");
+        if (!archive->entryFits(name)) return fail(reason, "cannot be read (past the end of the archive)");
+        if (archive->entrySize(name) > kMaxFileBytes) return fail(reason, "larger than 256 MB");
+        if (archive->entrySize(name) == 0) return fail(reason, "empty");
+        if (!archive->readEntry(name, bytes)) return fail(reason, "cannot be read");
         return true;
     }
     // Only regular files: a folder opens too, and a FIFO or a device would

@@ -127,7 +127,7 @@ void kvPreloader::run()
         slot.request = next;
         std::vector<uint8_t> bytes;
         std::unique_ptr<kvTexture> texture(new kvTexture());
-        slot.failed = !readPictureFile(next.fileName, bytes, &slot.reason)
+        slot.failed = !readPictureFile(next.fileName, next.archive, bytes, &slot.reason)
                       || !decodePicture(bytes, next.neededWidth, next.neededHeight, *texture, &slot.reason);
         if (!slot.failed) slot.texture = std::move(texture);
 

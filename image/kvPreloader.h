@@ -15,15 +15,18 @@
 
 namespace Korvell {
 
+class kvDataFile;
 class kvTexture;
 
 struct kvPictureRequest {
     std::string fileName;
-    int neededWidth = 0; // 0 x 0: full size
+    const kvDataFile* archive = nullptr; // where it is read from (null: the disk)
+    int neededWidth = 0;                 // 0 x 0: full size
     int neededHeight = 0;
     bool operator==(const kvPictureRequest& o) const
     {
-        return fileName == o.fileName && neededWidth == o.neededWidth && neededHeight == o.neededHeight;
+        return fileName == o.fileName && archive == o.archive && neededWidth == o.neededWidth
+               && neededHeight == o.neededHeight;
     }
 };
 

@@ -11,11 +11,13 @@
 
 namespace Korvell {
 
+class kvDataFile;
 class kvTextureModifier;
 
 class kvTexture {
 public:
-    explicit kvTexture(const std::string& fileName);
+    // A picture read whole, from the archive when it is given and open.
+    explicit kvTexture(const std::string& fileName, const kvDataFile* archive = nullptr);
     kvTexture(int width, int height, int bitsPerPixel);
     // Empty, for a decoder to fill with createBuffer.
     kvTexture();
@@ -26,7 +28,7 @@ public:
     // picture's): a picture decoded at a DCT scale keeps the full-size
     // buffer's proportions.
     bool createBuffer(int width, int height, int bitsPerPixel, int bufferWidth, int bufferHeight);
-    bool load(const std::string& fileName);
+    bool load(const std::string& fileName, const kvDataFile* archive = nullptr);
     bool release();
     bool setPixel(int x, int y, vector3 color);
     bool setModifier(kvTextureModifier* modifier);

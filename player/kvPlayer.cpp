@@ -8,7 +8,7 @@
 #include "image/kvTextureModifier.h"
 #include "math/vector4.h"
 #include "player/kvClock.h"
-#include "player/kvTextureMatrix.h"
+#include "player/kvTransitions.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
@@ -152,9 +152,8 @@ vector2 kvPlayer::shownSpan(const kvPlayerItem* item) const
     // plays, and from -1 to 0 after a back step to it: the largest of the
     // three ends. A slide without zoom (0) or a duration is never scaled.
     float z = 1.0f;
-    if (item->duration > 0.0f && item->zoom != 0.0f)
-        z = std::max({std::fabs(item->startZoom), std::fabs(item->startZoom + item->zoom - 1.0f),
-                      std::fabs(item->startZoom - (item->zoom - 1.0f))});
+    if (item->duration > 0.0f && item->zoomOn())
+        z = std::max({std::fabs(item->zoomAt(0.0f)), std::fabs(item->zoomAt(1.0f)), std::fabs(item->zoomAt(-1.0f))});
     return vector2(std::fabs(imageAreaSize.x) * z, std::fabs(imageAreaSize.y) * z);
 }
 
@@ -171,9 +170,7 @@ void kvPlayer::seekTo(float t)
             break;
         }
     }
-    transitionType = TRANSITION_NONE;
-    transitionTime = 1.0f;
-    for (size_t i = 0; i <= k; ++i) takeTransition(items[i]);
+    transitionInto(static_cast<unsigned>(k), &transitionType, &transitionTime);
     current = items[k];
     previous = k > 0 ? items[k - 1] : nullptr;
     nextIndex = static_cast<unsigned>(k + 1);
@@ -184,9 +181,7 @@ void kvPlayer::seekTo(float t)
     if (previous) {
         // The leaving slide keeps the matrix of its last frame.
         kvPlayerItem* p = previous;
-        if (p->duration > 0.0f)
-            computeTextureMatrix(p->zoom != 0.0f, p->startZoom + (p->zoom - 1.0f), p->offset.x, p->offset.y,
-                                 p->move.x, p->move.y, p->textureMatrix);
+        if (p->duration > 0.0f) p->computeMatrix(1.0f);
         loadItemTexture(static_cast<unsigned>(k - 1));
     }
     loadItemTexture(static_cast<unsigned>(k));
@@ -204,6 +199,25 @@ void kvPlayer::preloadUpcoming()
         wanted.push_back(r);
     }
     renderer.preloadTextures(wanted);
+}
+
+void kvPlayer::transitionInto(unsigned index, int* type, float* time) const
+{
+    // The show begins with a cut of 1 s in force; a slide that names none
+    // keeps the one in force.
+    *type = TRANSITION_NONE;
+    *time = 1.0f;
+    for (unsigned i = 0; i <= index && i < items.size(); ++i) {
+        if (items[i]->transitionType == TRANSITION_KEEP) continue;
+        *type = items[i]->transitionType;
+        *time = items[i]->transitionTime;
+    }
+}
+
+float kvPlayer::getShowEnd() const
+{
+    if (items.empty()) return 0.0f;
+    return items[items.size() >= 2 ? items.size() - 2 : 0]->endTime;
 }
 
 void kvPlayer::takeTransition(const kvPlayerItem* item)
@@ -267,38 +281,13 @@ void kvPlayer::updateTransition(float t)
         currentAlpha = 1.0f;
         return;
     }
-    const float c = t - s;
-    switch (transitionType) {
-    case TRANSITION_FADE: {
-        const float h = 0.5f * T;
-        if (c < h) {
-            currentAlpha = 0.0f;
-            previousAlpha = 1.0f - c / h;
-        } else {
-            previousAlpha = 0.0f;
-            currentAlpha = (c - h) / h;
-        }
-        break;
-    }
-    case TRANSITION_CROSSFADE:
-        currentAlpha = 1.0f;
-        previousAlpha = 1.0f - c / T;
-        break;
-    default:
-        previousAlpha = 0.0f;
-        currentAlpha = 1.0f;
-        break;
-    }
+    transitionFor(transitionType).opacities(t - s, T, currentAlpha, previousAlpha);
 }
 
 void kvPlayer::computeMatrix(float t)
 {
     const float s = previous ? previous->endTime : 0.0f;
-    const float p = (t - s) / current->duration;
-    const bool zoomOn = current->zoom != 0.0f;
-    const float z = current->startZoom + (current->zoom - 1.0f) * p;
-    computeTextureMatrix(zoomOn, z, current->offset.x, current->offset.y, p * current->move.x,
-                         p * current->move.y, current->textureMatrix);
+    current->computeMatrix((t - s) / current->duration);
 }
 
 void kvPlayer::update()

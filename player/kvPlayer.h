@@ -69,6 +69,12 @@ public:
     // times the largest zoom its pan and zoom reach, played or stepped back
     // to (pans move the picture but never enlarge it).
     vector2 shownSpan(const kvPlayerItem* item) const;
+    // The transition in force as slide `index` enters (the last one a
+    // slide up to it named).
+    void transitionInto(unsigned index, int* type, float* time) const;
+    // When the show ends: the second-to-last slide's end time (a lone
+    // slide's own; 0 without slides).
+    float getShowEnd() const;
     // Starts the show at clock time t (a show begun later than 0 s, or read
     // again while it plays): the slide showing at t becomes current, the
     // one before it leaving, their pictures loaded, as if the show had

@@ -1,6 +1,8 @@
 // Slide record.
 #include "player/kvPlayerItem.h"
 
+#include "player/kvTextureMatrix.h"
+
 namespace Korvell {
 
 kvPlayerItem::kvPlayerItem(float endTime_, const std::string& fileName_, kvTextureIndex texture_,
@@ -12,6 +14,11 @@ kvPlayerItem::kvPlayerItem(float endTime_, const std::string& fileName_, kvTextu
     // A slide whose matrix is never computed (no positive duration) shows
     // its picture unmoved rather than one stretched corner pixel.
     for (int i = 0; i < 16; ++i) textureMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+}
+
+void kvPlayerItem::computeMatrix(float p)
+{
+    computeTextureMatrix(zoomOn(), zoomAt(p), offset.x, offset.y, p * move.x, p * move.y, textureMatrix);
 }
 
 } // namespace Korvell

@@ -39,6 +39,14 @@ public:
     vector2 offset;
     float startZoom;
     float textureMatrix[16];
+
+    // Zoom is off when its factor is 0. At progress p through the slide
+    // (0 to 1 as it plays, -1 to 0 after a back step to it) the zoom is
+    // startZoom + (zoom - 1) p.
+    bool zoomOn() const { return zoom != 0.0f; }
+    float zoomAt(float p) const { return startZoom + (zoom - 1.0f) * p; }
+    // The texture matrix of pan and zoom at progress p.
+    void computeMatrix(float p);
 };
 
 } // namespace Korvell

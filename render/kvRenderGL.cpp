@@ -197,6 +197,7 @@ kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 spa
 {
     kvPictureRequest r;
     r.fileName = fileName;
+    r.archive = pictureArchive;
     // The span in pixels of the last client area; anything odd asks for
     // the full size.
     auto pixels = [](float span_, float view, int client) {
@@ -284,7 +285,7 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     // the frame, as a show without decoding ahead would.
     std::unique_ptr<kvTexture> t(new kvTexture());
     std::vector<uint8_t> bytes;
-    if (!readPictureFile(fileName, bytes, reason)
+    if (!readPictureFile(fileName, pictureArchive, bytes, reason)
         || !decodePicture(bytes, request.neededWidth, request.neededHeight, *t, reason))
         return kvTextureIndex();
     lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),

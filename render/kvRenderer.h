@@ -17,6 +17,7 @@
 
 namespace Korvell {
 
+class kvDataFile;
 class kvTextureModifier;
 
 // The one handle anybody outside the renderer holds for a font.
@@ -87,6 +88,11 @@ public:
         return scene();
     }
 
+    // Where pictures are read from: the show's archive while it has one
+    // (null: the disk).
+    void setPictureArchive(const kvDataFile* archive) { pictureArchive = archive; }
+    const kvDataFile* getPictureArchive() const { return pictureArchive; }
+
     void setClearColor(vector3 color) { clearColor = color; }
     vector3 getClearColor() const { return clearColor; }
     void setViewSize(float w, float h)
@@ -106,6 +112,7 @@ protected:
     float viewHeight;
     kvTextureIndex boundTexture;
     kvTextureContainer textures;
+    const kvDataFile* pictureArchive = nullptr;
 };
 
 } // namespace Korvell

@@ -19,8 +19,10 @@
 #include "image/kvTextureModifier.h"
 #include "player/kvClock.h"
 #include "player/kvPlayer.h"
+#include "player/kvTransitions.h"
 #include "render/kvNullRenderer.h"
-#include "script/kvParser.h"
+#include "script/kvSchema.h"
+#include "script/kvScriptedShow.h"
 #include "script/kvTag.h"
 #include "script/kvValues.h"
 
@@ -28,60 +30,8 @@ namespace Korvell {
 
 namespace {
 
-enum Kind { NUMBER, INTEGER, FLAG, TIME };
-
-struct AttrRule {
-    const char* name;
-    Kind kind;
-};
-
-struct ElementRule {
-    std::vector<AttrRule> attributes;
-    std::vector<const char*> children; // "line" stands for line1, line2, ...
-    std::vector<const char*> keywords; // the text, when it is a keyword
-    const char* whenNotAKeyword;       // what an unknown keyword means
-};
-
-// What every handler reads: top-level elements by name, their children as
-// "parent/child".
-const std::map<std::string, ElementRule>& schema()
-{
-    static const std::map<std::string, ElementRule> s = {
-        {"viewport", {{{"x", NUMBER}, {"y", NUMBER}}, {}, {}, nullptr}},
-        {"imagearea", {{}, {"position", "size"}, {}, nullptr}},
-        {"imagearea/position", {{{"x", NUMBER}, {"y", NUMBER}}, {}, {}, nullptr}},
-        {"imagearea/size", {{{"width", NUMBER}, {"height", NUMBER}}, {}, {}, nullptr}},
-        {"global", {{}, {"filter", "background", "imagecolor", "effect"}, {}, nullptr}},
-        {"global/filter", {{}, {}, {"bilinear"}, "the noise is drawn unfiltered"}},
-        {"global/background", {{{"r", NUMBER}, {"g", NUMBER}, {"b", NUMBER}}, {}, {}, nullptr}},
-        {"global/imagecolor", {{{"r", NUMBER}, {"g", NUMBER}, {"b", NUMBER}}, {}, {}, nullptr}},
-        {"global/effect", {{{"alpha", NUMBER}, {"size", INTEGER}}, {}, {"noise"}, "no noise is made"}},
-        {"subtitles",
-         {{{"y", NUMBER}, {"scale", NUMBER}, {"delay", NUMBER}, {"margin", NUMBER}},
-          {"face", "style", "color", "center", "effect"},
-          {},
-          nullptr}},
-        {"subtitles/face", {{}, {}, {}, nullptr}},
-        {"subtitles/style", {{{"bold", FLAG}, {"italic", FLAG}}, {}, {}, nullptr}},
-        {"subtitles/color", {{{"r", NUMBER}, {"g", NUMBER}, {"b", NUMBER}}, {}, {}, nullptr}},
-        {"subtitles/center", {{}, {}, {}, nullptr}},
-        {"subtitles/effect", {{{"time", NUMBER}}, {}, {"typewriter", "none"}, "the subtitle effect stays as it was"}},
-        {"image",
-         {{{"time", TIME}, {"x", NUMBER}, {"y", NUMBER}, {"zoom", NUMBER}},
-          {"file", "transition", "move", "zoom", "line"},
-          {},
-          nullptr}},
-        {"image/file", {{}, {}, {}, nullptr}},
-        {"image/transition",
-         {{{"time", NUMBER}}, {}, {"none", "fade", "crossfade"}, "the slide keeps the transition in force"}},
-        {"image/move", {{{"x", NUMBER}, {"y", NUMBER}}, {}, {}, nullptr}},
-        {"image/zoom", {{{"f", NUMBER}}, {}, {}, nullptr}},
-        {"image/line", {{}, {}, {}, nullptr}},
-        {"music", {{}, {}, {}, nullptr}},
-        {"datafile", {{}, {}, {}, nullptr}},
-    };
-    return s;
-}
+using E = kvElement;
+using A = kvAttribute;
 
 std::string trimmed(const std::string& s)
 {
@@ -104,14 +54,29 @@ std::string number(double v)
     return buf;
 }
 
-// "line7" is a subtitle line element; its number, or 0.
-int lineNumberOf(const std::string& name)
+// "line7" is the numbered child "line", number 7; its number, or 0.
+int numberOf(const std::string& name, const std::string& base)
 {
-    if (name.compare(0, 4, "line") != 0 || name.size() == 4 || name.size() > 12) return 0;
-    if (name[4] == '0') return 0;
-    for (size_t i = 4; i < name.size(); ++i)
+    if (name.compare(0, base.size(), base) != 0 || name.size() == base.size() || name.size() > base.size() + 8)
+        return 0;
+    if (name[base.size()] == '0') return 0;
+    for (size_t i = base.size(); i < name.size(); ++i)
         if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
-    return std::atoi(name.c_str() + 4);
+    return std::atoi(name.c_str() + base.size());
+}
+
+// The child element of `parent` that a tag's name stands for (a numbered
+// child by its stem), or kvElement::Count; its number when numbered.
+kvElement childRule(kvElement parent, const std::string& name, int* number)
+{
+    *number = 0;
+    for (kvElement e : allElements()) {
+        const kvElementRule& r = ruleOf(e);
+        if (r.parent != parent) continue;
+        if (!r.numbered && name == r.name) return e;
+        if (r.numbered && (*number = numberOf(name, r.name)) > 0) return e;
+    }
+    return kvElement::Count;
 }
 
 // The closest of the names, when it is one or two edits away.
@@ -147,12 +112,12 @@ public:
 private:
     void warn(int line, const std::string& text) { findings.push_back({line, false, text}); }
     void error(int line, const std::string& text) { findings.push_back({line, true, text}); }
-    void checkElement(const kvTag* tag, const std::string& path);
-    void checkAttributes(const kvTag* tag, const std::string& path, const ElementRule& rule);
-    void checkKeyword(const kvTag* tag, const std::string& path, const ElementRule& rule);
-    void checkChildren(const kvTag* tag, const std::string& path, const ElementRule& rule);
-    void checkFiles(const std::vector<kvTag*>& roots);
-    void checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player);
+    void checkElement(const kvTag* tag, kvElement element);
+    void checkAttributes(const kvTag* tag, kvElement element);
+    void checkKeyword(const kvTag* tag, kvElement element);
+    void checkChildren(const kvTag* tag, kvElement element);
+    void checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& archive);
+    void checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive);
 
     const kvCheckHooks& hooks;
     std::vector<kvFinding> findings;
@@ -160,144 +125,136 @@ private:
     int musicLine = 0;
 };
 
-void Checker::checkAttributes(const kvTag* tag, const std::string& path, const ElementRule& rule)
+void Checker::checkAttributes(const kvTag* tag, kvElement element)
 {
-    const std::string element = "<" + tag->getName() + ">";
+    const std::string name = "<" + tag->getName() + ">";
     std::vector<std::string> known;
-    for (const AttrRule& a : rule.attributes) known.push_back(a.name);
+    for (kvAttribute a : attributesOf(element)) known.push_back(ruleOf(a).name);
     for (const auto& attribute : tag->getAttributes()) {
-        const std::string& name = attribute.first;
+        const std::string& key = attribute.first;
         const std::string& value = attribute.second;
-        const AttrRule* a = nullptr;
-        for (const AttrRule& candidate : rule.attributes)
-            if (name == candidate.name) a = &candidate;
+        const kvAttributeRule* a = nullptr;
+        for (kvAttribute candidate : attributesOf(element))
+            if (key == ruleOf(candidate).name) a = &ruleOf(candidate);
         if (!a) {
-            const std::string guess = closest(name, known);
-            warn(tag->getLine(), "attribute " + name + " is not read by " + element + " and has no effect"
+            const std::string guess = closest(key, known);
+            warn(tag->getLine(), "attribute " + key + " is not read by " + name + " and has no effect"
                                      + (guess.empty() ? "" : " (" + guess + " was probably meant)"));
             continue;
         }
-        const std::string quoted = name + "=" + Korvell::quoted(value);
-        if (a->kind == FLAG) {
+        const std::string quotedValue = key + "=" + quoted(value);
+        if (a->kind == VALUE_FLAG) {
             if (value != "yes" && lower(trimmed(value)) == "yes")
-                warn(tag->getLine(), quoted + " is not the flag yes, so it is off; yes was probably meant");
+                warn(tag->getLine(), quotedValue + " is not the flag yes, so it is off; yes was probably meant");
             continue;
         }
         // As the handlers read it: atof or atoi in the C locale.
         size_t used = 0;
         const double full = parseDecimal(value, &used);
-        const bool none = used == 0;
         const std::string rest = value.substr(used);
-        const double read = a->kind == INTEGER ? static_cast<double>(parseInt(value)) : static_cast<double>(parseFloat(value));
-        if (none) {
-            warn(tag->getLine(), quoted + " is not a number: it reads as 0");
+        const double read =
+            a->kind == VALUE_INTEGER ? static_cast<double>(parseInt(value)) : static_cast<double>(parseFloat(value));
+        if (used == 0) {
+            warn(tag->getLine(), quotedValue + " is not a number: it reads as 0");
         } else if (!trimmed(rest).empty()) {
-            warn(tag->getLine(), quoted + " reads only in part, as " + number(read));
-        } else if (a->kind == INTEGER && read != full) {
-            warn(tag->getLine(), quoted + " reads as the whole number " + number(read));
-        } else if (a->kind == TIME && !(full >= 0.0 && full <= FLT_MAX)) {
-            warn(tag->getLine(), quoted + (full < 0.0 ? " is negative" : " is not a finite number")
+            warn(tag->getLine(), quotedValue + " reads only in part, as " + number(read));
+        } else if (a->kind == VALUE_INTEGER && read != full) {
+            warn(tag->getLine(), quotedValue + " reads as the whole number " + number(read));
+        } else if (a->kind == VALUE_TIME && !(full >= 0.0 && full <= FLT_MAX)) {
+            warn(tag->getLine(), quotedValue + (full < 0.0 ? " is negative" : " is not a finite number")
                                      + ": the slide's time is taken as 0");
         }
     }
 }
 
-void Checker::checkKeyword(const kvTag* tag, const std::string& path, const ElementRule& rule)
+void Checker::checkKeyword(const kvTag* tag, kvElement element)
 {
+    const kvElementRule& rule = ruleOf(element);
     if (rule.keywords.empty()) return;
     const std::string text = tag->getText();
-    for (const char* k : rule.keywords)
-        if (text == k) return;
-    const std::string element = "<" + tag->getName() + ">";
-    for (const char* k : rule.keywords) {
-        if (lower(trimmed(text)) != k) continue;
-        warn(tag->getLine(), element + " " + quoted(text) + " is not the keyword " + k + " (keywords are exact): "
-                                 + rule.whenNotAKeyword + "; " + k + " was probably meant");
+    for (const kvKeyword& k : rule.keywords)
+        if (text == k.word) return;
+    const std::string name = "<" + tag->getName() + ">";
+    for (const kvKeyword& k : rule.keywords) {
+        if (lower(trimmed(text)) != k.word) continue;
+        warn(tag->getLine(), name + " " + quoted(text) + " is not the keyword " + k.word + " (keywords are exact): "
+                                 + rule.whenNotAKeyword + "; " + k.word + " was probably meant");
         return;
     }
     std::string list;
-    for (const char* k : rule.keywords) list += (list.empty() ? "" : ", ") + std::string(k);
-    warn(tag->getLine(), element + " " + quoted(text) + " is none of " + list + ": " + rule.whenNotAKeyword);
-    (void)path;
+    for (const kvKeyword& k : rule.keywords) list += (list.empty() ? "" : ", ") + std::string(k.word);
+    warn(tag->getLine(), name + " " + quoted(text) + " is none of " + list + ": " + rule.whenNotAKeyword);
 }
 
-void Checker::checkChildren(const kvTag* tag, const std::string& path, const ElementRule& rule)
+void Checker::checkChildren(const kvTag* tag, kvElement element)
 {
     std::set<std::string> seen;
-    std::set<int> lines;
-    for (const kvTag* child : tag->getChildren()) {
-        if (child->getName() == "korvell") continue; // transparent only at the top
-        const int n = lineNumberOf(child->getName());
-        std::string childName = child->getName();
-        if (n > 0) childName = "line";
-        const bool known = std::find_if(rule.children.begin(), rule.children.end(),
-                                        [&](const char* c) { return childName == c; })
-                           != rule.children.end();
-        const std::string where = "<" + child->getName() + "> inside <" + tag->getName() + ">";
-        if (!known) {
-            warn(child->getLine(), where + " is not read and has no effect");
+    std::map<kvElement, std::set<int>> numbers;
+    for (const kvTag* tagChild : tag->getChildren()) {
+        if (tagChild->getName() == "korvell") continue; // transparent only at the top
+        int n = 0;
+        const kvElement e = childRule(element, tagChild->getName(), &n);
+        const std::string where = "<" + tagChild->getName() + "> inside <" + tag->getName() + ">";
+        if (e == kvElement::Count) {
+            warn(tagChild->getLine(), where + " is not read and has no effect");
             continue;
         }
-        if (!seen.insert(child->getName()).second) {
-            warn(child->getLine(), "a second " + where + " is not read: only the first counts");
+        if (!seen.insert(tagChild->getName()).second) {
+            warn(tagChild->getLine(), "a second " + where + " is not read: only the first counts");
             continue;
         }
-        if (n > 0) lines.insert(n);
-        checkElement(child, path + "/" + childName);
+        if (n > 0) numbers[e].insert(n);
+        checkElement(tagChild, e);
     }
-    // Lines are read from line1 up to the first number missing.
-    int expected = 1;
-    while (lines.count(expected)) ++expected;
-    for (const kvTag* child : tag->getChildren()) {
-        const int n = lineNumberOf(child->getName());
-        if (n > expected)
-            warn(child->getLine(), "<" + child->getName() + "> is not shown: <line" + std::to_string(expected)
-                                       + "> is missing, and lines are read in order up to the first gap");
+    // Numbered children are read from 1 up to the first number missing.
+    for (const auto& numbered : numbers) {
+        int expected = 1;
+        while (numbered.second.count(expected)) ++expected;
+        const std::string stem = ruleOf(numbered.first).name;
+        for (const kvTag* tagChild : tag->getChildren()) {
+            if (numberOf(tagChild->getName(), stem) > expected)
+                warn(tagChild->getLine(), "<" + tagChild->getName() + "> is not shown: <" + stem
+                                              + std::to_string(expected)
+                                              + "> is missing, and lines are read in order up to the first gap");
+        }
     }
     // Without a face, a subtitles element's other children are not read.
-    if (path == "subtitles" && !tag->findChild("face"))
-        for (const kvTag* child : tag->getChildren())
-            if (child->getName() != "face")
-                warn(child->getLine(), "<" + child->getName() + "> inside <subtitles> is not read: it has no <face>");
+    if (element == E::Subtitles && !child(tag, E::Face))
+        for (const kvTag* tagChild : tag->getChildren())
+            if (tagChild->getName() != ruleOf(E::Face).name)
+                warn(tagChild->getLine(),
+                     "<" + tagChild->getName() + "> inside <subtitles> is not read: it has no <face>");
 }
 
-void Checker::checkElement(const kvTag* tag, const std::string& path)
+void Checker::checkElement(const kvTag* tag, kvElement element)
 {
-    const auto it = schema().find(path);
-    if (it == schema().end()) return;
-    checkAttributes(tag, path, it->second);
-    const int noise = readInt(tag, "size", 0);
-    if (path == "global/effect" && noise > kvNoiseModifier::maxSize())
+    checkAttributes(tag, element);
+    const int noise = readInteger(tag, A::EffectSize);
+    if (element == E::Effect && noise > kvNoiseModifier::maxSize())
         warn(tag->getLine(), "size=\"" + std::to_string(noise) + "\" is larger than a noise texture may be ("
                                  + std::to_string(kvNoiseModifier::maxSize()) + " pixels, its buffer "
                                  + std::to_string(kvNoiseModifier::kMaxBytes >> 20) + " MiB at most): it is held at "
                                  + std::to_string(kvNoiseModifier::maxSize()));
-    checkKeyword(tag, path, it->second);
-    checkChildren(tag, path, it->second);
-    if (it->second.children.empty())
-        for (const kvTag* child : tag->getChildren())
-            if (child->getName() != "korvell")
-                warn(child->getLine(), "<" + child->getName() + "> inside <" + tag->getName()
-                                           + "> is not read and has no effect");
+    checkKeyword(tag, element);
+    checkChildren(tag, element);
 }
 
-// Pictures, music and the archive the script names, as the show would find
+// Pictures, music and the archive the script names, as the show finds
 // them.
-void Checker::checkFiles(const std::vector<kvTag*>& roots)
+void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& archive)
 {
-    for (const kvTag* tag : roots) {
-        if (tag->getName() == "datafile" && !isDataFileOpen()) {
-            std::vector<uint8_t> probe;
-            std::string why;
-            if (!openDataFile(diskPath(tag->getText())))
-                error(tag->getLine(), "the archive " + quoted(tag->getText()) + " cannot be opened: "
-                                          + (readPictureFile(tag->getText(), probe, &why) ? "not a Korvell archive" : why)
-                                          + " (pictures are read from the disk instead)");
-        }
-    }
     std::set<std::string> checked;
     for (const kvTag* tag : roots) {
-        if (tag->getName() == "music") {
+        const kvElement element = topLevelElement(tag->getName());
+        if (element == E::DataFile && !archive.isOpen()) {
+            std::vector<uint8_t> probe;
+            std::string why;
+            error(tag->getLine(), "the archive " + quoted(tag->getText()) + " cannot be opened: "
+                                      + (readPictureFile(tag->getText(), nullptr, probe, &why) ? "not a Korvell archive"
+                                                                                               : why)
+                                      + " (pictures are read from the disk instead)");
+        }
+        if (element == E::Music) {
             musicLine = tag->getLine();
             const std::string file = tag->getText();
             double seconds = 0.0;
@@ -307,12 +264,12 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots)
             else
                 musicSeconds = seconds;
         }
-        if (tag->getName() != "image") continue;
-        const kvTag* file = tag->findChild("file");
+        if (element != E::Image) continue;
+        const kvTag* file = child(tag, E::File);
         if (!file || !checked.insert(file->getText()).second) continue;
         std::vector<uint8_t> bytes;
         std::string why;
-        if (!readPictureFile(file->getText(), bytes, &why)) {
+        if (!readPictureFile(file->getText(), &archive, bytes, &why)) {
             error(file->getLine(), "picture " + quoted(file->getText()) + ": " + why);
             continue;
         }
@@ -323,27 +280,24 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots)
 
 // What the player was given: transitions, pans and zooms, the last slide,
 // the show's length against its music's.
-void Checker::checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player)
+void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive)
 {
     std::vector<const kvTag*> images;
     for (const kvTag* tag : roots)
-        if (tag->getName() == "image") images.push_back(tag);
+        if (topLevelElement(tag->getName()) == E::Image) images.push_back(tag);
     const int count = player.getItemCount();
     if (count != static_cast<int>(images.size())) return;
-    int transition = TRANSITION_NONE;
-    float transitionTime = 1.0f;
     for (int i = 0; i < count; ++i) {
         const kvPlayerItem* item = player.getItem(static_cast<unsigned>(i));
         const int line = images[static_cast<size_t>(i)]->getLine();
-        if (item->transitionType != TRANSITION_KEEP) {
-            transition = item->transitionType;
-            transitionTime = item->transitionTime;
-        }
+        int transition = 0;
+        float transitionTime = 0.0f;
+        player.transitionInto(static_cast<unsigned>(i), &transition, &transitionTime);
+        const char* name = transitionFor(transition).name;
         const float span = i > 0 ? item->endTime - player.getItem(static_cast<unsigned>(i - 1))->endTime : item->endTime;
-        if (i > 0 && i + 1 < count && (transition == TRANSITION_FADE || transition == TRANSITION_CROSSFADE)
-            && transitionTime > span && span > 0.0f)
-            warn(line, std::string(transition == TRANSITION_FADE ? "the fade" : "the crossfade") + " into this slide lasts "
-                           + number(transitionTime) + " s, longer than the slide's " + number(span) + " s");
+        if (i > 0 && i + 1 < count && name && transitionTime > span && span > 0.0f)
+            warn(line, std::string(name) + " into this slide lasts " + number(transitionTime)
+                           + " s, longer than the slide's " + number(span) + " s");
         if (i > 0 && i + 1 == count && (!item->fileName.empty() || !item->lines.empty()))
             warn(line, "the last slide is never shown: the show ends when the slide before it does (end the "
                        "script with an empty <image/> to show this one)");
@@ -352,15 +306,15 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player)
         // far coordinates.
         if (item->fileName.empty() || item->duration <= 0.0f) continue;
         std::vector<uint8_t> bytes;
-        if (!readPictureFile(item->fileName, bytes, nullptr)) continue;
+        if (!readPictureFile(item->fileName, &archive, bytes, nullptr)) continue;
         const kvPictureInfo info = inspectPicture(bytes.data(), bytes.size());
         if (!info.sound) continue;
         const double farU = static_cast<double>(info.shownWidth()) / bufferSide(info.shownWidth());
         const double farV = static_cast<double>(info.shownHeight()) / bufferSide(info.shownHeight());
         const double eps = 1e-4;
         bool beyond = false;
-        for (double p : {0.0, 1.0}) {
-            const double z = item->zoom != 0.0f ? item->startZoom + (item->zoom - 1.0f) * p : 1.0;
+        for (float p : {0.0f, 1.0f}) {
+            const double z = item->zoomOn() ? item->zoomAt(p) : 1.0;
             if (z <= 0.0) {
                 beyond = true;
                 continue;
@@ -371,10 +325,8 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player)
         }
         if (beyond) warn(line, "the pan and zoom of " + quoted(item->fileName) + " show beyond the picture's edge (black)");
     }
-    // The show ends with the second-to-last slide (a one-slide show with
-    // its only one).
     if (musicSeconds > 0.0 && count > 0) {
-        const double show = player.getItem(static_cast<unsigned>(count >= 2 ? count - 2 : 0))->endTime;
+        const double show = player.getShowEnd();
         if (std::fabs(show - musicSeconds) > 5.0)
             warn(musicLine, "the show lasts " + number(std::round(show)) + " s and its music "
                                 + number(std::round(musicSeconds)) + " s: "
@@ -385,46 +337,43 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, kvPlayer& player)
 
 std::vector<kvFinding> Checker::run(const std::string& script)
 {
+    // The show read as it plays: the same parser, handlers and player,
+    // against a renderer that draws nothing and a clock that stands still.
     kvNullRenderer renderer;
     struct NoClock : kvClock {
         float elapsed() const override { return 0.0f; }
         void setElapsed(float) override {}
     } clock;
-    kvPlayer player(renderer, clock);
-    kvScriptContext context;
-    context.player = &player;
-    context.noiseEnabled = true;
-    kvParser parser(context, "");
-    if (!parser.parse(script)) {
-        error(std::max(1, parser.getErrorLine()), "the script does not parse: " + parser.getErrorText());
+    kvScriptedShow::Options options;
+    options.noise = true;
+    options.log = "";
+    options.reportProblems = false;
+    kvScriptedShow show(renderer, clock, options);
+    if (!show.parse(script)) {
+        error(std::max(1, show.getParser().getErrorLine()), "the script does not parse: " + show.getParser().getErrorText());
         return findings;
     }
-    for (const kvTag* tag : parser.getRootTags()) {
-        if (!schema().count(tag->getName())) {
+    const std::vector<kvTag*>& roots = show.getParser().getRootTags();
+    for (const kvTag* tag : roots) {
+        const kvElement element = topLevelElement(tag->getName());
+        if (element == kvElement::Count) {
             warn(tag->getLine(), "<" + tag->getName() + "> is not a Korvell element and is ignored");
             continue;
         }
-        checkElement(tag, tag->getName());
-        if (tag->getName() == "subtitles" && hooks.drawnFace) {
-            const kvTag* face = tag->findChild("face");
-            if (face) {
-                const std::string drawn =
-                    hooks.drawnFace(face->getText(), readFlag(tag->findChild("style"), "bold"),
-                                    readFlag(tag->findChild("style"), "italic"));
-                if (!drawn.empty() && lower(drawn) != lower(face->getText()))
-                    warn(face->getLine(), "the font face " + quoted(face->getText()) + " is not installed: "
-                                              + quoted(drawn) + " will be drawn");
-            }
+        checkElement(tag, element);
+        const kvTag* face = element == E::Subtitles ? child(tag, E::Face) : nullptr;
+        if (face && hooks.drawnFace) {
+            const kvTag* style = child(tag, E::Style);
+            const std::string drawn =
+                hooks.drawnFace(face->getText(), readFlag(style, A::StyleBold), readFlag(style, A::StyleItalic));
+            if (!drawn.empty() && lower(drawn) != lower(face->getText()))
+                warn(face->getLine(), "the font face " + quoted(face->getText()) + " is not installed: "
+                                          + quoted(drawn) + " will be drawn");
         }
     }
-    checkFiles(parser.getRootTags());
-    // The archive stays open (as the show's would) while the player is
-    // configured, so what follows sees the same pictures.
-    const bool archiveOpen = isDataFileOpen();
-    if (archiveOpen) closeDataFile(); // the datafile handler opens it again
-    parser.configure();
-    checkSlides(parser.getRootTags(), player);
-    closeDataFile();
+    show.configure();
+    checkFiles(roots, show.getArchive());
+    checkSlides(roots, show.getPlayer(), show.getArchive());
     std::stable_sort(findings.begin(), findings.end(),
                      [](const kvFinding& a, const kvFinding& b) { return a.line < b.line; });
     return findings;

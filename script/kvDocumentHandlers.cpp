@@ -1,50 +1,50 @@
 // Elements that set up the show's frame: viewport, imagearea, global,
-// music and datafile.
+// music and datafile. Every name and default comes from the schema.
 #include "base/kvFiles.h"
 #include "image/kvDataFile.h"
 #include "image/kvTextureModifier.h"
 #include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
+#include "script/kvSchema.h"
 #include "script/kvTag.h"
-#include "script/kvValues.h"
 
 namespace Korvell {
 
-
+using E = kvElement;
+using A = kvAttribute;
 
 void handleViewport(kvScriptContext& context, kvTag* tag)
 {
-    vector2 size;
-    if (readPair(tag, "x", "y", size)) context.player->setViewSize(size);
+    float v[2];
+    if (readGroup(tag, {A::ViewportX, A::ViewportY}, v)) context.player->setViewSize(vector2(v[0], v[1]));
 }
 
 void handleImageArea(kvScriptContext& context, kvTag* tag)
 {
     kvPlayer* player = context.player;
-    vector2 v;
-    if (readPair(tag->findChild("position"), "x", "y", v)) player->setImageAreaPos(v);
-    if (readPair(tag->findChild("size"), "width", "height", v)) player->setImageAreaSize(v);
+    float v[2];
+    if (readGroup(child(tag, E::Position), {A::PositionX, A::PositionY}, v)) player->setImageAreaPos(vector2(v[0], v[1]));
+    if (readGroup(child(tag, E::Size), {A::SizeWidth, A::SizeHeight}, v)) player->setImageAreaSize(vector2(v[0], v[1]));
 }
 
 void handleGlobal(kvScriptContext& context, kvTag* tag)
 {
     kvPlayer* player = context.player;
-    const kvTag* background = tag->findChild("background");
-    const kvTag* imageColor = tag->findChild("imagecolor");
-    const kvTag* effect = tag->findChild("effect");
-    const kvTag* filter = tag->findChild("filter");
+    const kvTag* effect = child(tag, E::Effect);
 
     // The filter applies to this element's noise texture only.
-    const int filterFlag = textIs(filter, "bilinear") ? 1 : 0;
-    vector3 color;
-    if (readTriple(background, "r", "g", "b", color)) player->setBackground(color);
-    if (readTriple(imageColor, "r", "g", "b", color)) player->setImageColor(color);
+    const int filterFlag = readKeyword(child(tag, E::Filter), E::Filter, 0);
+    float c[3];
+    if (readGroup(child(tag, E::Background), {A::BackgroundR, A::BackgroundG, A::BackgroundB}, c))
+        player->setBackground(vector3(c[0], c[1], c[2]));
+    if (readGroup(child(tag, E::ImageColor), {A::ImageColorR, A::ImageColorG, A::ImageColorB}, c))
+        player->setImageColor(vector3(c[0], c[1], c[2]));
 
     if (effect && context.noiseEnabled) {
-        const float alpha = readFloat(effect, "alpha", 0.5f);
-        int size = readInt(effect, "size", 128);
+        const float alpha = readNumber(effect, A::EffectAlpha);
+        int size = readInteger(effect, A::EffectSize);
         if (size > kvNoiseModifier::maxSize()) size = kvNoiseModifier::maxSize();
-        if (textIs(effect, "noise")) {
+        if (readKeyword(effect, E::Effect, 0)) {
             player->createNoise(size, size, new kvNoiseModifier(), filterFlag);
             player->setNoiseAlpha(alpha);
         }
@@ -58,9 +58,8 @@ void handleMusic(kvScriptContext& context, kvTag* tag)
 
 void handleDataFile(kvScriptContext& context, kvTag* tag)
 {
-    (void)context;
     // Read from the disk, where '\\' separates folders too.
-    openDataFile(diskPath(tag->getText()));
+    if (context.archive) context.archive->open(diskPath(tag->getText()));
 }
 
 } // namespace Korvell

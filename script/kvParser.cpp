@@ -11,7 +11,6 @@
 #include "base/kvFiles.h"
 
 #include "player/kvPlayer.h"
-#include "script/kvHandlers.h"
 #include "script/kvTag.h"
 
 namespace Korvell {
@@ -88,13 +87,8 @@ kvParser::~kvParser()
 
 void kvParser::registerHandlers()
 {
-    handlers["viewport"] = handleViewport;
-    handlers["imagearea"] = handleImageArea;
-    handlers["image"] = handleImage;
-    handlers["global"] = handleGlobal;
-    handlers["subtitles"] = handleSubtitles;
-    handlers["music"] = handleMusic;
-    handlers["datafile"] = handleDataFile;
+    for (kvElement e : allElements())
+        if (ruleOf(e).handler) handlers[ruleOf(e).name] = ruleOf(e).handler;
 }
 
 void kvParser::logLine(const std::string& line)

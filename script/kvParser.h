@@ -12,13 +12,12 @@
 
 #include <expat.h>
 
+#include "script/kvSchema.h"
 #include "script/kvScriptContext.h"
 
 namespace Korvell {
 
 class kvTag;
-
-typedef void (*TagHandler)(kvScriptContext& context, kvTag* tag);
 
 class kvParser {
 public:

@@ -2,39 +2,36 @@
 // font, style, colour, centring and effect only with a face.
 #include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
+#include "script/kvSchema.h"
 #include "script/kvTag.h"
-#include "script/kvValues.h"
 
 namespace Korvell {
+
+using E = kvElement;
+using A = kvAttribute;
 
 void handleSubtitles(kvScriptContext& context, kvTag* tag)
 {
     kvPlayer* player = context.player;
-    player->setSubtitleY(readFloat(tag, "y", 0.0f));
-    player->setSubtitleScale(readFloat(tag, "scale", 1.0f));
-    player->setSubtitleDelay(readFloat(tag, "delay", 0.0f));
-    player->setSubtitleMargin(readFloat(tag, "margin", 0.0f));
+    player->setSubtitleY(readNumber(tag, A::SubtitlesY));
+    player->setSubtitleScale(readNumber(tag, A::SubtitlesScale));
+    player->setSubtitleDelay(readNumber(tag, A::SubtitlesDelay));
+    player->setSubtitleMargin(readNumber(tag, A::SubtitlesMargin));
 
-    const kvTag* face = tag->findChild("face");
-    const kvTag* style = tag->findChild("style");
-    const kvTag* color = tag->findChild("color");
-    const kvTag* center = tag->findChild("center");
-    const kvTag* effect = tag->findChild("effect");
+    const kvTag* face = child(tag, E::Face);
     if (!face) return;
+    const kvTag* style = child(tag, E::Style);
+    const kvTag* effect = child(tag, E::SubtitleEffect);
 
-    const bool bold = readFlag(style, "bold");
-    const bool italic = readFlag(style, "italic");
-    vector3 c;
-    if (readTriple(color, "r", "g", "b", c)) player->setSubtitleColor(c);
-    player->setSubtitleCenter(center != nullptr);
+    float c[3];
+    if (readGroup(child(tag, E::Color), {A::ColorR, A::ColorG, A::ColorB}, c))
+        player->setSubtitleColor(vector3(c[0], c[1], c[2]));
+    player->setSubtitleCenter(child(tag, E::Center) != nullptr);
     if (effect) {
-        const float time = readFloat(effect, "time", 0.0f);
-        if (textIs(effect, "typewriter"))
-            player->setSubtitleEffect(EFFECT_TYPEWRITER, time);
-        else if (textIs(effect, "none"))
-            player->setSubtitleEffect(EFFECT_NONE, time);
+        const int code = readKeyword(effect, E::SubtitleEffect, -1);
+        if (code >= 0) player->setSubtitleEffect(code, readNumber(effect, A::SubtitleEffectTime));
     }
-    player->addFont(face->getText(), bold, italic);
+    player->addFont(face->getText(), readFlag(style, A::StyleBold), readFlag(style, A::StyleItalic));
 }
 
 } // namespace Korvell

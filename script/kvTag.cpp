@@ -30,6 +30,7 @@ void kvTag::setAttribute(std::string key, std::string value)
 
 bool kvTag::getAttribute(std::string key, std::string& value) const
 {
+    attributesAsked.insert(key);
     auto it = attributes.find(key);
     if (it == attributes.end()) return false;
     value = it->second;
@@ -38,6 +39,7 @@ bool kvTag::getAttribute(std::string key, std::string& value) const
 
 kvTag* kvTag::findChild(const std::string& childName) const
 {
+    childrenAsked.insert(childName);
     for (kvTag* child : children)
         if (child->name == childName) return child;
     return nullptr;

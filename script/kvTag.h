@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ public:
     const std::map<std::string, std::string>& getAttributes() const { return attributes; }
     // The script line of its start tag (for the checker's findings).
     int getLine() const { return line; }
+    // The attributes and the children a handler asked for (getAttribute
+    // and findChild note them): what tests of the schema read.
+    const std::set<std::string>& askedAttributes() const { return attributesAsked; }
+    const std::set<std::string>& askedChildren() const { return childrenAsked; }
     void setLine(int value) { line = value; }
 
 private:
@@ -36,6 +41,8 @@ private:
     kvTag* parent;
     std::vector<kvTag*> children;
     int line = 0;
+    mutable std::set<std::string> attributesAsked;
+    mutable std::set<std::string> childrenAsked;
 };
 
 } // namespace Korvell

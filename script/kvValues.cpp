@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <locale.h>
 
-#include "script/kvTag.h"
 
 namespace Korvell {
 
@@ -73,48 +72,5 @@ int parseInt(const std::string& text)
     if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
-
-float readFloat(const kvTag* tag, const char* name, float fallback)
-{
-    std::string v;
-    return tag && tag->getAttribute(name, v) ? parseFloat(v) : fallback;
-}
-
-float readTime(const kvTag* tag, const char* name, float fallback)
-{
-    std::string v;
-    return tag && tag->getAttribute(name, v) ? parseTime(v) : fallback;
-}
-
-int readInt(const kvTag* tag, const char* name, int fallback)
-{
-    std::string v;
-    return tag && tag->getAttribute(name, v) ? parseInt(v) : fallback;
-}
-
-bool readFlag(const kvTag* tag, const char* name)
-{
-    std::string v;
-    return tag && tag->getAttribute(name, v) && v == "yes";
-}
-
-bool readPair(const kvTag* tag, const char* a, const char* b, vector2& out)
-{
-    std::string va, vb;
-    if (!tag || !tag->getAttribute(a, va) || !tag->getAttribute(b, vb)) return false;
-    out = vector2(parseFloat(va), parseFloat(vb));
-    return true;
-}
-
-bool readTriple(const kvTag* tag, const char* a, const char* b, const char* c, vector3& out)
-{
-    std::string va, vb, vc;
-    if (!tag || !tag->getAttribute(a, va) || !tag->getAttribute(b, vb) || !tag->getAttribute(c, vc))
-        return false;
-    out = vector3(parseFloat(va), parseFloat(vb), parseFloat(vc));
-    return true;
-}
-
-bool textIs(const kvTag* tag, const char* keyword) { return tag && tag->getText() == keyword; }
 
 } // namespace Korvell

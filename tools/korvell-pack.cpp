@@ -4,6 +4,7 @@
 //   korvell-pack create ARCHIVE ENTRY...   ENTRY is NAME=FILE or FILE
 //   korvell-pack list ARCHIVE
 //   korvell-pack extract ARCHIVE NAME OUTFILE
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -206,49 +207,46 @@ int create(const std::string& archive, const std::vector<std::string>& args)
     return 0;
 }
 
-bool openArchive(const std::string& archive)
+bool openArchive(kvDataFile& archive, const std::string& path)
 {
-    if (openDataFile(archive)) return true;
-    fail("'" + archive + "' is not a readable Korvell archive");
+    if (archive.open(path)) return true;
+    fail("'" + path + "' is not a readable Korvell archive");
     return false;
 }
 
-int list(const std::string& archive)
+int list(const std::string& path)
 {
-    if (!openArchive(archive)) return 1;
-    for (const std::string& name : dataFileEntryNames())
-        std::printf("%s\t%u\t%u\n", quoted(name).c_str(), getDataFileEntrySize(name), getDataFileEntryOffset(name));
-    closeDataFile();
+    kvDataFile archive;
+    if (!openArchive(archive, path)) return 1;
+    for (const std::string& name : archive.entryNames())
+        std::printf("%s\t%u\t%u\n", quoted(name).c_str(), archive.entrySize(name), archive.entryOffset(name));
     return 0;
 }
 
-int extract(const std::string& archive, const std::string& name, const std::string& outFile)
+int extract(const std::string& path, const std::string& name, const std::string& outFile)
 {
-    if (sameFile(archive, outFile)) return fail("'" + outFile + "' is the archive: it is not written over");
+    if (sameFile(path, outFile)) return fail("'" + outFile + "' is the archive: it is not written over");
     std::string target;
     if (!outputTarget(outFile, target)) return 1;
-    if (!openArchive(archive)) return 1;
-    struct Closer {
-        ~Closer() { closeDataFile(); }
-    } closer;
-    if (!dataFileHasEntry(name)) return fail("no entry named " + quoted(name) + " in '" + archive + "'");
-    if (!dataFileEntryFits(name)) return fail("entry " + quoted(name) + " reaches past the end of '" + archive + "'");
+    kvDataFile archive;
+    if (!openArchive(archive, path)) return 1;
+    if (!archive.hasEntry(name)) return fail("no entry named " + quoted(name) + " in '" + path + "'");
+    if (!archive.entryFits(name)) return fail("entry " + quoted(name) + " reaches past the end of '" + path + "'");
     std::string why = "a write failed";
     if (!writeOutput(target, [&](FILE* out) {
-            FILE* in = openDataFileEntry(name);
-            std::vector<char> buffer(1 << 16);
-            uint32_t left = getDataFileEntrySize(name);
-            while (in && left > 0) {
-                const size_t want = left < buffer.size() ? left : buffer.size();
-                if (std::fread(buffer.data(), 1, want, in) != want) {
+            std::vector<uint8_t> buffer(1 << 16);
+            const uint32_t size = archive.entrySize(name);
+            for (uint32_t done = 0; done < size;) {
+                const uint32_t n = std::min<uint32_t>(size - done, static_cast<uint32_t>(buffer.size()));
+                if (!archive.readEntryPart(name, done, n, buffer.data())) {
                     why = "the archive cannot be read";
                     errno = 0;
                     return false;
                 }
-                if (std::fwrite(buffer.data(), 1, want, out) != want) return false;
-                left -= static_cast<uint32_t>(want);
+                if (std::fwrite(buffer.data(), 1, n, out) != n) return false;
+                done += n;
             }
-            return in != nullptr;
+            return true;
         }, &why))
         return fail("extracting " + quoted(name) + " failed: " + why);
     return 0;

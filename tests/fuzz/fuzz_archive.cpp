@@ -14,14 +14,14 @@ using namespace Korvell;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string path = fuzzFile(data, size, ".kva");
-    if (openDataFile(path)) {
-        for (const std::string& name : dataFileEntryNames()) {
-            kvTexture texture(name);
+    kvDataFile archive;
+    if (archive.open(path)) {
+        for (const std::string& name : archive.entryNames()) {
+            kvTexture texture(name, &archive);
             if (texture.getStatus() == 0 && !texture.getPixels()) __builtin_trap();
         }
-        kvTexture absent("no such entry \x01");
+        kvTexture absent("no such entry \x01", &archive);
         if (absent.getStatus() == 0) __builtin_trap();
-        closeDataFile();
     }
     std::remove(path.c_str());
     return 0;

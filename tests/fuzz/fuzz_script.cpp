@@ -24,9 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     kvTimer clock(ticks);
     std::string path = fuzzFile(data, size, ".xml");
     {
+        kvDataFile archive;
         kvPlayer player(renderer, clock);
         kvScriptContext context;
         context.player = &player;
+        context.archive = &archive;
         context.noiseEnabled = true;
         kvParser parser(context, "");
         if (parser.parse(path)) {
@@ -43,7 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     if (renderer.deadUses != 0) __builtin_trap();
-    closeDataFile();
     std::remove(path.c_str());
     return 0;
 }

@@ -6,9 +6,8 @@
 #include <unistd.h>
 
 #include "credits/kvCredits.h"
-#include "image/kvDataFile.h"
 #include "player/kvPlayer.h"
-#include "script/kvParser.h"
+#include "script/kvScriptedShow.h"
 #include "support/kvTestSupport.h"
 
 using namespace Korvell;
@@ -36,16 +35,13 @@ TEST_P(DemoShow, EveryPictureAndCreditsPageLoads)
     cwd = buf;
     ASSERT_EQ(chdir(folder.c_str()), 0);
     kvTimer clock;
-    kvPlayer* player = new kvPlayer(*renderer, clock);
-    {
-        kvScriptContext context;
-        context.player = player;
-        context.noiseEnabled = true;
-        kvParser parser(context, scratchDir("demo") + "/xmlparse.log");
-        ASSERT_TRUE(parser.parse(path.substr(path.rfind('/') + 1)));
-        parser.configure();
-    }
-    EXPECT_EQ(isDataFileOpen(), std::string(GetParam()).find("archive/") == 0);
+    kvScriptedShow::Options options;
+    options.noise = true;
+    options.log = scratchDir("demo") + "/xmlparse.log";
+    kvScriptedShow show(*renderer, clock, options);
+    ASSERT_TRUE(show.load(path.substr(path.rfind('/') + 1)));
+    kvPlayer* player = &show.getPlayer();
+    EXPECT_EQ(show.getArchive().isOpen(), std::string(GetParam()).find("archive/") == 0);
     EXPECT_NE(player->getNoiseTexture(), kvTextureIndex(0));
     EXPECT_EQ(player->getFonts().size(), 1u);
     ASSERT_GE(player->getItemCount(), 10);
@@ -58,7 +54,7 @@ TEST_P(DemoShow, EveryPictureAndCreditsPageLoads)
         EXPECT_FALSE(item->lines.empty()) << item->fileName;
     }
     EXPECT_EQ(pictures, 12);
-    delete player;
+    show.endPlayer(); // the credits read from the show's archive too
     kvCredits credits(*renderer, clock);
     credits.loadCredits();
     EXPECT_NE(credits.getBack(), kvTextureIndex(0));

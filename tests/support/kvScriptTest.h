@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "image/kvDataFile.h"
 #include "player/kvPlayer.h"
 #include "script/kvParser.h"
 #include "support/kvTestSupport.h"
@@ -29,6 +30,7 @@ protected:
     {
         kvScriptContext c;
         c.player = player;
+        c.archive = &archive;
         c.noiseEnabled = noise;
         c.loadMusic = [this](const std::string& file) {
             music.push_back(file);
@@ -53,6 +55,7 @@ protected:
     }
     kvPlayerItem* item(unsigned i) const { return player->getItem(i); }
     std::string dir;
+    kvDataFile archive;
     bool noise = false;
     std::vector<std::string> music;
     std::unique_ptr<kvParser> parser;

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "image/kvDataFile.h"
 
 namespace Korvell {
 
@@ -22,7 +21,6 @@ void RecordingTest::SetUp()
 
 void RecordingTest::TearDown()
 {
-    closeDataFile();
     EXPECT_EQ(rec->deadUses, 0) << "a dead texture index was used";
     delete rec;
     rec = nullptr;
@@ -81,7 +79,6 @@ void GLTest::SetUp()
 
 void GLTest::TearDown()
 {
-    closeDataFile();
     if (app) {
         app->releaseApi();
         app->destroyAppWindow();

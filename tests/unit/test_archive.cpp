@@ -41,7 +41,7 @@ struct Archive : ::testing::Test {
         writeFile(path, bytes);
         return path;
     }
-    void TearDown() override { closeDataFile(); }
+    kvDataFile archive;
 };
 
 } // namespace
@@ -50,80 +50,81 @@ TEST_F(Archive, TheDocumentedExampleOpensWithOneEntry)
 {
     std::string bytes = tag("VFS") + dat("a.jpg", 100, 26) + tag("END") + std::string(100, 'x');
     ASSERT_EQ(bytes.size(), 126u);
-    ASSERT_TRUE(openDataFile(write("a.kva", bytes)));
-    EXPECT_TRUE(isDataFileOpen());
-    EXPECT_EQ(getDataFileEntrySize("a.jpg"), 100u);
-    FILE* f = openDataFileEntry("a.jpg");
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(ftell(f), 26);
-    EXPECT_EQ(openDataFileEntry("b.jpg"), nullptr);
-    EXPECT_EQ(getDataFileEntrySize("b.jpg"), 0u);
+    ASSERT_TRUE(archive.open(write("a.kva", bytes)));
+    EXPECT_TRUE(archive.isOpen());
+    EXPECT_EQ(archive.entrySize("a.jpg"), 100u);
+    EXPECT_EQ(archive.entryOffset("a.jpg"), 26u);
+    std::vector<uint8_t> bytesRead;
+    ASSERT_TRUE(archive.readEntry("a.jpg", bytesRead));
+    EXPECT_EQ(bytesRead, std::vector<uint8_t>(100, 'x'));
+    EXPECT_FALSE(archive.hasEntry("b.jpg"));
+    EXPECT_EQ(archive.entrySize("b.jpg"), 0u);
 }
 
 TEST_F(Archive, EmptyFileAndMissingEndDoNotOpen)
 {
     const std::string empty = write("empty.kva", "");
     const int before = openFiles();
-    EXPECT_FALSE(openDataFile(empty));
-    EXPECT_FALSE(isDataFileOpen());
+    EXPECT_FALSE(archive.open(empty));
+    EXPECT_FALSE(archive.isOpen());
     EXPECT_EQ(openFiles(), before);
-    EXPECT_FALSE(openDataFile(write("noend.kva", tag("VFS") + dat("a", 1, 0))));
-    EXPECT_FALSE(openDataFile(write("cut.kva", tag("DAT") + "abc")));
-    EXPECT_FALSE(openDataFile(dir + "/does-not-exist.kva"));
+    EXPECT_FALSE(archive.open(write("noend.kva", tag("VFS") + dat("a", 1, 0))));
+    EXPECT_FALSE(archive.open(write("cut.kva", tag("DAT") + "abc")));
+    EXPECT_FALSE(archive.open(dir + "/does-not-exist.kva"));
 }
 
 TEST_F(Archive, EndAloneOpensWithNoEntriesAndVfsIsOptional)
 {
-    ASSERT_TRUE(openDataFile(write("end.kva", tag("END"))));
-    EXPECT_TRUE(dataFileEntryNames().empty());
-    closeDataFile();
-    ASSERT_TRUE(openDataFile(write("novfs.kva", dat("x", 3, 0) + tag("VFS") + tag("VFS") + tag("END"))));
-    EXPECT_EQ(getDataFileEntrySize("x"), 3u);
+    ASSERT_TRUE(archive.open(write("end.kva", tag("END"))));
+    EXPECT_TRUE(archive.entryNames().empty());
+    archive.close();
+    ASSERT_TRUE(archive.open(write("novfs.kva", dat("x", 3, 0) + tag("VFS") + tag("VFS") + tag("END"))));
+    EXPECT_EQ(archive.entrySize("x"), 3u);
 }
 
 TEST_F(Archive, UnknownTagClosesTheFile)
 {
     const std::string bad = write("bad.kva", tag("VFS") + tag("XYZ") + tag("END"));
     const int before = openFiles();
-    EXPECT_FALSE(openDataFile(bad));
+    EXPECT_FALSE(archive.open(bad));
     EXPECT_EQ(openFiles(), before);
-    EXPECT_FALSE(isDataFileOpen());
+    EXPECT_FALSE(archive.isOpen());
     // Four bytes without a NUL are no tag either.
-    EXPECT_FALSE(openDataFile(write("nonul.kva", std::string("VFSX") + tag("END"))));
+    EXPECT_FALSE(archive.open(write("nonul.kva", std::string("VFSX") + tag("END"))));
 }
 
 TEST_F(Archive, LaterRecordOfTheSameNameWinsAndLookupsAreExact)
 {
     std::string bytes = dat("Credits\\Back.jpg", 5, 10) + dat("Credits\\Back.jpg", 7, 20) + tag("END");
-    ASSERT_TRUE(openDataFile(write("dup.kva", bytes)));
-    EXPECT_EQ(getDataFileEntrySize("Credits\\Back.jpg"), 7u);
-    EXPECT_EQ(getDataFileEntryOffset("Credits\\Back.jpg"), 20u);
-    EXPECT_EQ(dataFileEntryNames(), std::vector<std::string>{"Credits\\Back.jpg"});
-    EXPECT_EQ(openDataFileEntry("credits\\back.jpg"), nullptr);
-    EXPECT_EQ(openDataFileEntry("Credits/Back.jpg"), nullptr);
+    ASSERT_TRUE(archive.open(write("dup.kva", bytes)));
+    EXPECT_EQ(archive.entrySize("Credits\\Back.jpg"), 7u);
+    EXPECT_EQ(archive.entryOffset("Credits\\Back.jpg"), 20u);
+    EXPECT_EQ(archive.entryNames(), std::vector<std::string>{"Credits\\Back.jpg"});
+    EXPECT_FALSE(archive.hasEntry("credits\\back.jpg"));
+    EXPECT_FALSE(archive.hasEntry("Credits/Back.jpg"));
 }
 
 TEST_F(Archive, OneArchiveAtATimeAndCloseAllowsAnother)
 {
     std::string first = write("one.kva", dat("one", 1, 0) + tag("END"));
     std::string second = write("two.kva", dat("two", 2, 0) + tag("END"));
-    ASSERT_TRUE(openDataFile(first));
-    EXPECT_FALSE(openDataFile(second));
-    EXPECT_EQ(getDataFileEntrySize("one"), 1u);
-    closeDataFile();
-    EXPECT_FALSE(isDataFileOpen());
-    closeDataFile(); // closing twice does nothing
-    ASSERT_TRUE(openDataFile(second));
-    EXPECT_EQ(getDataFileEntrySize("two"), 2u);
-    EXPECT_EQ(getDataFileEntrySize("one"), 0u);
+    ASSERT_TRUE(archive.open(first));
+    EXPECT_FALSE(archive.open(second));
+    EXPECT_EQ(archive.entrySize("one"), 1u);
+    archive.close();
+    EXPECT_FALSE(archive.isOpen());
+    archive.close(); // closing twice does nothing
+    ASSERT_TRUE(archive.open(second));
+    EXPECT_EQ(archive.entrySize("two"), 2u);
+    EXPECT_EQ(archive.entrySize("one"), 0u);
 }
 
 TEST_F(Archive, EntriesReachingPastTheEndAreFlagged)
 {
     std::string bytes = dat("ok", 4, 0) + dat("past", 100, 10) + dat("huge", 0xFFFFFFF0u, 0xFFFFFFF0u) + tag("END");
-    ASSERT_TRUE(openDataFile(write("past.kva", bytes)));
-    EXPECT_TRUE(dataFileEntryFits("ok"));
-    EXPECT_FALSE(dataFileEntryFits("past"));
-    EXPECT_FALSE(dataFileEntryFits("huge"));
-    EXPECT_FALSE(dataFileEntryFits("absent"));
+    ASSERT_TRUE(archive.open(write("past.kva", bytes)));
+    EXPECT_TRUE(archive.entryFits("ok"));
+    EXPECT_FALSE(archive.entryFits("past"));
+    EXPECT_FALSE(archive.entryFits("huge"));
+    EXPECT_FALSE(archive.entryFits("absent"));
 }

@@ -29,7 +29,6 @@ struct Checker : ::testing::Test {
     }
     void TearDown() override
     {
-        closeDataFile();
         if (chdir(home.c_str()) != 0) ADD_FAILURE();
     }
     // The findings for "<korvell>" + body + "</korvell>", body from line 3.
@@ -149,6 +148,5 @@ TEST_F(Checker, TheBundledDemoChecksClean)
         kvCheckHooks hooks; // pictures and music as read; every face installed
         std::vector<kvFinding> found = checkScript(path.substr(path.rfind('/') + 1), hooks);
         for (const kvFinding& f : found) ADD_FAILURE() << formatFinding(script, f);
-        closeDataFile();
     }
 }

@@ -169,9 +169,10 @@ TEST(Files, AFifoOrADeviceIsNeverWaitedOn)
     for (const std::string& path : {fifo, std::string("/dev/zero"), d}) {
         std::vector<uint8_t> bytes;
         std::string why;
-        EXPECT_FALSE(readPictureFile(path, bytes, &why)) << path;
+        EXPECT_FALSE(readPictureFile(path, nullptr, bytes, &why)) << path;
         EXPECT_EQ(why, "not a file") << path;
-        EXPECT_FALSE(openDataFile(path)) << path;
+        kvDataFile archive;
+        EXPECT_FALSE(archive.open(path)) << path;
         EXPECT_EQ(kvBassPlay::openTrack(path, &why), nullptr) << path;
         EXPECT_EQ(why, "not a file") << path;
         kvVideoSettings s;

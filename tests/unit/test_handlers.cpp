@@ -164,14 +164,14 @@ TEST_F(Handlers, DatafileOpensTheArchive)
     std::string path = dir + "/x.kva";
     writeFile(path, std::string("END", 4));
     run("<datafile>" + path + "</datafile>");
-    EXPECT_TRUE(isDataFileOpen());
-    closeDataFile();
+    EXPECT_TRUE(archive.isOpen());
+    archive.close();
     // Named as on Windows: '\\' separates folders on the disk too.
     mkdir((dir + "/data").c_str(), 0755);
     writeFile(dir + "/data/y.kva", std::string("END", 4));
     newPlayer();
     run("<datafile>" + dir + "\\data\\y.kva</datafile>");
-    EXPECT_TRUE(isDataFileOpen());
+    EXPECT_TRUE(archive.isOpen());
 }
 
 TEST(TextConversion, PolishLettersBecomeWindows1250)

@@ -94,11 +94,11 @@ TEST_F(HostileScript, AFolderIsNotAScript)
 
 TEST_F(HostileScript, MissingOrBrokenArchiveAndMusicLeaveTheShowRunning)
 {
-    EXPECT_FALSE(openDataFile(dir));            // a folder
-    EXPECT_FALSE(openDataFile(dir + "/absent"));
-    EXPECT_FALSE(isDataFileOpen());
+    EXPECT_FALSE(archive.open(dir));            // a folder
+    EXPECT_FALSE(archive.open(dir + "/absent"));
+    EXPECT_FALSE(archive.isOpen());
     run("<datafile>" + dir + "</datafile><music>" + dir + "</music><image time=\"2\"><file>a</file></image>");
-    EXPECT_FALSE(isDataFileOpen());
+    EXPECT_FALSE(archive.isOpen());
     EXPECT_EQ(player->getItemCount(), 1);
 }
 

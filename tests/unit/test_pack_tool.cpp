@@ -53,11 +53,11 @@ TEST(PackTool, RoundTripKeepsEveryByteAndTheReaderOpensIt)
     ASSERT_EQ(run("extract '" + dir + "/t.kva' '" + dir + "/b.bin' '" + dir + "/out2.bin'"), 0);
     EXPECT_EQ(readFile(dir + "/out2.bin"), readFile(dir + "/b.bin"));
 
-    ASSERT_TRUE(openDataFile(dir + "/t.kva"));
-    EXPECT_EQ(getDataFileEntrySize("credits\\back.jpg"), 9u);
-    EXPECT_EQ(getDataFileEntrySize("e"), 0u);
-    EXPECT_TRUE(dataFileEntryFits(dir + "/b.bin"));
-    closeDataFile();
+    kvDataFile archive;
+    ASSERT_TRUE(archive.open(dir + "/t.kva"));
+    EXPECT_EQ(archive.entrySize("credits\\back.jpg"), 9u);
+    EXPECT_EQ(archive.entrySize("e"), 0u);
+    EXPECT_TRUE(archive.entryFits(dir + "/b.bin"));
 }
 
 TEST(PackTool, RefusalsExplainAndLeaveNoArchive)

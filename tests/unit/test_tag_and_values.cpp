@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "script/kvTag.h"
+#include "script/kvSchema.h"
 #include "script/kvValues.h"
 #include "support/kvTestSupport.h"
 
@@ -94,29 +95,31 @@ TEST(Values, ADecimalCommaLocaleDoesNotChangeHowNumbersRead)
 
 TEST(Values, FlagsGroupsAndKeywords)
 {
+    using A = kvAttribute;
     kvTag tag("style", nullptr);
     tag.setAttribute("bold", "yes");
     tag.setAttribute("italic", "Yes");
-    tag.setAttribute("under", "true");
-    EXPECT_TRUE(readFlag(&tag, "bold"));
-    EXPECT_FALSE(readFlag(&tag, "italic"));
-    EXPECT_FALSE(readFlag(&tag, "under"));
-    EXPECT_FALSE(readFlag(&tag, "missing"));
-    EXPECT_FALSE(readFlag(nullptr, "bold"));
+    EXPECT_TRUE(readFlag(&tag, A::StyleBold));
+    EXPECT_FALSE(readFlag(&tag, A::StyleItalic));
+    kvTag other("style", nullptr);
+    other.setAttribute("bold", "true");
+    EXPECT_FALSE(readFlag(&other, A::StyleBold));
+    EXPECT_FALSE(readFlag(&other, A::StyleItalic)); // missing
+    EXPECT_FALSE(readFlag(nullptr, A::StyleBold));
 
     kvTag color("color", nullptr);
     color.setAttribute("r", "1");
     color.setAttribute("g", "0.5");
-    vector3 c(9, 9, 9);
-    EXPECT_FALSE(readTriple(&color, "r", "g", "b", c));
-    EXPECT_FLOAT_EQ(c.x, 9.0f); // untouched when incomplete
+    float c[3] = {9, 9, 9};
+    EXPECT_FALSE(readGroup(&color, {A::ColorR, A::ColorG, A::ColorB}, c));
+    EXPECT_FLOAT_EQ(c[0], 9.0f); // untouched when incomplete
     color.setAttribute("b", "0");
-    EXPECT_TRUE(readTriple(&color, "r", "g", "b", c));
-    EXPECT_FLOAT_EQ(c.y, 0.5f);
+    EXPECT_TRUE(readGroup(&color, {A::ColorR, A::ColorG, A::ColorB}, c));
+    EXPECT_FLOAT_EQ(c[1], 0.5f);
 
     kvTag kw("filter", nullptr);
     kw.setText("bilinear ");
-    EXPECT_FALSE(textIs(&kw, "bilinear"));
+    EXPECT_EQ(readKeyword(&kw, kvElement::Filter, 0), 0);
     kw.setText("bilinear");
-    EXPECT_TRUE(textIs(&kw, "bilinear"));
+    EXPECT_EQ(readKeyword(&kw, kvElement::Filter, 0), 1);
 }

@@ -19,11 +19,7 @@ using namespace Korvell;
 namespace {
 
 struct Textures : ::testing::Test {
-    void TearDown() override
-    {
-        closeDataFile();
-        kvTexture::setMaxSize(16384);
-    }
+    void TearDown() override { kvTexture::setMaxSize(16384); }
 };
 
 // The centre of a 150 x 100 quadrant, within a JPEG's error.
@@ -119,7 +115,7 @@ TEST_F(Textures, PicturesAreToldByTheirBytesAndFailuresSayWhy)
         std::vector<uint8_t> bytes;
         std::string reason;
         kvTexture t;
-        const bool ok = readPictureFile(fixture(c.name), bytes, &reason) && decodePicture(bytes, 0, 0, t, &reason);
+        const bool ok = readPictureFile(fixture(c.name), nullptr, bytes, &reason) && decodePicture(bytes, 0, 0, t, &reason);
         EXPECT_EQ(ok, c.reason[0] == 0) << c.name;
         if (ok) {
             EXPECT_EQ(t.getBytesPerPixel(), c.bytesPerPixel) << c.name;
@@ -231,11 +227,12 @@ TEST_F(Textures, ArchiveEntriesLoadAndAbsentNamesFailEvenWithAFileOnDisk)
     std::string name = fixture("one.jpg"); // the same name also exists on disk
     std::string path = scratchDir("texarchive") + "/pics.kva";
     writeFile(path, oneEntryArchive("inside.jpg", jpeg, static_cast<uint32_t>(jpeg.size())));
-    ASSERT_TRUE(openDataFile(path));
-    kvTexture inside("inside.jpg");
+    kvDataFile archive;
+    ASSERT_TRUE(archive.open(path));
+    kvTexture inside("inside.jpg", &archive);
     EXPECT_EQ(inside.getStatus(), 0);
     EXPECT_EQ(inside.getWidth(), 1);
-    kvTexture onDisk(name);
+    kvTexture onDisk(name, &archive);
     EXPECT_EQ(onDisk.getStatus(), 1);
 }
 
@@ -243,8 +240,9 @@ TEST_F(Textures, ArchiveEntryClaimingMoreThanTheFileFails)
 {
     std::string path = scratchDir("liar") + "/liar.kva";
     writeFile(path, oneEntryArchive("liar.jpg", readFile(fixture("one.jpg")), 0xFFFFFF00u));
-    ASSERT_TRUE(openDataFile(path));
-    kvTexture t("liar.jpg");
+    kvDataFile archive;
+    ASSERT_TRUE(archive.open(path));
+    kvTexture t("liar.jpg", &archive);
     EXPECT_EQ(t.getStatus(), 1);
 }
 

@@ -1,0 +1,199 @@
+// The schema's table, and reading values through it.
+#include "script/kvSchema.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "player/kvPlayerItem.h"
+#include "player/kvTransitions.h"
+#include "script/kvHandlers.h"
+#include "script/kvTag.h"
+#include "script/kvValues.h"
+
+namespace Korvell {
+
+namespace {
+
+using E = kvElement;
+using A = kvAttribute;
+const E TOP = E::Count;
+
+std::vector<kvKeyword> transitionKeywords()
+{
+    std::vector<kvKeyword> words;
+    for (const kvTransition& t : transitions()) words.push_back({t.keyword, t.code});
+    return words;
+}
+
+// Indexed by kvElement.
+const std::vector<kvElementRule>& elements()
+{
+    static const std::vector<kvElementRule> table = {
+        {TOP, "viewport", {}, nullptr, false, handleViewport},
+        {TOP, "imagearea", {}, nullptr, false, handleImageArea},
+        {E::ImageArea, "position", {}, nullptr, false, nullptr},
+        {E::ImageArea, "size", {}, nullptr, false, nullptr},
+        {TOP, "global", {}, nullptr, false, handleGlobal},
+        {E::Global, "filter", {{"bilinear", 1}}, "the noise is drawn unfiltered", false, nullptr},
+        {E::Global, "background", {}, nullptr, false, nullptr},
+        {E::Global, "imagecolor", {}, nullptr, false, nullptr},
+        {E::Global, "effect", {{"noise", 1}}, "no noise is made", false, nullptr},
+        {TOP, "subtitles", {}, nullptr, false, handleSubtitles},
+        {E::Subtitles, "face", {}, nullptr, false, nullptr},
+        {E::Subtitles, "style", {}, nullptr, false, nullptr},
+        {E::Subtitles, "color", {}, nullptr, false, nullptr},
+        {E::Subtitles, "center", {}, nullptr, false, nullptr},
+        {E::Subtitles, "effect", {{"typewriter", EFFECT_TYPEWRITER}, {"none", EFFECT_NONE}},
+         "the subtitle effect stays as it was", false, nullptr},
+        {TOP, "image", {}, nullptr, false, handleImage},
+        {E::Image, "file", {}, nullptr, false, nullptr},
+        {E::Image, "transition", transitionKeywords(), "the slide keeps the transition in force", false, nullptr},
+        {E::Image, "move", {}, nullptr, false, nullptr},
+        {E::Image, "zoom", {}, nullptr, false, nullptr},
+        {E::Image, "line", {}, nullptr, true, nullptr},
+        {TOP, "music", {}, nullptr, false, handleMusic},
+        {TOP, "datafile", {}, nullptr, false, handleDataFile},
+    };
+    return table;
+}
+
+// Indexed by kvAttribute.
+const std::vector<kvAttributeRule>& attributes()
+{
+    static const std::vector<kvAttributeRule> table = {
+        {E::Viewport, "x", VALUE_NUMBER, 0.0f},
+        {E::Viewport, "y", VALUE_NUMBER, 0.0f},
+        {E::Position, "x", VALUE_NUMBER, 0.0f},
+        {E::Position, "y", VALUE_NUMBER, 0.0f},
+        {E::Size, "width", VALUE_NUMBER, 0.0f},
+        {E::Size, "height", VALUE_NUMBER, 0.0f},
+        {E::Background, "r", VALUE_NUMBER, 0.0f},
+        {E::Background, "g", VALUE_NUMBER, 0.0f},
+        {E::Background, "b", VALUE_NUMBER, 0.0f},
+        {E::ImageColor, "r", VALUE_NUMBER, 0.0f},
+        {E::ImageColor, "g", VALUE_NUMBER, 0.0f},
+        {E::ImageColor, "b", VALUE_NUMBER, 0.0f},
+        {E::Effect, "alpha", VALUE_NUMBER, 0.5f},
+        {E::Effect, "size", VALUE_INTEGER, 128.0f},
+        {E::Subtitles, "y", VALUE_NUMBER, 0.0f},
+        {E::Subtitles, "scale", VALUE_NUMBER, 1.0f},
+        {E::Subtitles, "delay", VALUE_NUMBER, 0.0f},
+        {E::Subtitles, "margin", VALUE_NUMBER, 0.0f},
+        {E::Style, "bold", VALUE_FLAG, 0.0f},
+        {E::Style, "italic", VALUE_FLAG, 0.0f},
+        {E::Color, "r", VALUE_NUMBER, 0.0f},
+        {E::Color, "g", VALUE_NUMBER, 0.0f},
+        {E::Color, "b", VALUE_NUMBER, 0.0f},
+        {E::SubtitleEffect, "time", VALUE_NUMBER, 0.0f},
+        {E::Image, "time", VALUE_TIME, 0.0f},
+        {E::Image, "x", VALUE_NUMBER, 0.0f},
+        {E::Image, "y", VALUE_NUMBER, 0.0f},
+        {E::Image, "zoom", VALUE_NUMBER, 1.0f},
+        {E::Transition, "time", VALUE_NUMBER, 0.0f},
+        {E::Move, "x", VALUE_NUMBER, 0.0f},
+        {E::Move, "y", VALUE_NUMBER, 0.0f},
+        {E::Zoom, "f", VALUE_NUMBER, 1.0f},
+    };
+    return table;
+}
+
+bool value(const kvTag* tag, kvAttribute attribute, std::string& text)
+{
+    return tag && tag->getAttribute(ruleOf(attribute).name, text);
+}
+
+float read(kvValueKind kind, const std::string& text)
+{
+    switch (kind) {
+    case VALUE_INTEGER: return static_cast<float>(parseInt(text));
+    case VALUE_FLAG: return text == "yes" ? 1.0f : 0.0f;
+    case VALUE_TIME: return parseTime(text);
+    default: return parseFloat(text);
+    }
+}
+
+} // namespace
+
+const kvElementRule& ruleOf(kvElement element) { return elements()[static_cast<size_t>(element)]; }
+const kvAttributeRule& ruleOf(kvAttribute attribute) { return attributes()[static_cast<size_t>(attribute)]; }
+
+std::string pathOf(kvElement element)
+{
+    const kvElementRule& r = ruleOf(element);
+    return r.parent == TOP ? r.name : pathOf(r.parent) + "/" + r.name;
+}
+
+std::vector<kvElement> allElements()
+{
+    std::vector<kvElement> all;
+    for (size_t i = 0; i < elements().size(); ++i) all.push_back(static_cast<kvElement>(i));
+    return all;
+}
+
+std::vector<kvAttribute> attributesOf(kvElement element)
+{
+    std::vector<kvAttribute> all;
+    for (size_t i = 0; i < attributes().size(); ++i)
+        if (attributes()[i].element == element) all.push_back(static_cast<kvAttribute>(i));
+    return all;
+}
+
+kvElement topLevelElement(const std::string& name)
+{
+    for (kvElement e : allElements())
+        if (ruleOf(e).parent == TOP && name == ruleOf(e).name) return e;
+    return TOP;
+}
+
+const kvTag* child(const kvTag* tag, kvElement element)
+{
+    return tag ? tag->findChild(ruleOf(element).name) : nullptr;
+}
+
+const kvTag* numberedChild(const kvTag* tag, kvElement element, int n)
+{
+    return tag ? tag->findChild(ruleOf(element).name + std::to_string(n)) : nullptr;
+}
+
+float readNumber(const kvTag* tag, kvAttribute attribute)
+{
+    std::string text;
+    return value(tag, attribute, text) ? read(ruleOf(attribute).kind, text) : ruleOf(attribute).fallback;
+}
+
+int readInteger(const kvTag* tag, kvAttribute attribute)
+{
+    std::string text;
+    return value(tag, attribute, text) ? parseInt(text) : static_cast<int>(ruleOf(attribute).fallback);
+}
+
+bool readFlag(const kvTag* tag, kvAttribute attribute)
+{
+    std::string text;
+    return value(tag, attribute, text) && text == "yes";
+}
+
+bool readGroup(const kvTag* tag, std::initializer_list<kvAttribute> group, float* out)
+{
+    std::vector<std::string> texts(group.size());
+    size_t i = 0;
+    for (kvAttribute a : group)
+        if (!value(tag, a, texts[i++])) return false;
+    i = 0;
+    for (kvAttribute a : group) {
+        out[i] = read(ruleOf(a).kind, texts[i]);
+        ++i;
+    }
+    return true;
+}
+
+int readKeyword(const kvTag* tag, kvElement element, int fallback)
+{
+    if (!tag) return fallback;
+    const std::string text = tag->getText();
+    for (const kvKeyword& k : ruleOf(element).keywords)
+        if (text == k.word) return k.code;
+    return fallback;
+}
+
+} // namespace Korvell

@@ -1,0 +1,68 @@
+// A show from its script.
+#include "script/kvScriptedShow.h"
+
+#include "base/kvFiles.h"
+#include "render/kvRenderer.h"
+#include "script/kvSchema.h"
+#include "script/kvTag.h"
+
+namespace Korvell {
+
+kvScriptedShow::kvScriptedShow(kvRenderer& renderer_, kvClock& clock, const Options& options_)
+    : renderer(renderer_), options(options_), player(new kvPlayer(renderer_, clock))
+{
+    kvScriptContext context;
+    context.player = player.get();
+    context.archive = &archive;
+    context.noiseEnabled = options.noise;
+    context.loadMusic = [this](const std::string& file) {
+        music = file;
+        return options.loadMusic ? options.loadMusic(file) : true;
+    };
+    parser.reset(new kvParser(context, options.log));
+}
+
+kvScriptedShow::~kvScriptedShow()
+{
+    // The player's textures go before the archive they came from.
+    player.reset();
+    if (renderer.getPictureArchive() == &archive) renderer.setPictureArchive(nullptr);
+}
+
+bool kvScriptedShow::parse(const std::string& script) { return parser->parse(script); }
+
+void kvScriptedShow::configure()
+{
+    if (options.reportProblems) parser->reportProblemsOf(*player);
+    parser->configure();
+    renderer.setPictureArchive(&archive);
+}
+
+bool kvScriptedShow::load(const std::string& script)
+{
+    if (!parse(script)) return false;
+    configure();
+    return true;
+}
+
+std::vector<kvScriptedShow::NamedFile> kvScriptedShow::namedFiles() const
+{
+    std::vector<NamedFile> files;
+    for (const kvTag* tag : parser->getRootTags()) {
+        const kvElement element = topLevelElement(tag->getName());
+        if (element == kvElement::Music) files.push_back({"the show's music", diskPath(tag->getText())});
+        if (element == kvElement::DataFile) files.push_back({"the show's archive", diskPath(tag->getText())});
+        const kvTag* file = element == kvElement::Image ? child(tag, kvElement::File) : nullptr;
+        if (file) files.push_back({"the picture", diskPath(file->getText())});
+    }
+    return files;
+}
+
+void kvScriptedShow::prepare(int clientWidth, int clientHeight, float start)
+{
+    // The view is known now: the first pictures are decoded for it.
+    renderer.setupView(clientWidth, clientHeight);
+    player->prepare(start);
+}
+
+} // namespace Korvell

@@ -1,0 +1,76 @@
+// One show read from its script: the player, the parser and the archive,
+// wired to a renderer and a clock. The live show, the render and the
+// checker all start a show this way: parse, configure (the handlers set up
+// the player, open the archive, name the music), prepare for a view.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "image/kvDataFile.h"
+#include "player/kvPlayer.h"
+#include "script/kvParser.h"
+
+namespace Korvell {
+
+class kvClock;
+class kvRenderer;
+
+class kvScriptedShow {
+public:
+    struct Options {
+        bool noise = false;
+        // Told the show's music (the last music element's file), to load
+        // it; may be empty.
+        std::function<bool(const std::string&)> loadMusic;
+        std::string log = "xmlparse.log"; // "": none
+        // Pictures that cannot be shown are named in the log and on stderr.
+        bool reportProblems = true;
+    };
+    kvScriptedShow(kvRenderer& renderer, kvClock& clock, const Options& options);
+    ~kvScriptedShow();
+
+    // Reads the script (relative to the working folder); false when it
+    // cannot be read, and failureMessage says why.
+    bool parse(const std::string& script);
+    // Runs the handlers; the renderer then reads pictures from this show's
+    // archive when it opened one.
+    void configure();
+    bool load(const std::string& script);
+    // The view set up for a client area, then the first pictures (those of
+    // the slide showing at `start` and the one before it) and storage set
+    // aside for those decoded ahead.
+    void prepare(int clientWidth, int clientHeight, float start);
+
+    kvPlayer& getPlayer() { return *player; }
+    const kvPlayer& getPlayer() const { return *player; }
+    kvParser& getParser() { return *parser; }
+    const kvParser& getParser() const { return *parser; }
+    kvDataFile& getArchive() { return archive; }
+    const std::string& getMusic() const { return music; }
+    std::string failureMessage() const { return parser->failureMessage(); }
+    // The disk files the script names, as read ('\\' for '/'), with what
+    // each is to the show: "the show's music", "the show's archive", "the
+    // picture".
+    struct NamedFile {
+        std::string role;
+        std::string path;
+    };
+    std::vector<NamedFile> namedFiles() const;
+    // The player goes (the credits follow); the archive stays open for them.
+    void endPlayer() { player.reset(); }
+
+private:
+    kvScriptedShow(const kvScriptedShow&) = delete;
+    kvScriptedShow& operator=(const kvScriptedShow&) = delete;
+
+    kvRenderer& renderer;
+    Options options;
+    kvDataFile archive;
+    std::unique_ptr<kvPlayer> player;
+    std::unique_ptr<kvParser> parser;
+    std::string music;
+};
+
+} // namespace Korvell

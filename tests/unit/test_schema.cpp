@@ -1,0 +1,132 @@
+// The schema ties the handlers to the checker: a script that uses every
+// element, attribute and keyword of the table is read whole by the
+// handlers (every attribute and child asked for, nothing asked for that
+// the table lacks) and checks clean.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <functional>
+#include <set>
+
+#include "script/kvChecker.h"
+#include "script/kvSchema.h"
+#include "script/kvTag.h"
+#include "support/kvScriptTest.h"
+
+using namespace Korvell;
+
+namespace {
+
+std::string u32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+
+// Every element below `parent`, each with every attribute at its default
+// (a flag "yes", a time 2 s), its first keyword, and a text where it has
+// no keyword.
+std::string every(kvElement parent)
+{
+    std::string xml;
+    for (kvElement e : allElements()) {
+        const kvElementRule& r = ruleOf(e);
+        if (r.parent != parent) continue;
+        const std::string name = std::string(r.name) + (r.numbered ? "1" : "");
+        xml += "<" + name;
+        for (kvAttribute a : attributesOf(e)) {
+            const kvAttributeRule& ar = ruleOf(a);
+            char value[32];
+            std::snprintf(value, sizeof value, "%g", static_cast<double>(ar.fallback));
+            xml += std::string(" ") + ar.name + "=\"" + (ar.kind == VALUE_FLAG ? "yes" : ar.kind == VALUE_TIME ? "2" : value) + "\"";
+        }
+        xml += ">";
+        if (!r.keywords.empty()) xml += r.keywords.front().word;
+        else if (e == kvElement::Face) xml += "Liberation Sans";
+        else if (e == kvElement::File) xml += "a.jpg";
+        else if (e == kvElement::Music) xml += "song.ogg";
+        else if (e == kvElement::DataFile) xml += "show.kva";
+        else if (r.numbered) xml += "a line";
+        xml += every(e) + "</" + name + ">\n";
+    }
+    return xml;
+}
+
+class Schema : public ScriptTest {};
+
+} // namespace
+
+TEST_F(Schema, TheTableIsWhole)
+{
+    std::set<std::string> paths;
+    for (kvElement e : allElements()) {
+        EXPECT_TRUE(paths.insert(pathOf(e)).second) << pathOf(e) << " twice";
+        const kvElementRule& r = ruleOf(e);
+        EXPECT_EQ(r.parent == kvElement::Count, r.handler != nullptr) << pathOf(e) << ": a handler at the top only";
+    }
+    EXPECT_EQ(allElements().size(), static_cast<size_t>(kvElement::Count));
+    size_t attributes = 0;
+    for (kvElement e : allElements()) {
+        std::set<std::string> names;
+        for (kvAttribute a : attributesOf(e)) EXPECT_TRUE(names.insert(ruleOf(a).name).second) << pathOf(e);
+        attributes += attributesOf(e).size();
+    }
+    EXPECT_EQ(attributes, static_cast<size_t>(kvAttribute::Count));
+}
+
+TEST_F(Schema, HandlersReadEveryEntryAndNothingElseAndItChecksClean)
+{
+    noise = true;
+    // The picture lives in the archive the script names.
+    const std::string jpeg = readFile(fixture("quadrants.jpg"));
+    const std::string index = std::string("DAT\0a.jpg\0", 10) + u32(static_cast<uint32_t>(jpeg.size())) + u32(22)
+                              + std::string("END\0", 4);
+    writeFile(dir + "/show.kva", index + jpeg);
+    writeFile(dir + "/song.ogg", "music");
+    const std::string body = every(kvElement::Count);
+    char home[4096];
+    ASSERT_NE(getcwd(home, sizeof home), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    run(body);
+    ASSERT_TRUE(archive.isOpen());
+    // Every tag asked for all it holds, and for nothing the schema lacks.
+    std::function<void(const kvTag*, kvElement)> walk = [&](const kvTag* tag, kvElement element) {
+        std::set<std::string> attributes, children;
+        for (kvAttribute a : attributesOf(element)) attributes.insert(ruleOf(a).name);
+        for (kvElement e : allElements())
+            if (ruleOf(e).parent == element) children.insert(ruleOf(e).name);
+        for (const auto& attribute : tag->getAttributes())
+            EXPECT_TRUE(tag->askedAttributes().count(attribute.first)) << pathOf(element) << "@" << attribute.first
+                                                                       << " not read";
+        for (const std::string& asked : tag->askedAttributes())
+            EXPECT_TRUE(attributes.count(asked)) << pathOf(element) << " reads @" << asked << ", unknown to the checker";
+        // Numbered children are asked for by number: line1, line2 (the gap).
+        for (const std::string& asked : tag->askedChildren()) {
+            std::string stem = asked;
+            while (!stem.empty() && std::isdigit(static_cast<unsigned char>(stem.back()))) stem.pop_back();
+            EXPECT_TRUE(children.count(asked) || children.count(stem))
+                << pathOf(element) << " reads <" << asked << ">, unknown to the checker";
+        }
+        for (const kvTag* c : tag->getChildren()) {
+            EXPECT_TRUE(tag->askedChildren().count(c->getName())) << pathOf(element) << "/" << c->getName() << " not read";
+            kvElement ce = kvElement::Count;
+            for (kvElement e : allElements())
+                if (ruleOf(e).parent == element
+                    && c->getName() == std::string(ruleOf(e).name) + (ruleOf(e).numbered ? "1" : ""))
+                    ce = e;
+            ASSERT_NE(ce, kvElement::Count) << c->getName();
+            walk(c, ce);
+        }
+    };
+    const std::vector<kvElement> elements = allElements();
+    ASSERT_EQ(parser->getRootTags().size(), static_cast<size_t>(std::count_if(elements.begin(), elements.end(), [](kvElement e) {
+                                                return ruleOf(e).parent == kvElement::Count;
+                                            })));
+    for (const kvTag* tag : parser->getRootTags()) walk(tag, topLevelElement(tag->getName()));
+
+    // The checker, on the same script, finds nothing to say.
+    writeFile(dir + "/every.xml", "<korvell>\n" + body + "</korvell>\n");
+    kvCheckHooks hooks;
+    hooks.musicProblem = [](const std::string&, double*) { return std::string(); };
+    hooks.drawnFace = [](const std::string& face, bool, bool) { return face; };
+    for (const kvFinding& f : checkScript("every.xml", hooks)) ADD_FAILURE() << formatFinding("every.xml", f);
+    ASSERT_EQ(chdir(home), 0);
+}
