@@ -3,7 +3,7 @@
 
 #include <getopt.h>
 
-#include "export/kvVideoEncoder.h"
+#include "export/kvEncoder.h"
 
 #include <cerrno>
 #include <cmath>

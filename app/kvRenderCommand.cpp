@@ -27,7 +27,8 @@
 #include "export/kvRenderLoop.h"
 #include "export/kvSteppedClock.h"
 #include "export/kvSubtitleCues.h"
-#include "export/kvVideoEncoder.h"
+#include "app/kvEncoderModule.h"
+#include "export/kvEncoder.h"
 #include "player/kvPlayer.h"
 #include "render/kvFrameReader.h"
 #include "render/kvRenderer.h"
@@ -254,7 +255,9 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         settings.fps = cmd.fps;
         settings.music = show.getMusic();
         settings.musicStart = start;
-        kvVideoEncoder encoder;
+        std::unique_ptr<kvEncoder> encoderModule = loadEncoder(&why);
+        if (!encoderModule) return say("cannot render: " + why, 1);
+        kvEncoder& encoder = *encoderModule;
         if (!encoder.open(settings, &why)) return say(why, 1);
         // As live, a show whose music cannot be read goes on silent; here
         // the video has no sound track, and the author is told.

@@ -36,8 +36,11 @@ waited() {
     return 1
   fi
 }
-korvell_once() {
-  (cd "$work" && exec "$root/$build/korvell" >/dev/null 2>&1) &
+# FFmpeg's libraries, loaded into korvell as they were before the encoder
+# became a module of its own: the start-up rows below run both.
+ffmpeg_libs=$(ldd "$root/$build/korvell-encoder.so" | awk '/libav|libsw/ {print $3}' | paste -sd:)
+korvell_once() { # [LD_PRELOAD]
+  (cd "$work" && LD_PRELOAD="${1:-}" exec "$root/$build/korvell" >/dev/null 2>&1) &
   local pid=$! d w t0 t1
   d=$(xdotool search --sync --name "Korvell :: Setup" | head -1)
   sleep 0.5
@@ -71,9 +74,10 @@ viewer_once() { # command..., window class
   echo "$((t1 - t0)) $(hwm_mib $pid)"
   kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
 }
-k=(); f=(); m=()
+k=(); f=(); m=(); kf=()
 for _ in 1 2 3 4 5; do
   k+=("$(korvell_once)")
+  kf+=("$(korvell_once "$ffmpeg_libs")")
   f+=("$(viewer_once feh feh "$work/first.jpg")")
   m+=("$(viewer_once mpv mpv --no-config --no-audio --image-display-duration=inf "$work/first.jpg")")
 done
@@ -86,12 +90,30 @@ med() {
 col() { local i="$1"; shift; for x in "$@"; do echo "$x" | cut -d' ' -f"$i"; done; }
 kt=$(med $(col 1 "${k[@]}")); ft=$(med $(col 1 "${f[@]}")); mt=$(med $(col 1 "${m[@]}"))
 km=$(med $(col 2 "${k[@]}")); fm=$(med $(col 2 "${f[@]}")); mm=$(med $(col 2 "${m[@]}"))
+kft=$(med $(col 1 "${kf[@]}")); kfm=$(med $(col 2 "${kf[@]}"))
+# korvell --version, twenty times: wall time and resident memory.
+version_once() { # [LD_PRELOAD]
+  local t0 t1 out
+  t0=$(date +%s%N)
+  out=$(LD_PRELOAD="${1:-}" /usr/bin/time -f %M "$root/$build/korvell" --version 2>&1 >/dev/null)
+  t1=$(date +%s%N)
+  echo "$(( (t1 - t0) / 100000 )) $out"
+}
+v=(); vf=()
+for _ in $(seq 1 20); do v+=("$(version_once)"); vf+=("$(version_once "$ffmpeg_libs")"); done
+vt=$(med $(col 1 "${v[@]}")); vft=$(med $(col 1 "${vf[@]}")); vm=$(med $(col 2 "${v[@]}")); vfm=$(med $(col 2 "${vf[@]}"))
+tenths() { awk -v a="$1" 'BEGIN{printf "%.1f", a / 10}'; }
+kib() { awk -v a="$1" 'BEGIN{printf "%.1f", a / 1024}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", (b > 0 ? a / b : 0)}'; }
 {
   echo "| start to first frame vs feh | korvell: $kt ms | feh: $ft ms | $(ratio "$kt" "$ft") |"
   echo "| start to first frame vs mpv | korvell: $kt ms | mpv: $mt ms | $(ratio "$kt" "$mt") |"
   echo "| peak memory showing one 1920 x 1080 picture vs feh | korvell: $km MiB | feh: $fm MiB | $(ratio "$km" "$fm") |"
   echo "| peak memory showing one 1920 x 1080 picture vs mpv | korvell: $km MiB | mpv: $mm MiB | $(ratio "$km" "$mm") |"
+  echo "| start to first frame, encoder a module vs FFmpeg loaded at start | korvell: $kt ms | with FFmpeg: $kft ms | $(ratio "$kt" "$kft") |"
+  echo "| peak memory showing one picture, encoder a module vs FFmpeg loaded | korvell: $km MiB | with FFmpeg: $kfm MiB | $(ratio "$km" "$kfm") |"
+  echo "| korvell --version, encoder a module vs FFmpeg loaded at start | korvell: $(tenths "$vt") ms | with FFmpeg: $(tenths "$vft") ms | $(ratio "$vt" "$vft") |"
+  echo "| korvell --version resident memory, the same | korvell: $(kib "$vm") MiB | with FFmpeg: $(kib "$vfm") MiB | $(ratio "$vm" "$vfm") |"
 } >>"$rows"
 
 # Rendering the demo to a video (no credits: the ffmpeg pipeline has none)

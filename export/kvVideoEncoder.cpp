@@ -15,7 +15,6 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -30,16 +29,6 @@ std::string ffError(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {0};
     av_strerror(code, text, sizeof text);
     return text;
-}
-
-std::string lowerExtension(const std::string& name)
-{
-    const size_t dot = name.rfind('.');
-    const size_t slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
 }
 
 // The music read through FFmpeg's I/O from a regular file opened without
@@ -77,12 +66,6 @@ int64_t seekMusic(void* opaque, int64_t offset, int whence)
 }
 
 } // namespace
-
-std::string containerFor(const std::string& fileName)
-{
-    const std::string ext = lowerExtension(fileName);
-    return ext == "mp4" || ext == "mkv" || ext == "webm" ? ext : std::string();
-}
 
 // Everything FFmpeg, touched only by the encoder's thread once it runs.
 struct kvVideoEncoder::State {
@@ -531,3 +514,9 @@ void kvVideoEncoder::abort()
 }
 
 } // namespace Korvell
+
+// The module's entry point (see kvEncoder.h).
+extern "C" __attribute__((visibility("default"))) Korvell::kvEncoder* korvell_make_encoder()
+{
+    return new Korvell::kvVideoEncoder();
+}

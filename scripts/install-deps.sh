@@ -19,7 +19,7 @@ PACKAGES=(
 case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   valgrind) PACKAGES+=(valgrind) ;;
-  bench) PACKAGES+=(feh mpv) ;;
+  bench) PACKAGES+=(feh mpv time) ;;
   deb) PACKAGES+=(dpkg-dev file) ;;
 esac
 

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # An install into a scratch DESTDIR: every file in its place, the desktop
-# entry valid, the man pages render without a warning, and the installed
-# korvell checks the installed demo clean.
+# entry valid, the man pages render without a warning, the installed
+# korvell checks the installed demo clean and renders with its installed
+# encoder module.
 set -euo pipefail
 build="$1"
 dest="$(mktemp -d /tmp/korvell-install.XXXXXX)"
 trap 'rm -rf "$dest"' EXIT
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
 root="$dest/usr"
-for f in bin/korvell bin/korvell-pack share/man/man1/korvell.1 share/man/man1/korvell-pack.1 \
+for f in bin/korvell bin/korvell-pack lib/korvell/korvell-encoder.so share/man/man1/korvell.1 share/man/man1/korvell-pack.1 \
          share/applications/korvell.desktop share/icons/hicolor/scalable/apps/korvell.svg \
          share/korvell/demo/english.xml share/korvell/demo/polish.xml share/korvell/demo/music.ogg \
          share/korvell/demo/demo.kva share/korvell/demo/pictures/01-dawn.jpg share/korvell/demo/credits/back.jpg \
@@ -23,4 +24,8 @@ for page in korvell korvell-pack; do
 done
 out=$("$root/bin/korvell" --check "$root/share/korvell/demo/english.xml" "$root/share/korvell/demo/archive/polish.xml")
 [ -z "$out" ] || { echo "the installed demo does not check clean:"; echo "$out"; exit 1; }
+# The installed program finds the installed module (not the build tree's).
+(cd "$dest" && env -u DISPLAY "$root/bin/korvell" --render "$dest/two.mkv" --size 32x32 --fps 2 --no-credits --quiet \
+  "$root/share/korvell/demo/english.xml") || { echo "the installed korvell cannot render"; exit 1; }
+[ -s "$dest/two.mkv" ] || { echo "no video from the installed korvell"; exit 1; }
 echo "PASS"

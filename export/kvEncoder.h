@@ -1,0 +1,42 @@
+// What a render needs of a video encoder, and the settings it is opened
+// with. The encoder itself (FFmpeg's libraries) lives in a module of its
+// own that Korvell loads only to render, so a live show never loads them.
+#pragma once
+
+#include <string>
+
+#include "export/kvVideoSink.h"
+
+namespace Korvell {
+
+struct kvVideoSettings {
+    std::string path;        // where the file is written (a partial name)
+    std::string container;   // "mp4", "mkv" or "webm"
+    int width = 1920;
+    int height = 1080;
+    int fps = 30;
+    std::string music;       // "" for none
+    double musicStart = 0.0; // seconds into the music at the first frame
+};
+
+// The container for a file name's extension ("" when Korvell cannot write it).
+std::string containerFor(const std::string& fileName);
+
+class kvEncoder : public kvVideoSink {
+public:
+    // False with the reason when the file cannot be started.
+    virtual bool open(const kvVideoSettings& settings, std::string* error) = 0;
+    // Encodes what is queued, the audio to the video's end, and closes the
+    // file; false with the reason when something failed on the way.
+    virtual bool finish(std::string* error) = 0;
+    // Stops at once; the file is left incomplete for the caller to remove.
+    virtual void abort() = 0;
+    // Whether a music file gave the video its audio track.
+    virtual bool hasAudio() const = 0;
+};
+
+// The module's one entry point: a new encoder, owned by the caller.
+#define KORVELL_ENCODER_ENTRY "korvell_make_encoder"
+extern "C" typedef kvEncoder* (*kvMakeEncoder)();
+
+} // namespace Korvell
