@@ -67,6 +67,9 @@ wait_window() {
     fi
     sleep 0.1
   done
+  # Where it waits, for the log: every thread's stack.
+  command -v gdb >/dev/null && gdb -batch -p "$KPID" -ex "thread apply all bt 12" 2>/dev/null \
+    | grep -E '^(Thread|#)' >&2 || true
   fail "no window named '$pattern' within ${limit}s"
 }
 
