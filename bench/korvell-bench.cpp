@@ -30,6 +30,7 @@
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
 #include "image/kvTextureModifier.h"
+#include "player/kvFit.h"
 #include "player/kvPlayer.h"
 #include "render/kvRenderGL.h"
 #include "render/kvRenderer.h"
@@ -131,9 +132,10 @@ std::string g_glRenderer;
 
 class kvInFrameRenderGL : public kvRenderGL {
 public:
-    kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2, std::string* reason) override
+    kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2, std::string* reason,
+                               kvTextureIndex* blurred) override
     {
-        return kvRenderGL::loadTexture(fileName, filter, vector2(), reason);
+        return kvRenderGL::loadTexture(fileName, filter, vector2(), reason, blurred);
     }
     void preloadTextures(const std::vector<kvPreloadRequest>&) override {}
 };
@@ -163,11 +165,13 @@ struct ShowFrames {
 
 // A show of `slides` slides of `seconds` each, crossfading, panning and
 // zooming, in the app's window; every frame's time and its show time.
-ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>& pictures, int slides, float seconds)
+ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>& pictures, int slides, float seconds,
+                    int fit = FIT_STRETCH)
 {
     kvTimer clock(realTicks);
     kvPlayer player(r, clock);
     player.setImageAreaSize(vector2(1, 1));
+    player.setFit(fit);
     for (int i = 0; i < slides + 1; ++i) {
         kvPlayerItem* item = player.addImage(pictures[static_cast<size_t>(i) % pictures.size()], seconds,
                                              TRANSITION_CROSSFADE, 0.5f, false);
@@ -248,6 +252,7 @@ void slideSwitches()
         kvBaseGL* app = openApp(show.width, show.height);
         g_glRenderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         ShowFrames ahead = playShow(app, *app->getRenderer(), show.pictures, 20, 1.5f);
+        ShowFrames blurred = playShow(app, *app->getRenderer(), show.pictures, 20, 1.5f, FIT_BLUR);
         ShowFrames inFrame;
         {
             kvInFrameRenderGL old;
@@ -264,6 +269,10 @@ void slideSwitches()
                "worst frame", ahead.worstAtSwitch, "median crossfade frame", ahead.medianCrossfade);
         addRow(label + ": worst frame within 0.3 s of a switch vs worst frame of 0.6 s mid-slide, away from any switch",
                "worst at a switch", ahead.worstAtSwitch, "worst mid-slide", ahead.worstMidSlide);
+        addRow(label + ", blur on every slide: switch frame vs median frame", "switch frame", blurred.switchFrame,
+               "median frame", blurred.median);
+        addRow(label + ", blur on every slide: worst frame within 0.3 s of a switch vs median", "worst frame",
+               blurred.worstAtSwitch, "median frame", blurred.median);
         addRow(label + ", decoded in the frame at full size, no decoding ahead: worst at a switch vs median", "worst frame",
                inFrame.worstAtSwitch, "median frame", inFrame.median);
         closeApp(app);

@@ -1,7 +1,8 @@
-// TurboJPEG and libpng behind one call. A picture is inspected first, so
-// that nothing the decoders would hang on or need gigabytes for reaches
-// them; then decoded straight into the power-of-two buffer when it is
-// upright, or through a scratch buffer when it must be turned or is CMYK.
+// TurboJPEG, libpng, libwebp and libheif behind one call. A picture is
+// inspected first, so that nothing the decoders would hang on or need
+// gigabytes for reaches them; then a JPEG is decoded straight into the
+// power-of-two buffer when it is upright, or through a scratch buffer when
+// it must be turned or is CMYK.
 #include "image/kvPictureDecoder.h"
 
 #include <png.h>
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "image/kvPictureFile.h"
+#include "image/kvPictureFormats.h"
 #include "image/kvPictureInfo.h"
 #include "image/kvTexture.h"
 
@@ -143,7 +145,7 @@ bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neede
 {
     if (into.getPixels()) return fail(reason, "cannot be decoded: texture in use");
     const kvPictureInfo info = inspectPicture(bytes.data(), bytes.size());
-    if (info.kind == PICTURE_UNKNOWN) return fail(reason, "not a JPEG or PNG");
+    if (info.kind == PICTURE_UNKNOWN) return fail(reason, "not a picture Korvell reads (JPEG, PNG, WebP, HEIC, AVIF)");
     if (!info.sound) return fail(reason, info.complete ? "cannot be decoded: damaged headers" : "truncated");
     // The decoder's own buffers follow the stored size, whatever the scale.
     if (static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.height) > kvTexture::kMaxPixels)
@@ -158,8 +160,12 @@ bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neede
         if (!into.createBuffer(plan.width, plan.height, 24, plan.bufferWidth, plan.bufferHeight))
             return fail(reason, "cannot be decoded: out of memory");
         ok = decodeJpeg(bytes, info, plan, into, reason);
-    } else {
+    } else if (info.kind == PICTURE_PNG) {
         ok = decodePng(bytes, info, plan, into, reason);
+    } else if (info.kind == PICTURE_WEBP) {
+        ok = decodeWebp(bytes, info, plan, into, reason);
+    } else {
+        ok = decodeHeif(bytes, info, plan, into, reason);
     }
     if (!ok) {
         into.release();

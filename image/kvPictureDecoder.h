@@ -14,8 +14,9 @@ class kvTexture;
 
 // Decodes the bytes into `into`, which must be empty, at the smallest size
 // that still shows neededWidth x neededHeight pixels (0 x 0: full size).
-// False, with the reason, when the picture cannot be shown ("not a JPEG or
-// PNG", "truncated", "larger than ...", "cannot be decoded: ...").
+// False, with the reason, when the picture cannot be shown ("not a picture
+// Korvell reads ...", "truncated", "larger than ...", "cannot be decoded:
+// ...").
 bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neededHeight, kvTexture& into,
                    std::string* reason);
 

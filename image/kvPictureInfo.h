@@ -1,7 +1,8 @@
 // What a picture file is, told from its first bytes and headers without
-// decoding it: its kind (JPEG or PNG, whatever its name says), whether the
-// decoder may be handed it, its size as it should be seen (the camera's
-// orientation applied), and the DCT scale a JPEG is best decoded at.
+// decoding it: its kind (JPEG, PNG, WebP, HEIC or AVIF, whatever its name
+// says), whether the decoder may be handed it, its size as it should be
+// seen (the camera's orientation, or the file's own rotation, applied),
+// and the scale it is best decoded at.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,7 @@
 
 namespace Korvell {
 
-enum kvPictureKind { PICTURE_UNKNOWN, PICTURE_JPEG, PICTURE_PNG };
+enum kvPictureKind { PICTURE_UNKNOWN, PICTURE_JPEG, PICTURE_PNG, PICTURE_WEBP, PICTURE_HEIC, PICTURE_AVIF };
 
 struct kvPictureInfo {
     kvPictureKind kind = PICTURE_UNKNOWN;
@@ -30,12 +31,15 @@ struct kvPictureInfo {
 };
 
 kvPictureInfo inspectPicture(const uint8_t* data, size_t size);
+// "JPEG", "PNG", "WebP", "HEIC", "AVIF".
+const char* pictureKindName(kvPictureKind kind);
 
 // The smallest power of two that is at least n, and never less than 2.
 int bufferSide(int n);
 
-// How a picture is decoded: at 1/denominator of its size (1, 2, 4 or 8, a
-// JPEG's DCT scales; always 1 for PNG), into a buffer of the full-size
+// How a picture is decoded: at 1/denominator of its size (1, 2, 4 or 8: a
+// JPEG's DCT scales, or a WebP, HEIC or AVIF reduced after decoding;
+// always 1 for PNG), into a buffer of the full-size
 // buffer's sides divided by the same, with the picture's width and height
 // rounded to whole pixels. The far texture coordinates are then within half
 // a texel of the full-size ones, so pans and zooms (which are in buffer

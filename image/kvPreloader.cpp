@@ -9,6 +9,7 @@
 
 #include "image/kvPictureDecoder.h"
 #include "image/kvPictureFile.h"
+#include "image/kvResample.h"
 #include "image/kvTexture.h"
 
 namespace Korvell {
@@ -52,7 +53,8 @@ void kvPreloader::want(const std::vector<kvPictureRequest>& list)
     wake.notify_all();
 }
 
-std::unique_ptr<kvTexture> kvPreloader::take(const kvPictureRequest& request, bool* failed, std::string* reason)
+std::unique_ptr<kvTexture> kvPreloader::take(const kvPictureRequest& request, bool* failed, std::string* reason,
+                                             std::unique_ptr<kvTexture>* blurred)
 {
     std::unique_ptr<kvTexture> out;
     {
@@ -62,6 +64,7 @@ std::unique_ptr<kvTexture> kvPreloader::take(const kvPictureRequest& request, bo
             if (failed) *failed = it->failed;
             if (reason) *reason = it->reason;
             out = std::move(it->texture);
+            if (blurred) *blurred = std::move(it->blurred);
             slots.erase(it);
             // Taken is done: not to be decoded again unless asked anew.
             wanted.erase(std::remove(wanted.begin(), wanted.end(), request), wanted.end());
@@ -129,6 +132,10 @@ void kvPreloader::run()
         std::unique_ptr<kvTexture> texture(new kvTexture());
         slot.failed = !readPictureFile(next.fileName, next.archive, bytes, &slot.reason)
                       || !decodePicture(bytes, next.neededWidth, next.neededHeight, *texture, &slot.reason);
+        if (!slot.failed && next.blurred) {
+            slot.blurred.reset(new kvTexture());
+            if (!makeBlurred(*texture, *slot.blurred)) slot.blurred.reset();
+        }
         if (!slot.failed) slot.texture = std::move(texture);
 
 

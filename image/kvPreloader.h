@@ -23,10 +23,11 @@ struct kvPictureRequest {
     const kvDataFile* archive = nullptr; // where it is read from (null: the disk)
     int neededWidth = 0;                 // 0 x 0: full size
     int neededHeight = 0;
+    bool blurred = false; // its blurred copy is made too (a "blur" fit)
     bool operator==(const kvPictureRequest& o) const
     {
         return fileName == o.fileName && archive == o.archive && neededWidth == o.neededWidth
-               && neededHeight == o.neededHeight;
+               && neededHeight == o.neededHeight && blurred == o.blurred;
     }
 };
 
@@ -42,8 +43,10 @@ public:
     void want(const std::vector<kvPictureRequest>& wanted);
     // The decoded picture for the request when it is ready (the caller
     // owns it), else null. A picture that cannot be shown comes back as
-    // null with `failed` set and the reason.
-    std::unique_ptr<kvTexture> take(const kvPictureRequest& request, bool* failed, std::string* reason);
+    // null with `failed` set and the reason. Its blurred copy, when asked
+    // for, comes in `blurred`.
+    std::unique_ptr<kvTexture> take(const kvPictureRequest& request, bool* failed, std::string* reason,
+                                    std::unique_ptr<kvTexture>* blurred = nullptr);
     // Drops everything, including the decode under way (the files may have
     // changed since it began).
     void forget();
@@ -57,6 +60,7 @@ private:
     struct Slot {
         kvPictureRequest request;
         std::unique_ptr<kvTexture> texture;
+        std::unique_ptr<kvTexture> blurred;
         bool failed = false;
         std::string reason;
     };

@@ -8,6 +8,7 @@
 #include "image/kvTextureModifier.h"
 #include "math/vector4.h"
 #include "player/kvClock.h"
+#include "player/kvFit.h"
 #include "player/kvTransitions.h"
 #include "render/kvRenderer.h"
 
@@ -31,10 +32,11 @@ kvPlayer::~kvPlayer()
         f = kvFontIndex();
     }
     // Evicted textures were zeroed when they went, so each is deleted once.
-    for (kvTextureIndex& t : loadedTextures) {
-        if (t) renderer.deleteTexture(t);
-        t = kvTextureIndex();
-    }
+    for (std::vector<kvTextureIndex>* list : {&loadedTextures, &loadedBlurs})
+        for (kvTextureIndex& t : *list) {
+            if (t) renderer.deleteTexture(t);
+            t = kvTextureIndex();
+        }
     for (kvPlayerItem* item : items) delete item;
     items.clear();
     // The noise texture too (the renderer would only free it at its own
@@ -102,25 +104,33 @@ bool kvPlayer::loadItemTexture(unsigned index)
     // At most three slide textures (plus slide 0's) stay resident. The
     // entry keeps its place in the list but forgets the index it deleted.
     if (loadedTextures.size() > 3) {
-        kvTextureIndex& evicted = loadedTextures[loadedTextures.size() - 3];
-        renderer.deleteTexture(evicted);
-        evicted = kvTextureIndex();
+        for (std::vector<kvTextureIndex>* list : {&loadedTextures, &loadedBlurs}) {
+            kvTextureIndex& evicted = (*list)[list->size() - 3];
+            if (evicted) renderer.deleteTexture(evicted);
+            evicted = kvTextureIndex();
+        }
     }
     kvPlayerItem* item = items[index];
     if (item->fileName.empty()) {
         loadedTextures.push_back(kvTextureIndex());
+        loadedBlurs.push_back(kvTextureIndex());
         return true;
     }
     std::string reason;
-    kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason);
+    kvTextureIndex blur;
+    kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason,
+                                                  fitOf(item) == FIT_BLUR ? &blur : nullptr);
     if (!texture) {
         if (reportProblem && reported.insert(item->fileName).second)
             reportProblem("Picture " + quoted(item->fileName) + " cannot be shown: " + reason + ".");
         return false;
     }
     renderer.releaseTextureData(texture);
+    if (blur) renderer.releaseTextureData(blur);
     item->texture = texture;
+    item->blurTexture = blur;
     loadedTextures.push_back(texture);
+    loadedBlurs.push_back(blur);
     return true;
 }
 
@@ -180,9 +190,8 @@ void kvPlayer::seekTo(float t)
     previousAlpha = previous ? 0.0f : 1.0f;
     if (previous) {
         // The leaving slide keeps the matrix of its last frame.
-        kvPlayerItem* p = previous;
-        if (p->duration > 0.0f) p->computeMatrix(1.0f);
         loadItemTexture(static_cast<unsigned>(k - 1));
+        place(previous, 1.0f);
     }
     loadItemTexture(static_cast<unsigned>(k));
 }
@@ -196,6 +205,7 @@ void kvPlayer::preloadUpcoming()
         kvPreloadRequest r;
         r.fileName = items[k]->fileName;
         r.shownSpan = shownSpan(items[k]);
+        r.blurred = fitOf(items[k]) == FIT_BLUR;
         wanted.push_back(r);
     }
     renderer.preloadTextures(wanted);
@@ -287,7 +297,69 @@ void kvPlayer::updateTransition(float t)
 void kvPlayer::computeMatrix(float t)
 {
     const float s = previous ? previous->endTime : 0.0f;
-    current->computeMatrix((t - s) / current->duration);
+    place(current, (t - s) / current->duration);
+}
+
+void kvPlayer::place(kvPlayerItem* item, float p)
+{
+    const vector2 a = imageAreaPos, b = imageAreaPos + imageAreaSize;
+    const int mode = fitOf(item);
+    int w = 0, h = 0;
+    float u = 1.0f, v = 1.0f;
+    item->placedA = a;
+    item->placedB = b;
+    item->fitted = mode != FIT_STRETCH && renderer.textureSize(item->texture, &w, &h, &u, &v);
+    if (!item->fitted) {
+        // Stretched over the area: the slide's matrix as it always was
+        // (left as it is for a slide without a duration).
+        if (item->duration > 0.0f) item->computeMatrix(p);
+        return;
+    }
+    // Shapes in screen pixels: view units times the client over the view.
+    float viewW = 1.0f, viewH = 1.0f;
+    renderer.getViewSize(&viewW, &viewH);
+    const float ppuX = renderer.getClientWidth() > 0 && viewW != 0.0f ? renderer.getClientWidth() / viewW : 1.0f;
+    const float ppuY = renderer.getClientHeight() > 0 && viewH != 0.0f ? renderer.getClientHeight() / viewH : 1.0f;
+    const float areaW = std::fabs(imageAreaSize.x * ppuX), areaH = std::fabs(imageAreaSize.y * ppuY);
+    if (!(item->duration > 0.0f)) p = 0.0f;
+    const float z = item->zoomOn() ? item->zoomAt(p) : 1.0f;
+    const vector2 shift(item->offset.x + item->move.x * p, item->offset.y + item->move.y * p);
+    const kvFitGeometry g = fitGeometry(static_cast<kvFitMode>(mode), areaW, areaH, static_cast<float>(w),
+                                        static_cast<float>(h), z, shift.x, shift.y);
+    item->placedA = vector2(a.x + (b.x - a.x) * g.areaX0, a.y + (b.y - a.y) * g.areaY0);
+    item->placedB = vector2(a.x + (b.x - a.x) * g.areaX1, a.y + (b.y - a.y) * g.areaY1);
+    // The quad's texture coordinates run over [0, u] x [0, v]; the matrix
+    // takes them to the window on the picture.
+    auto window = [](const kvFitGeometry& f, float fu, float fv, float out[16]) {
+        for (int i = 0; i < 16; ++i) out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+        out[0] = f.windowX1 - f.windowX0;
+        out[5] = f.windowY1 - f.windowY0;
+        out[12] = f.windowX0 * fu;
+        out[13] = f.windowY0 * fv;
+    };
+    window(g, u, v, item->textureMatrix);
+    // The blurred copy covers the area, still.
+    int bw = 0, bh = 0;
+    float bu = 1.0f, bv = 1.0f;
+    if (mode == FIT_BLUR && renderer.textureSize(item->blurTexture, &bw, &bh, &bu, &bv))
+        window(fitGeometry(FIT_COVER, areaW, areaH, static_cast<float>(bw), static_cast<float>(bh), 1.0f, 0.0f, 0.0f),
+               bu, bv, item->blurMatrix);
+}
+
+void kvPlayer::drawPicture(const kvPlayerItem* item, float alpha, bool leaving)
+{
+    kvRenderer& r = renderer;
+    // (The calls in the order a stretched slide has always made them.)
+    if (leaving) r.setTextureMatrix(item->textureMatrix);
+    r.setColorRGBA(vector4(imageColor, alpha));
+    if (item->fitted && item->blurTexture && fitOf(item) == FIT_BLUR) {
+        r.setTextureMatrix(item->blurMatrix);
+        r.bindTexture(item->blurTexture);
+        r.drawQuad(imageAreaPos, imageAreaPos + imageAreaSize);
+    }
+    if (!leaving || item->fitted) r.setTextureMatrix(item->textureMatrix);
+    r.bindTexture(item->texture);
+    r.drawQuad(item->placedA, item->placedB);
 }
 
 void kvPlayer::update()
@@ -305,24 +377,22 @@ void kvPlayer::update()
     const vector2 a = imageAreaPos;
     const vector2 b = imageAreaPos + imageAreaSize;
     r.pushMatrix();
-    r.setColorRGBA(vector4(imageColor, currentAlpha));
-    if (current->duration > 0.0f) computeMatrix(t);
+    if (current->duration > 0.0f || fitOf(current) != FIT_STRETCH) computeMatrix(t);
     if (current->texture) {
-        r.setTextureMatrix(current->textureMatrix);
-        r.bindTexture(current->texture);
-        r.drawQuad(a, b);
+        drawPicture(current, currentAlpha, false);
+    } else {
+        r.setColorRGBA(vector4(imageColor, currentAlpha));
     }
     if (previous) {
-        r.setTextureMatrix(previous->textureMatrix);
         if (previous->texture) {
-            r.setColorRGBA(vector4(imageColor, previousAlpha));
-            r.bindTexture(previous->texture);
+            drawPicture(previous, previousAlpha, true);
         } else {
             // A leaving blank slide is a rectangle of the background colour.
+            r.setTextureMatrix(previous->textureMatrix);
             r.bindTexture(kvTextureIndex());
             r.setColorRGBA(vector4(r.getClearColor(), previousAlpha));
+            r.drawQuad(a, b);
         }
-        r.drawQuad(a, b);
     }
     r.setTextureMatrix(nullptr);
     if (noiseTexture) {

@@ -34,6 +34,10 @@ public:
     void setViewSize(vector2 size);
     void setBackground(vector3 color);
     void setImageColor(vector3 color) { imageColor = color; }
+    // The show's fit (kvFit), for slides that name none.
+    void setFit(int mode) { defaultFit = mode; }
+    int getFit() const { return defaultFit; }
+    int fitOf(const kvPlayerItem* item) const { return item->fit >= 0 ? item->fit : defaultFit; }
     void setNoiseAlpha(float alpha);
     void createNoise(int width, int height, kvTextureModifier* modifier, int filter);
     void setSubtitleY(float v) { subtitleY = v; }
@@ -120,6 +124,11 @@ private:
     kvPlayer& operator=(const kvPlayer&) = delete;
     void takeTransition(const kvPlayerItem* item);
     void computeMatrix(float t);
+    // Where a slide's picture is drawn at progress p, and with what texture
+    // matrices, for its fit.
+    void place(kvPlayerItem* item, float p);
+    // The slide's picture (over its blurred copy for a "blur" fit).
+    void drawPicture(const kvPlayerItem* item, float alpha, bool leaving);
     void preloadUpcoming();
 
     kvRenderer& renderer;
@@ -142,6 +151,9 @@ private:
     float noiseAlpha;
     vector3 noiseColor;
     std::vector<kvTextureIndex> loadedTextures;
+    // The blurred copies, beside loadedTextures (0 where there is none).
+    std::vector<kvTextureIndex> loadedBlurs;
+    int defaultFit = 0;
     std::vector<kvFontIndex> fonts;
     vector3 imageColor;
     kvPlayerItem* current;

@@ -13,7 +13,7 @@ kvPlayerItem::kvPlayerItem(float endTime_, const std::string& fileName_, kvTextu
 {
     // A slide whose matrix is never computed (no positive duration) shows
     // its picture unmoved rather than one stretched corner pixel.
-    for (int i = 0; i < 16; ++i) textureMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+    for (int i = 0; i < 16; ++i) textureMatrix[i] = blurMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
 }
 
 void kvPlayerItem::computeMatrix(float p)

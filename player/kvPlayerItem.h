@@ -39,6 +39,14 @@ public:
     vector2 offset;
     float startZoom;
     float textureMatrix[16];
+    // How the picture fills the image area (kvFit; FIT_DEFAULT: the show's),
+    // its blurred copy for a "blur" fit, and where and with what matrices
+    // it was last placed (a leaving slide keeps them).
+    int fit = -1;
+    kvTextureIndex blurTexture;
+    vector2 placedA, placedB;
+    bool fitted = false; // placed by a fit other than stretch
+    float blurMatrix[16];
 
     // Zoom is off when its factor is 0. At progress p through the slide
     // (0 to 1 as it plays, -1 to 0 after a back step to it) the zoom is

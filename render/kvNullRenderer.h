@@ -10,7 +10,11 @@ namespace Korvell {
 class kvNullRenderer : public kvRenderer {
 public:
     void clear() override {}
-    void setupView(int, int) override {}
+    void setupView(int w, int h) override
+    {
+        viewClientWidth = w;
+        viewClientHeight = h;
+    }
     void setColorRGBA(vector4) override {}
     void setColorRGB(vector3) override {}
     void drawQuad(vector2, vector2) override {}
@@ -20,7 +24,11 @@ public:
     void scale(vector2) override {}
     void setTextureMatrix(const float*) override {}
     kvTextureIndex createTexture(int, int, int, int) override { return kvTextureIndex(++count); }
-    kvTextureIndex loadTexture(const std::string&, int, vector2, std::string*) override { return kvTextureIndex(++count); }
+    kvTextureIndex loadTexture(const std::string&, int, vector2, std::string*, kvTextureIndex* blurred) override
+    {
+        if (blurred) *blurred = kvTextureIndex(++count);
+        return kvTextureIndex(++count);
+    }
     void preloadTextures(const std::vector<kvPreloadRequest>&) override {}
     void reserveTextures(int) override {}
     void dropPreloads() override {}

@@ -8,6 +8,7 @@
 
 #include "image/kvPictureDecoder.h"
 #include "image/kvPictureFile.h"
+#include "image/kvResample.h"
 #include "image/kvTexture.h"
 #include "image/kvTextureModifier.h"
 
@@ -62,9 +63,9 @@ void kvRenderGL::clearWindow(int width, int height, vector3 color)
 
 void kvRenderGL::setupView(int clientWidth_, int clientHeight_)
 {
-    clientWidth = clientWidth_;
-    clientHeight = clientHeight_;
-    glViewport(0, 0, clientWidth, clientHeight);
+    viewClientWidth = clientWidth_;
+    viewClientHeight = clientHeight_;
+    glViewport(0, 0, viewClientWidth, viewClientHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, viewWidth, viewHeight, 0.0, -1.0, 1.0);
@@ -193,10 +194,11 @@ kvTextureIndex kvRenderGL::createTexture(int width, int height, int bitsPerPixel
     return registerTexture(new kvTexture(width, height, bitsPerPixel), filter);
 }
 
-kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 span) const
+kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 span, bool blurred) const
 {
     kvPictureRequest r;
     r.fileName = fileName;
+    r.blurred = blurred;
     r.archive = pictureArchive;
     // The span in pixels of the last client area; anything odd asks for
     // the full size.
@@ -204,9 +206,9 @@ kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 spa
         const double px = static_cast<double>(span_) / static_cast<double>(view) * client;
         return std::isfinite(px) && px > 0.0 ? static_cast<int>(std::min(std::ceil(px), 65536.0)) : 0;
     };
-    if (clientWidth > 0 && clientHeight > 0) {
-        r.neededWidth = pixels(span.x, viewWidth, clientWidth);
-        r.neededHeight = pixels(span.y, viewHeight, clientHeight);
+    if (viewClientWidth > 0 && viewClientHeight > 0) {
+        r.neededWidth = pixels(span.x, viewWidth, viewClientWidth);
+        r.neededHeight = pixels(span.y, viewHeight, viewClientHeight);
         if (r.neededWidth == 0 || r.neededHeight == 0) r.neededWidth = r.neededHeight = 0;
     }
     return r;
@@ -238,12 +240,14 @@ bool kvRenderGL::uploadSlice(Prepared& p, size_t bytes)
     return true;
 }
 
-kvTextureIndex kvRenderGL::registerPrepared(Prepared& p)
+kvTextureIndex kvRenderGL::registerPrepared(Prepared& p, kvTextureIndex* blurred)
 {
     // Whatever is left goes up now, before the picture is drawn: a slide
     // never shows a picture in part, nor what its storage held before.
     while (!uploadSlice(p, SIZE_MAX)) {
     }
+    // The blurred copy is small: up whole.
+    if (blurred) *blurred = p.blurred ? registerTexture(p.blurred.release(), 1) : kvTextureIndex();
     const kvTextureIndex index = textures.add(p.texture.release());
     textureNames.push_back(p.name);
     p.name = 0;
@@ -251,15 +255,16 @@ kvTextureIndex kvRenderGL::registerPrepared(Prepared& p)
 }
 
 kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, vector2 shownSpan,
-                                       std::string* reason)
+                                       std::string* reason, kvTextureIndex* blurred)
 {
-    const kvPictureRequest request = requestFor(fileName, shownSpan);
+    if (blurred) *blurred = kvTextureIndex();
+    const kvPictureRequest request = requestFor(fileName, shownSpan, blurred != nullptr);
     // Ready ahead, or at least decoded ahead.
     for (auto it = prepared.begin(); it != prepared.end(); ++it) {
         if (!(it->request == request) || it->filter != filter) continue;
         kvTextureIndex index;
         if (it->texture)
-            index = registerPrepared(*it);
+            index = registerPrepared(*it, blurred);
         else if (reason)
             *reason = it->reason;
         prepared.erase(it);
@@ -268,17 +273,19 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     if (preloader) {
         bool failed = false;
         std::string why;
-        std::unique_ptr<kvTexture> t = preloader->take(request, &failed, &why);
+        std::unique_ptr<kvTexture> blur;
+        std::unique_ptr<kvTexture> t = preloader->take(request, &failed, &why, &blur);
         if (t || failed) {
             Prepared p;
             p.request = request;
             p.filter = filter;
             p.texture = std::move(t);
+            p.blurred = std::move(blur);
             if (!p.texture) {
                 if (reason) *reason = why;
                 return kvTextureIndex();
             }
-            return registerPrepared(p);
+            return registerPrepared(p, blurred);
         }
     }
     // Not asked for, or not ready yet (the clock jumped): decoded here, in
@@ -290,6 +297,10 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
         return kvTextureIndex();
     lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),
                   static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
+    if (blurred) {
+        std::unique_ptr<kvTexture> blur(new kvTexture());
+        if (makeBlurred(*t, *blur)) *blurred = registerTexture(blur.release(), 1);
+    }
     return registerTexture(t.release(), filter);
 }
 
@@ -353,7 +364,7 @@ void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
     std::vector<int> filters;
     for (const kvPreloadRequest& w : wanted) {
         if (requests.size() == kPreloadDepth) break;
-        requests.push_back(requestFor(w.fileName, w.shownSpan));
+        requests.push_back(requestFor(w.fileName, w.shownSpan, w.blurred));
         filters.push_back(w.filter);
     }
     // What is no longer wanted goes; what is already here is not asked
@@ -382,7 +393,7 @@ void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
         if (have) continue;
         bool failed = false;
         Prepared p;
-        p.texture = preloader->take(requests[i], &failed, &p.reason);
+        p.texture = preloader->take(requests[i], &failed, &p.reason, &p.blurred);
         if (!p.texture && !failed) continue;
         p.request = requests[i];
         p.filter = filters[i];

@@ -32,7 +32,7 @@ public:
     void setTextureMatrix(const float* matrix) override;
     kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) override;
     kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
-                               std::string* reason = nullptr) override;
+                               std::string* reason = nullptr, kvTextureIndex* blurred = nullptr) override;
     void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
     void reserveTextures(int count) override;
     void dropPreloads() override;
@@ -71,6 +71,7 @@ private:
         kvPictureRequest request;
         int filter = 1;
         std::unique_ptr<kvTexture> texture; // null: it cannot be shown
+        std::unique_ptr<kvTexture> blurred; // its blurred copy, when asked for
         std::string reason;
         GLuint name = 0;
         int rowsUploaded = 0;
@@ -88,10 +89,11 @@ private:
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
     GLuint storageFor(const kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
-    kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan) const;
+    kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan, bool blurred) const;
     // Uploads up to `bytes` more of the picture; true once all is up.
     bool uploadSlice(Prepared& p, size_t bytes);
-    kvTextureIndex registerPrepared(Prepared& p);
+    // The picture's index (and its blurred copy's in `blurred`).
+    kvTextureIndex registerPrepared(Prepared& p, kvTextureIndex* blurred);
     // The GL name of a live texture, or 0 for a dead or unknown index.
     GLuint liveName(kvTextureIndex index) const;
 
@@ -99,9 +101,6 @@ private:
     std::vector<GLuint> textureNames;
     std::vector<GLuint> fontListBases;
     std::vector<kvGlyphMetrics*> fontMetrics;
-    // The client size of the last setupView, which turns spans into pixels.
-    int clientWidth = 0;
-    int clientHeight = 0;
     std::unique_ptr<kvPreloader> preloader;
     std::vector<Prepared> prepared;
     std::vector<Spare> spares;

@@ -1,6 +1,8 @@
 // Defaults shared by every renderer.
 #include "render/kvRenderer.h"
 
+#include "image/kvTexture.h"
+
 namespace Korvell {
 
 kvRenderer::kvRenderer()
@@ -9,5 +11,16 @@ kvRenderer::kvRenderer()
 }
 
 kvRenderer::~kvRenderer() {}
+
+bool kvRenderer::textureSize(kvTextureIndex index, int* width, int* height, float* u, float* v) const
+{
+    const kvTexture* t = textures.get(index);
+    if (!t || t->getBufferWidth() <= 0 || t->getBufferHeight() <= 0) return false;
+    *width = t->getWidth();
+    *height = t->getHeight();
+    *u = static_cast<float>(t->getWidth()) / static_cast<float>(t->getBufferWidth());
+    *v = static_cast<float>(t->getHeight()) / static_cast<float>(t->getBufferHeight());
+    return true;
+}
 
 } // namespace Korvell

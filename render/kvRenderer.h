@@ -30,6 +30,7 @@ struct kvPreloadRequest {
     std::string fileName;
     int filter = 1;
     vector2 shownSpan;
+    bool blurred = false; // its blurred copy is wanted too
 };
 
 class kvRenderer {
@@ -52,9 +53,13 @@ public:
     virtual kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) = 0;
     // A picture from a file; 0 when it cannot be shown, with the reason.
     // Given the span it is seen at, a large picture is decoded only as
-    // large as it can appear; one preloaded comes ready.
+    // large as it can appear; one preloaded comes ready. With `blurred`,
+    // its small blurred, darkened copy too (0 when it cannot be made).
     virtual kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
-                                       std::string* reason = nullptr) = 0;
+                                       std::string* reason = nullptr, kvTextureIndex* blurred = nullptr) = 0;
+    // A texture's picture size in pixels and its share of the buffer (the
+    // far texture coordinates); false for an unknown or dead index.
+    virtual bool textureSize(kvTextureIndex index, int* width, int* height, float* u, float* v) const;
     // The pictures wanted soon, nearest first; asked every frame. They are
     // decoded on a worker thread and uploaded a slice per frame, so that
     // their loadTexture costs the frame neither.
@@ -105,12 +110,18 @@ public:
         if (w) *w = viewWidth;
         if (h) *h = viewHeight;
     }
+    // The client size of the last setupView (0 before one): view units
+    // times it over the view size are pixels on the screen.
+    int getClientWidth() const { return viewClientWidth; }
+    int getClientHeight() const { return viewClientHeight; }
 
 protected:
     vector3 clearColor;
     float viewWidth;
     float viewHeight;
     kvTextureIndex boundTexture;
+    int viewClientWidth = 0;
+    int viewClientHeight = 0;
     kvTextureContainer textures;
     const kvDataFile* pictureArchive = nullptr;
 };

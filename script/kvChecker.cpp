@@ -18,6 +18,7 @@
 #include "image/kvPictureInfo.h"
 #include "image/kvTextureModifier.h"
 #include "player/kvClock.h"
+#include "player/kvFit.h"
 #include "player/kvPlayer.h"
 #include "player/kvTransitions.h"
 #include "render/kvNullRenderer.h"
@@ -32,6 +33,10 @@ namespace {
 
 using E = kvElement;
 using A = kvAttribute;
+
+// The screen fitted pictures are checked on: a render's default size.
+const float kCheckScreenWidth = 1920.0f;
+const float kCheckScreenHeight = 1080.0f;
 
 std::string trimmed(const std::string& s)
 {
@@ -117,7 +122,8 @@ private:
     void checkKeyword(const kvTag* tag, kvElement element);
     void checkChildren(const kvTag* tag, kvElement element);
     void checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& archive);
-    void checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive);
+    void checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive,
+                     const kvRenderer& renderer);
 
     const kvCheckHooks& hooks;
     std::vector<kvFinding> findings;
@@ -280,7 +286,8 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& arc
 
 // What the player was given: transitions, pans and zooms, the last slide,
 // the show's length against its music's.
-void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive)
+void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive,
+                          const kvRenderer& renderer)
 {
     std::vector<const kvTag*> images;
     for (const kvTag* tag : roots)
@@ -309,6 +316,27 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& play
         if (!readPictureFile(item->fileName, &archive, bytes, nullptr)) continue;
         const kvPictureInfo info = inspectPicture(bytes.data(), bytes.size());
         if (!info.sound) continue;
+        const int fit = player.fitOf(item);
+        if (fit != FIT_STRETCH) {
+            // Fitted, a pan stops at the picture's edge: say where one is
+            // held, on the screen a render makes by default.
+            const vector2 area = player.getImageAreaSize();
+            float viewW = 1.0f, viewH = 1.0f;
+            renderer.getViewSize(&viewW, &viewH);
+            const float w = std::fabs(area.x / viewW * kCheckScreenWidth), h = std::fabs(area.y / viewH * kCheckScreenHeight);
+            bool held = false;
+            for (float p : {0.0f, 1.0f}) {
+                const float z = item->zoomOn() ? item->zoomAt(p) : 1.0f;
+                held = held || fitGeometry(static_cast<kvFitMode>(fit), w, h, static_cast<float>(info.shownWidth()),
+                                           static_cast<float>(info.shownHeight()), z, item->offset.x + p * item->move.x,
+                                           item->offset.y + p * item->move.y)
+                                   .held;
+            }
+            if (held)
+                warn(line, "the pan and zoom of " + quoted(item->fileName)
+                               + " reach past the picture's edge (on a 1920 x 1080 screen): the picture is held there");
+            continue;
+        }
         const double farU = static_cast<double>(info.shownWidth()) / bufferSide(info.shownWidth());
         const double farV = static_cast<double>(info.shownHeight()) / bufferSide(info.shownHeight());
         const double eps = 1e-4;
@@ -373,7 +401,7 @@ std::vector<kvFinding> Checker::run(const std::string& script)
     }
     show.configure();
     checkFiles(roots, show.getArchive());
-    checkSlides(roots, show.getPlayer(), show.getArchive());
+    checkSlides(roots, show.getPlayer(), show.getArchive(), renderer);
     std::stable_sort(findings.begin(), findings.end(),
                      [](const kvFinding& a, const kvFinding& b) { return a.line < b.line; });
     return findings;

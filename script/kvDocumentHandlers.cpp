@@ -39,6 +39,7 @@ void handleGlobal(kvScriptContext& context, kvTag* tag)
         player->setBackground(vector3(c[0], c[1], c[2]));
     if (readGroup(child(tag, E::ImageColor), {A::ImageColorR, A::ImageColorG, A::ImageColorB}, c))
         player->setImageColor(vector3(c[0], c[1], c[2]));
+    player->setFit(readKeyword(child(tag, E::GlobalFit), E::GlobalFit, player->getFit()));
 
     if (effect && context.noiseEnabled) {
         const float alpha = readNumber(effect, A::EffectAlpha);

@@ -1,5 +1,6 @@
 // The image element: one slide, its timing, transition, motion and
 // subtitle lines (converted to Windows-1250 here).
+#include "player/kvFit.h"
 #include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
 #include "script/kvSchema.h"
@@ -30,6 +31,7 @@ void handleImage(kvScriptContext& context, kvTag* tag)
         item->zoom = readNumber(child(tag, E::Zoom), A::ZoomFactor);
         item->offset = vector2(readNumber(tag, A::ImageX), readNumber(tag, A::ImageY));
         item->startZoom = readNumber(tag, A::ImageZoom);
+        item->fit = readKeyword(child(tag, E::ImageFit), E::ImageFit, FIT_DEFAULT);
     } else {
         player->addBlank(time, code, transitionTime);
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "player/kvFit.h"
 #include "player/kvPlayerItem.h"
 #include "player/kvTransitions.h"
 #include "script/kvHandlers.h"
@@ -25,6 +26,12 @@ std::vector<kvKeyword> transitionKeywords()
     return words;
 }
 
+// How a picture fills the image area (kvFit), for the show and one slide.
+std::vector<kvKeyword> fitKeywords()
+{
+    return {{"stretch", FIT_STRETCH}, {"contain", FIT_CONTAIN}, {"cover", FIT_COVER}, {"blur", FIT_BLUR}};
+}
+
 // Indexed by kvElement.
 const std::vector<kvElementRule>& elements()
 {
@@ -38,6 +45,7 @@ const std::vector<kvElementRule>& elements()
         {E::Global, "background", {}, nullptr, false, nullptr},
         {E::Global, "imagecolor", {}, nullptr, false, nullptr},
         {E::Global, "effect", {{"noise", 1}}, "no noise is made", false, nullptr},
+        {E::Global, "fit", fitKeywords(), "pictures keep the fit in force", false, nullptr},
         {TOP, "subtitles", {}, nullptr, false, handleSubtitles},
         {E::Subtitles, "face", {}, nullptr, false, nullptr},
         {E::Subtitles, "style", {}, nullptr, false, nullptr},
@@ -51,6 +59,7 @@ const std::vector<kvElementRule>& elements()
         {E::Image, "move", {}, nullptr, false, nullptr},
         {E::Image, "zoom", {}, nullptr, false, nullptr},
         {E::Image, "line", {}, nullptr, true, nullptr},
+        {E::Image, "fit", fitKeywords(), "the slide keeps the show's fit", false, nullptr},
         {TOP, "music", {}, nullptr, false, handleMusic},
         {TOP, "datafile", {}, nullptr, false, handleDataFile},
     };

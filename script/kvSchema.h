@@ -21,9 +21,9 @@ typedef void (*TagHandler)(kvScriptContext& context, kvTag* tag);
 enum class kvElement {
     Viewport,
     ImageArea, Position, Size,
-    Global, Filter, Background, ImageColor, Effect,
+    Global, Filter, Background, ImageColor, Effect, GlobalFit,
     Subtitles, Face, Style, Color, Center, SubtitleEffect,
-    Image, File, Transition, Move, Zoom, Line,
+    Image, File, Transition, Move, Zoom, Line, ImageFit,
     Music, DataFile,
     Count
 };

@@ -84,6 +84,28 @@ TEST_F(PicturesGL, EveryKindInItsColoursAndPlaces)
     expectAt(16, 48, 0, 0, 255, 0, "PNG, opaque blue");
     expectAt(48, 16, 0, 128, 0, 2, "PNG, half green");
     expectAt(48, 48, 128, 128, 128, 2, "PNG, half white");
+    // WebP, HEIC and AVIF, made here from quadrants.jpg (red top left,
+    // green top right, blue bottom left, white bottom right), and a WebP
+    // at half opacity: a 4-byte texture over the black background.
+    const std::string dir = scratchDir("formats");
+    const std::string q = fixture("quadrants.jpg");
+    ASSERT_EQ(std::system(("convert '" + q + "' -quality 95 '" + dir + "/q.webp' && convert '" + q + "' -quality 95 '"
+                           + dir + "/q.heic' && convert '" + q + "' -quality 95 '" + dir + "/q.avif' && convert '" + q
+                           + "' -alpha set -channel A -evaluate set 50% +channel -quality 100 '" + dir + "/half.webp'")
+                              .c_str()),
+              0);
+    for (const char* name : {"q.webp", "q.heic", "q.avif"}) {
+        const kvTextureIndex t = renderer->loadTexture(dir + "/" + name, 0);
+        ASSERT_TRUE(t) << name;
+        drawWhole(t);
+        expectAt(16, 16, 255, 0, 0, 12, name);
+        expectAt(48, 16, 0, 255, 0, 12, name);
+        expectAt(16, 48, 0, 0, 255, 12, name);
+        expectAt(48, 48, 255, 255, 255, 12, name);
+    }
+    drawWhole(renderer->loadTexture(dir + "/half.webp", 0));
+    expectAt(16, 16, 128, 0, 0, 4, "WebP, half red");
+    expectAt(48, 48, 128, 128, 128, 4, "WebP, half white");
 }
 
 TEST_F(PicturesGL, NoDarkSeamAlongThePicturesEdges)

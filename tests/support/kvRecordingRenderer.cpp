@@ -1,6 +1,8 @@
 // Recording renderer for tests.
 #include "support/kvRecordingRenderer.h"
 
+#include "image/kvPictureInfo.h"
+
 #include <cstdio>
 
 #include "image/kvTextureModifier.h"
@@ -62,6 +64,8 @@ std::vector<std::string> kvRecordingRenderer::only(const std::string& prefix) co
 void kvRecordingRenderer::clear() { add("clear"); }
 void kvRecordingRenderer::setupView(int w, int h)
 {
+    viewClientWidth = w;
+    viewClientHeight = h;
     add("setupView " + std::to_string(w) + "x" + std::to_string(h));
 }
 
@@ -99,8 +103,9 @@ kvTextureIndex kvRecordingRenderer::createTexture(int w, int h, int bpp, int fil
 }
 
 kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int filter, vector2 shownSpan,
-                                                std::string* reason)
+                                                std::string* reason, kvTextureIndex* blurred)
 {
+    if (blurred) *blurred = kvTextureIndex();
     spans[fileName] = shownSpan;
     if (missing.count(fileName)) {
         add("loadTexture " + fileName + " -> 0");
@@ -109,8 +114,27 @@ kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int
     }
     kvTextureIndex index(++textureCount);
     alive.insert(index);
+    loadedFrom[index] = fileName;
     add("loadTexture " + fileName + " filter=" + std::to_string(filter) + " -> " + std::to_string(index.id));
+    if (blurred) {
+        *blurred = kvTextureIndex(++textureCount);
+        alive.insert(*blurred);
+        add("blurred " + fileName + " -> " + std::to_string(blurred->id));
+    }
     return index;
+}
+
+bool kvRecordingRenderer::textureSize(kvTextureIndex index, int* w, int* h, float* u, float* v) const
+{
+    auto from = loadedFrom.find(index);
+    if (from == loadedFrom.end() || !alive.count(index)) return false;
+    auto size = sizes.find(from->second);
+    if (size == sizes.end()) return false;
+    *w = size->second.first;
+    *h = size->second.second;
+    *u = static_cast<float>(*w) / static_cast<float>(bufferSide(*w));
+    *v = static_cast<float>(*h) / static_cast<float>(bufferSide(*h));
+    return true;
 }
 
 void kvRecordingRenderer::preloadTextures(const std::vector<kvPreloadRequest>& wanted)

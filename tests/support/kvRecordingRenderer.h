@@ -33,7 +33,8 @@ public:
     void setTextureMatrix(const float* matrix) override;
     kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) override;
     kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
-                               std::string* reason = nullptr) override;
+                               std::string* reason = nullptr, kvTextureIndex* blurred = nullptr) override;
+    bool textureSize(kvTextureIndex index, int* w, int* h, float* u, float* v) const override;
     void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
     void reserveTextures(int count) override;
     void dropPreloads() override;
@@ -57,6 +58,11 @@ public:
 
     // Textures whose file name is listed here fail to load (index 0).
     std::set<std::string> missing;
+    // Pictures' sizes in pixels, by file name (unknown: textureSize fails);
+    // their buffers are the next powers of two.
+    std::map<std::string, std::pair<int, int>> sizes;
+    // The file each loaded texture came from.
+    std::map<kvTextureIndex, std::string> loadedFrom;
     // The span each picture was last loaded or preloaded with.
     std::map<std::string, vector2> spans;
     // The files of the last preload request, nearest first.

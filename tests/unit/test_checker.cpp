@@ -101,6 +101,13 @@ TEST_F(Checker, EachFindingAtItsLine)
          "show.xml:3: warning: time=\"1e999\" is not a finite number: the slide's time is taken as 0"},
         {slides("<image time=\"0x10\"><file>a.jpg</file></image>"),
          "show.xml:3: warning: time=\"0x10\" reads only in part, as 0"},
+        {"<global><fit>Blur</fit></global>\n" + slides(),
+         "show.xml:3: warning: <fit> \"Blur\" is not the keyword blur (keywords are exact): pictures keep the fit in "
+         "force; blur was probably meant"},
+        {"<viewport x=\"10\" y=\"10\"/><imagearea><position x=\"0\" y=\"0\"/><size width=\"10\" height=\"10\"/>"
+         "</imagearea>\n" + slides("<image time=\"5\"><file>a.jpg</file><fit>cover</fit><move x=\"0.5\"/></image>"),
+         "show.xml:4: warning: the pan and zoom of \"a.jpg\" reach past the picture's edge (on a 1920 x 1080 screen): "
+         "the picture is held there"},
         {"<global><effect size=\"8192\">noise</effect></global>\n" + slides(),
          "show.xml:3: warning: size=\"8192\" is larger than a noise texture may be (4096 pixels, its buffer 64 MiB at "
          "most): it is held at 4096"},

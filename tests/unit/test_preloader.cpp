@@ -56,7 +56,7 @@ TEST(Preloader, DecodesWhatIsWantedInOrderAndHandsItOverOnce)
     p.want({c});
     EXPECT_FALSE(waitFor(p, c, &failed, &why));
     EXPECT_TRUE(failed);
-    EXPECT_EQ(why, "not a JPEG or PNG");
+    EXPECT_EQ(why, "not a picture Korvell reads (JPEG, PNG, WebP, HEIC, AVIF)");
 }
 
 TEST(Preloader, HoldsNoMoreThanItsBoundAndDropsWhatIsNoLongerWanted)

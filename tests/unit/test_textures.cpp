@@ -106,23 +106,47 @@ TEST_F(Textures, PicturesAreToldByTheirBytesAndFailuresSayWhy)
         {"grey.jpg", "", 3},          {"cmyk.jpg", "", 3},
         {"picture.png", "", 3},       {"picture-named.jpg", "", 3}, // a PNG, whatever its name
         {"alpha.png", "", 4},         {"rotated6.jpg", "", 3},
-        {"text.jpg", "not a JPEG or PNG", 0},
+        {"text.jpg", "not a picture Korvell reads (JPEG, PNG, WebP, HEIC, AVIF)", 0},
         {"empty.jpg", "empty", 0},    {"truncated.jpg", "truncated", 0},
         {"no-such-file.jpg", "no such file", 0},
         {"huge-20000.jpg", "larger than 64 megapixels (20000 x 20000)", 0},
     };
-    for (const Case& c : cases) {
+    // WebP, HEIC and AVIF (the pictures fuzz target's seeds), one cut in
+    // half, and a WebP whose canvas claims 20000 x 20000.
+    const std::string seeds = std::string(KORVELL_SOURCE_DIR) + "/tests/fuzz/corpus/texture/";
+    const std::string dir = scratchDir("formats");
+    const std::string webp = readFile(seeds + "lossy.webp"), heic = readFile(seeds + "small.heic");
+    writeFile(dir + "/cut.webp", webp.substr(0, webp.size() / 2));
+    writeFile(dir + "/cut.heic", heic.substr(0, heic.size() / 2));
+    const std::string chunk = std::string("VP8X\x0a\0\0\0\0\0\0\0", 12) + std::string("\x1f\x4e\0\x1f\x4e\0", 6);
+    writeFile(dir + "/huge.webp", "RIFF" + std::string("\x16\0\0\0", 4) + "WEBP" + chunk);
+    const Case more[] = {
+        {"lossy.webp", "", 3},
+        {"lossless.webp", "", 3},
+        {"alpha.webp", "", 4},
+        {"small.heic", "", 3},
+        {"small.avif", "", 3},
+        {"cut.webp", "truncated", 0},
+        {"cut.heic", "truncated", 0},
+        {"huge.webp", "larger than 64 megapixels (20000 x 20000)", 0},
+    };
+    auto check = [](const std::string& path, const Case& c) {
         std::vector<uint8_t> bytes;
         std::string reason;
         kvTexture t;
-        const bool ok = readPictureFile(fixture(c.name), nullptr, bytes, &reason) && decodePicture(bytes, 0, 0, t, &reason);
-        EXPECT_EQ(ok, c.reason[0] == 0) << c.name;
+        const bool ok = readPictureFile(path, nullptr, bytes, &reason) && decodePicture(bytes, 0, 0, t, &reason);
+        EXPECT_EQ(ok, c.reason[0] == 0) << c.name << ": " << reason;
         if (ok) {
             EXPECT_EQ(t.getBytesPerPixel(), c.bytesPerPixel) << c.name;
         } else {
             EXPECT_EQ(reason, c.reason) << c.name;
             EXPECT_EQ(t.getPixels(), nullptr) << c.name;
         }
+    };
+    for (const Case& c : cases) check(fixture(c.name), c);
+    for (const Case& c : more) {
+        const bool made = std::string(c.name).compare(0, 3, "cut") == 0 || std::string(c.name) == "huge.webp";
+        check((made ? dir + "/" : seeds) + c.name, c);
     }
 }
 

@@ -1,0 +1,120 @@
+// libwebp and libheif.
+#include "image/kvPictureFormats.h"
+
+#include <libheif/heif.h>
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "image/kvPictureInfo.h"
+#include "image/kvResample.h"
+#include "image/kvTexture.h"
+
+namespace Korvell {
+
+namespace {
+
+bool fail(std::string* reason, const std::string& why)
+{
+    if (reason) *reason = why;
+    return false;
+}
+
+} // namespace
+
+bool decodeWebp(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
+                kvTexture& into, std::string* reason)
+{
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK)
+        return fail(reason, info.complete ? "cannot be decoded: not a WebP stream" : "truncated");
+    if (features.width != info.width || features.height != info.height)
+        return fail(reason, "cannot be decoded: inconsistent sizes");
+    // An animation is decoded onto its canvas, with alpha; its first frame
+    // is the picture.
+    const int bpp = features.has_alpha || features.has_animation ? 4 : 3;
+    if (!into.createBuffer(plan.width, plan.height, bpp * 8, plan.bufferWidth, plan.bufferHeight))
+        return fail(reason, "cannot be decoded: out of memory");
+    const size_t pitch = static_cast<size_t>(into.getBufferWidth()) * bpp;
+    if (features.has_animation) {
+        WebPData data = {bytes.data(), bytes.size()};
+        WebPAnimDecoderOptions options;
+        if (!WebPAnimDecoderOptionsInit(&options)) return fail(reason, "cannot be decoded: no decoder");
+        options.color_mode = MODE_RGBA;
+        options.use_threads = 0;
+        std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder*)> decoder(WebPAnimDecoderNew(&data, &options),
+                                                                              WebPAnimDecoderDelete);
+        uint8_t* frame = nullptr;
+        int timestamp = 0;
+        if (!decoder || !WebPAnimDecoderGetNext(decoder.get(), &frame, &timestamp) || !frame)
+            return fail(reason, info.complete ? "cannot be decoded: a damaged animation" : "truncated");
+        reduceInto(frame, features.width, features.height, static_cast<size_t>(features.width) * 4, 4, into);
+        return true;
+    }
+    if (plan.denominator == 1) {
+        const uint8_t* done = bpp == 4 ? WebPDecodeRGBAInto(bytes.data(), bytes.size(), into.getPixels(),
+                                                            into.bufferBytes(), static_cast<int>(pitch))
+                                       : WebPDecodeRGBInto(bytes.data(), bytes.size(), into.getPixels(),
+                                                           into.bufferBytes(), static_cast<int>(pitch));
+        return done ? true : fail(reason, info.complete ? "cannot be decoded: a damaged WebP" : "truncated");
+    }
+    int w = 0, h = 0;
+    std::unique_ptr<uint8_t, void (*)(void*)> whole(bpp == 4 ? WebPDecodeRGBA(bytes.data(), bytes.size(), &w, &h)
+                                                             : WebPDecodeRGB(bytes.data(), bytes.size(), &w, &h),
+                                                    WebPFree);
+    if (!whole || w != features.width || h != features.height)
+        return fail(reason, info.complete ? "cannot be decoded: a damaged WebP" : "truncated");
+    reduceInto(whole.get(), w, h, static_cast<size_t>(w) * bpp, bpp, into);
+    return true;
+}
+
+bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
+                kvTexture& into, std::string* reason)
+{
+    const std::string kind = pictureKindName(info.kind);
+    std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
+    if (!context) return fail(reason, "cannot be decoded: no decoder");
+    // The sides the inspector allowed, and no more: a file whose headers
+    // lie is refused by the library before it allocates.
+    heif_context_set_maximum_image_size_limit(context.get(), kvTexture::getMaxSize() * 8);
+    heif_error e = heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr);
+    if (e.code != heif_error_Ok) return fail(reason, std::string("cannot be decoded: ") + e.message);
+    heif_image_handle* handle = nullptr;
+    e = heif_context_get_primary_image_handle(context.get(), &handle);
+    if (e.code != heif_error_Ok) return fail(reason, std::string("cannot be decoded: ") + e.message);
+    std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handleOwner(handle,
+                                                                                      heif_image_handle_release);
+    // As seen: the file's rotation and crop applied. The inspector's reading
+    // of the boxes may differ by a crop it did not see: the decoded size
+    // decides, at the planned scale, within the sides it allowed.
+    const int w = heif_image_handle_get_width(handle), h = heif_image_handle_get_height(handle);
+    if (w <= 0 || h <= 0 || w > info.shownWidth() || h > info.shownHeight())
+        return fail(reason, "cannot be decoded: inconsistent sizes");
+    kvDecodePlan actual = plan;
+    const int d = plan.denominator;
+    actual.width = std::max(1, static_cast<int>(std::lround(static_cast<double>(w) / d)));
+    actual.height = std::max(1, static_cast<int>(std::lround(static_cast<double>(h) / d)));
+    actual.bufferWidth = std::max(2, bufferSide(w) / d);
+    actual.bufferHeight = std::max(2, bufferSide(h) / d);
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    heif_image* image = nullptr;
+    e = heif_decode_image(handle, &image, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+    if (e.code != heif_error_Ok) return fail(reason, "cannot be decoded: " + kind + ": " + e.message);
+    std::unique_ptr<heif_image, void (*)(const heif_image*)> imageOwner(image, heif_image_release);
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    if (!plane || heif_image_get_width(image, heif_channel_interleaved) != w
+        || heif_image_get_height(image, heif_channel_interleaved) != h)
+        return fail(reason, "cannot be decoded: " + kind + ": no picture in it");
+    if (!into.createBuffer(actual.width, actual.height, alpha ? 32 : 24, actual.bufferWidth, actual.bufferHeight))
+        return fail(reason, "cannot be decoded: out of memory");
+    reduceInto(plane, w, h, static_cast<size_t>(stride), alpha ? 4 : 3, into);
+    return true;
+}
+
+} // namespace Korvell

@@ -1,0 +1,46 @@
+// Fit geometry: plain arithmetic on sizes and fractions.
+#include "player/kvFit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Korvell {
+
+kvFitGeometry fitGeometry(kvFitMode mode, float areaWidth, float areaHeight, float pictureWidth,
+                          float pictureHeight, float zoom, float shiftX, float shiftY)
+{
+    kvFitGeometry g = {0, 0, 1, 1, 0, 0, 1, 1, false};
+    if (!(areaWidth > 0 && areaHeight > 0 && pictureWidth > 0 && pictureHeight > 0)) return g;
+    const float area = areaWidth / areaHeight, picture = pictureWidth / pictureHeight;
+    float w = 1.0f, h = 1.0f; // the fitted window's size, of the picture
+    if (mode == FIT_COVER) {
+        if (picture > area)
+            w = area / picture;
+        else
+            h = picture / area;
+    } else if (picture > area) {
+        const float rows = area / picture; // the rectangle's height, of the area's
+        g.areaY0 = 0.5f - 0.5f * rows;
+        g.areaY1 = 0.5f + 0.5f * rows;
+    } else {
+        const float columns = picture / area;
+        g.areaX0 = 0.5f - 0.5f * columns;
+        g.areaX1 = 0.5f + 0.5f * columns;
+    }
+    // Zoomed about the centre, never out past the fitted picture.
+    const float z = zoom >= 1.0f ? zoom : 1.0f;
+    if (zoom < 1.0f) g.held = true;
+    w /= z;
+    h /= z;
+    float x0 = 0.5f + shiftX - 0.5f * w, y0 = 0.5f + shiftY - 0.5f * h;
+    const float hx = std::min(std::max(x0, 0.0f), 1.0f - w), hy = std::min(std::max(y0, 0.0f), 1.0f - h);
+    const float eps = 1e-5f;
+    if (std::abs(hx - x0) > eps || std::abs(hy - y0) > eps) g.held = true;
+    g.windowX0 = hx;
+    g.windowY0 = hy;
+    g.windowX1 = hx + w;
+    g.windowY1 = hy + h;
+    return g;
+}
+
+} // namespace Korvell
