@@ -19,8 +19,10 @@ kvBaseGL::~kvBaseGL()
 }
 
 // On X11 a refused sample count fails at window creation, so every try
-// recreates the (still hidden) window with the attributes set first.
-bool kvBaseGL::tryContext(int sampleCount)
+// recreates the (still hidden) window with the attributes set first. An
+// sRGB-capable framebuffer is asked for (text blends in linear light on
+// it), and done without where refused.
+bool kvBaseGL::tryContext(int sampleCount, bool srgb)
 {
     sampleAttempts.push_back(sampleCount);
     SDL_GL_ResetAttributes();
@@ -35,6 +37,7 @@ bool kvBaseGL::tryContext(int sampleCount)
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, sampleCount > 0 ? 1 : 0);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, sampleCount);
+    SDL_GL_SetAttribute(SDL_GL_FRAMEBUFFER_SRGB_CAPABLE, srgb ? 1 : 0);
 
     if (window) SDL_DestroyWindow(window);
     window = createWindowHandle(windowTitle);
@@ -55,8 +58,11 @@ bool kvBaseGL::initApi()
 {
     if (!window || glContext) return false;
     bool ok = false;
-    for (int s = maxSamples; s > 0 && !ok; s -= 2) ok = tryContext(s);
-    if (!ok) ok = tryContext(0);
+    for (bool srgb : {true, false}) {
+        for (int s = maxSamples; s > 0 && !ok; s -= 2) ok = tryContext(s, srgb);
+        if (!ok) ok = tryContext(0, srgb);
+        if (ok) break;
+    }
     if (!ok) return false;
     SDL_GL_SetSwapInterval(1);
     // The popup menu keeps ImGui's built-in font, as a small system menu.

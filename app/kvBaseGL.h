@@ -32,7 +32,7 @@ protected:
     void feedEvent(const SDL_Event& event) override;
 
 private:
-    bool tryContext(int sampleCount);
+    bool tryContext(int sampleCount, bool srgb);
     void drawPopupMenu();
 
     SDL_GLContext glContext;

@@ -14,7 +14,7 @@
 #include "base/kvFiles.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
-#include "render/kvOutlineFont.h"
+#include "render/kvFont.h"
 #include "script/kvChecker.h"
 
 namespace Korvell {
@@ -69,7 +69,8 @@ int runCheck(const std::vector<std::string>& given)
     kvCheckHooks hooks;
     hooks.pictureProblem = pictureProblem;
     hooks.musicProblem = musicProblem;
-    hooks.drawnFace = kvOutlineFont::drawnFamily;
+    hooks.drawnFace = kvFont::drawnFamily;
+    hooks.undrawable = kvFont::undrawable;
     char buffer[4096];
     const std::string home = getcwd(buffer, sizeof buffer) ? buffer : ".";
     int worst = 0;

@@ -33,8 +33,8 @@ const char* const kUsage =
     "  --no-credits               end the video with the show\n"
     "  --srt FILE.srt             also write the subtitle lines as SubRip cues\n"
     "  --quiet                    no progress on stderr\n"
-    "  --samples N                samples per pixel for smooth edges, as live up to N (default 8; 0: none, quicker\n"
-    "                             on a software GL)\n"
+    "  --samples N                samples per pixel for smoother picture edges, up to N (default 0: none; text is\n"
+    "                             smooth without)\n"
     "  --force                    replace an existing FILE (or FILE.srt) even when it is not a video (or SubRip)\n"
     "                             Korvell could have written; a file the show reads is never replaced\n";
 

@@ -39,7 +39,8 @@ struct kvCommandLine {
     std::string srtFile; // ends in .srt
     bool force = false;  // replace an existing output whatever it is
     bool quiet = false;
-    int samples = 8; // the most tried; the GL may give fewer
+    // Text needs no multisampling, so a render takes none unless asked.
+    int samples = 0;
 
     // For BAD: the one-line reason.
     std::string error;

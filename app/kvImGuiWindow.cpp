@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "render/kvOutlineFont.h"
+#include "render/kvFont.h"
 #include "render/kvRenderGL.h"
 
 namespace Korvell {
@@ -25,7 +25,7 @@ ImGuiContext* createImGuiContext(SDL_Window* window, SDL_GLContext gl, bool ligh
     else
         ImGui::StyleColorsDark();
     if (face) {
-        std::string file = kvOutlineFont::findFontFile(face, false, false, nullptr, nullptr, nullptr);
+        std::string file = kvFont::findFontFile(face);
         if (!file.empty()) io.Fonts->AddFontFromFileTTF(file.c_str(), 15.0f);
     }
     ImGui_ImplSDL2_InitForOpenGL(window, gl);

@@ -119,13 +119,18 @@ void kvShow::run(bool watch)
     if (watch) watchFiles();
     runFrameLoop(renderer, [this, watch]() {
         if (watch && watcher.changed(SDL_GetTicks())) reload();
-        kvPlayer& player = show->getPlayer();
-        if (g_previousRequested) player.requestPrevious();
-        g_previousRequested = false;
-        player.update();
-        g_currentItem = player.getCurrent();
-        return !player.isOver();
+        return step();
     });
+}
+
+bool kvShow::step()
+{
+    kvPlayer& player = show->getPlayer();
+    if (g_previousRequested) player.requestPrevious();
+    g_previousRequested = false;
+    player.update();
+    g_currentItem = player.getCurrent();
+    return !player.isOver();
 }
 
 void kvShow::endShow()

@@ -35,6 +35,8 @@ public:
     // script or a file it names reads the script again and goes on at
     // the same time.
     void run(bool watch);
+    // One frame of the show drawn; false once it is over.
+    bool step();
     // The player goes; the music plays on under the credits, resumed if the
     // show was paused (Space in the credits pauses both again).
     void endShow();

@@ -47,8 +47,8 @@ SLIDES = [
      ["Subtitles are typed, one line after another,", "and the lines share the slide's time."],
      ["Napisy są pisane litera po literze,", "a wiersze dzielą czas slajdu po równo."]),
     ("12-night", 6, "crossfade", 2, '', '<zoom f="1.1"/>',
-     ["Thank you for watching."],
-     ["Dziękujemy za uwagę. Zażółć gęślą jaźń!"]),
+     ["Thank you for watching.", "Ευχαριστούμε! Danke! 谢谢!"],
+     ["Dziękujemy za uwagę. Zażółć gęślą jaźń!", "Ευχαριστούμε! Danke! 谢谢!"]),
     # The last slide only closes the timeline; it is never shown.
     (None, 1, "fade", 1, '', '', [], []),
 ]

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "player/kvPlayer.h"
-#include "text/kvTextEncoding.h"
 
 namespace Korvell {
 
@@ -30,7 +29,7 @@ std::vector<kvCue> subtitleCues(const kvPlayer& player, double start)
             cue.to = cue.from + perLine;
             if (cue.to <= 0.0) continue;
             if (cue.from < 0.0) cue.from = 0.0;
-            cue.text = cp1250ToUtf8(item->lines[i]);
+            cue.text = item->lines[i];
             cues.push_back(cue);
         }
     }

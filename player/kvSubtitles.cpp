@@ -1,10 +1,11 @@
 // Subtitle display: the slide's lines share the time between the quiet
-// delays equally; a line too wide is broken once at a space; the
-// typewriter reveals characters. Everything is worked out again from the
+// delays equally; a line too wide is broken once where a line may break;
+// the typewriter reveals characters (grapheme clusters). Everything is worked out again from the
 // clock every frame, so jumps in time need no bookkeeping.
 #include "math/vector4.h"
 #include "player/kvPlayer.h"
 #include "render/kvRenderer.h"
+#include "text/kvText.h"
 
 namespace Korvell {
 
@@ -12,7 +13,10 @@ void kvPlayer::applyTypewriter(float x, std::string& text, float charTime)
 {
     if (x < 0.0f) x = 0.0f;
     if (subtitleEffect != EFFECT_TYPEWRITER || text.empty()) return;
-    if (charTime == 0.0f) charTime = typewriterTime / static_cast<float>(text.size());
+    // Characters as people see them: a letter with its accents, an emoji
+    // sequence, each typed at once.
+    const size_t count = clusterCount(text);
+    if (charTime == 0.0f) charTime = typewriterTime / static_cast<float>(count);
     // A typing time of 0 shows the line whole rather than dividing by zero.
     if (charTime == 0.0f) return;
     const float q = (x - subtitleDelay) / charTime;
@@ -23,10 +27,10 @@ void kvPlayer::applyTypewriter(float x, std::string& text, float charTime)
         text.clear();
         return;
     }
-    if (q >= static_cast<float>(text.size()) + 1.0f) return;
+    if (q >= static_cast<float>(count) + 1.0f) return;
     const size_t k = static_cast<size_t>(q);
-    if (k > text.size()) return;
-    text.resize(k);
+    if (k > count) return;
+    text = firstClusters(text, k);
 }
 
 void kvPlayer::drawSubtitles(float t)
@@ -66,7 +70,7 @@ void kvPlayer::drawSubtitles(float t)
     const float lineStart = static_cast<float>(idx) * perLine;
     applyTypewriter(lt - lineStart, first, typewriterTime);
     if (breakPos > 0)
-        applyTypewriter(lt - typewriterTime * static_cast<float>(first.size()) - lineStart, second,
+        applyTypewriter(lt - typewriterTime * static_cast<float>(clusterCount(first)) - lineStart, second,
                         typewriterTime);
 
     vector2 size1, size2;

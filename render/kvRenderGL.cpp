@@ -1,6 +1,10 @@
 // OpenGL renderer: view, drawing, and textures by index. Text lives in
 // kvRenderGLText.cpp.
+#define GL_GLEXT_PROTOTYPES 1
 #include "render/kvRenderGL.h"
+
+#include "render/kvFont.h"
+#include "render/kvGlyphAtlas.h"
 
 #include <algorithm>
 #include <climits>
@@ -23,6 +27,11 @@ kvRenderGL::kvRenderGL()
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     if (maxSide > 0) kvTexture::setMaxSize(maxSide);
+    while (glGetError() != GL_NO_ERROR) {}
+    GLint encoding = GL_LINEAR;
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_COLOR_ENCODING,
+                                          &encoding);
+    srgbFramebuffer = glGetError() == GL_NO_ERROR && encoding == GL_SRGB;
 }
 
 namespace {
@@ -43,9 +52,8 @@ kvRenderGL::~kvRenderGL()
     spares.clear();
     for (int32_t n = 1; n <= textures.size(); ++n) deleteTexture(kvTextureIndex(n));
     for (Spare& sp : spares) glDeleteTextures(1, &sp.name);
-    // Fonts belong to whoever made them (the player deletes its own), but
-    // a font left behind would leak its metrics, so those go too.
-    for (kvGlyphMetrics* m : fontMetrics) delete[] m;
+    // Fonts belong to whoever made them (the player deletes its own); those
+    // left behind go with the renderer, and so does the glyph atlas.
 }
 
 void kvRenderGL::clear()

@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "image/kvPreloader.h"
-#include "render/kvGlyphMetrics.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
+
+class kvFont;
+class kvGlyphAtlas;
 
 class kvRenderGL : public kvRenderer {
 public:
@@ -86,6 +88,7 @@ private:
     };
     static const size_t kSpareTextures = 1;
 
+    kvFont* fontOf(kvFontIndex font) const;
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
     GLuint storageFor(const kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
@@ -99,8 +102,8 @@ private:
 
     // Texture n's GL name at position n - 1; 0 once the texture is deleted.
     std::vector<GLuint> textureNames;
-    std::vector<GLuint> fontListBases;
-    std::vector<kvGlyphMetrics*> fontMetrics;
+    std::vector<std::unique_ptr<kvFont>> fonts; // font n at n - 1; null once deleted
+    std::unique_ptr<kvGlyphAtlas> atlas;
     std::unique_ptr<kvPreloader> preloader;
     std::vector<Prepared> prepared;
     std::vector<Spare> spares;
@@ -108,6 +111,8 @@ private:
     size_t uploadSliceBytes = kUploadSliceBytes;
     // The alpha of the colour last set, which drawQuad uses to skip work.
     float colorAlpha = 1.0f;
+    // Whether the window stores sRGB, so text can be blended in linear light.
+    bool srgbFramebuffer = false;
 };
 
 } // namespace Korvell

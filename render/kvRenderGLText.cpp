@@ -1,136 +1,145 @@
-// Outline-font text: one display list per 8-bit code (0 to 254), filled
-// with the GLU tessellator under the nonzero rule (the odd rule punches
-// holes in letters such as "ą"), extruded 0.1 font units, each list ending
-// with the glyph's advance so a string draws in one glCallLists.
+// Subtitle text: lines shaped by the font (kvFont), glyphs from the atlas
+// (kvGlyphAtlas) drawn as textured quads in the current colour, each at a
+// whole pixel of the screen (a quarter pixel across), so text is crisp
+// without multisampling and no frame rasterises what an earlier one did.
+// Where the window stores sRGB, the edges blend in linear light, so light
+// text on a dark picture keeps its weight.
+#define GL_GLEXT_PROTOTYPES 1
 #include "render/kvRenderGL.h"
 
-#include <GL/glu.h>
+#include <algorithm>
+#include <cmath>
 
-#include <deque>
-
-#include "render/kvOutlineFont.h"
-#include "render/kvTextLayout.h"
+#include "render/kvFont.h"
+#include "render/kvGlyphAtlas.h"
 
 namespace Korvell {
 
 namespace {
-
-const GLuint kFirstListBase = 1000;
-const float kExtrusion = 0.1f;
-
-typedef void (*TessCallback)();
-
-struct TessStore {
-    std::deque<std::array<GLdouble, 3>> vertices;
-};
-
-void combine(GLdouble coords[3], void* /*data*/[4], GLfloat /*weight*/[4], void** out, void* user)
+float linearOf(float c)
 {
-    TessStore* store = static_cast<TessStore*>(user);
-    store->vertices.push_back({coords[0], coords[1], coords[2]});
-    *out = store->vertices.back().data();
+    return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
 }
-
-void fillGlyph(GLUtesselator* tess, const kvOutlineGlyph& glyph, double z)
-{
-    TessStore store;
-    gluTessBeginPolygon(tess, &store);
-    for (const auto& contour : glyph.contours) {
-        gluTessBeginContour(tess);
-        for (const kvOutlinePoint& p : contour) {
-            store.vertices.push_back({p.x, p.y, z});
-            gluTessVertex(tess, store.vertices.back().data(), store.vertices.back().data());
-        }
-        gluTessEndContour(tess);
-    }
-    gluTessEndPolygon(tess);
-}
-
-void buildGlyphList(GLUtesselator* tess, GLuint list, const kvOutlineGlyph& glyph)
-{
-    glNewList(list, GL_COMPILE);
-    if (!glyph.contours.empty()) {
-        fillGlyph(tess, glyph, 0.0);
-        fillGlyph(tess, glyph, -kExtrusion);
-        for (const auto& contour : glyph.contours) {
-            glBegin(GL_QUAD_STRIP);
-            for (size_t i = 0; i <= contour.size(); ++i) {
-                const kvOutlinePoint& p = contour[i % contour.size()];
-                glVertex3d(p.x, p.y, 0.0);
-                glVertex3d(p.x, p.y, -kExtrusion);
-            }
-            glEnd();
-        }
-    }
-    glTranslatef(glyph.metrics.cellIncX, glyph.metrics.cellIncY, 0.0f);
-    glEndList();
-}
-
 } // namespace
 
 kvFontIndex kvRenderGL::createFont(const std::string& face, bool bold, bool italic)
 {
-    GLuint base = static_cast<GLuint>(fontListBases.size()) * 256u + kFirstListBase;
-    kvGlyphMetrics* metrics = new kvGlyphMetrics[kvOutlineFont::GLYPH_COUNT];
+    std::unique_ptr<kvFont> font(new kvFont());
+    // A face fontconfig cannot find draws nothing, as any font without
+    // glyphs would.
+    font->load(face, bold, italic);
+    fonts.push_back(std::move(font));
+    return kvFontIndex(static_cast<int32_t>(fonts.size()));
+}
 
-    kvOutlineFont font;
-    font.load(face, bold, italic); // a font without outlines just draws nothing
-    GLUtesselator* tess = gluNewTess();
-    if (tess) {
-        gluTessProperty(tess, GLU_TESS_WINDING_RULE, GLU_TESS_WINDING_NONZERO);
-        gluTessCallback(tess, GLU_TESS_BEGIN, reinterpret_cast<TessCallback>(glBegin));
-        gluTessCallback(tess, GLU_TESS_VERTEX, reinterpret_cast<TessCallback>(glVertex3dv));
-        gluTessCallback(tess, GLU_TESS_END, reinterpret_cast<TessCallback>(glEnd));
-        gluTessCallback(tess, GLU_TESS_COMBINE_DATA, reinterpret_cast<TessCallback>(combine));
-        for (int code = 0; code < kvOutlineFont::GLYPH_COUNT - 1; ++code) {
-            metrics[code] = font.glyph(code).metrics;
-            buildGlyphList(tess, base + static_cast<GLuint>(code), font.glyph(code));
-        }
-        gluDeleteTess(tess);
-    }
-    fontMetrics.push_back(metrics);
-    fontListBases.push_back(base);
-    return kvFontIndex(static_cast<int32_t>(fontListBases.size()));
+kvFont* kvRenderGL::fontOf(kvFontIndex font) const
+{
+    if (font.id <= 0 || static_cast<size_t>(font.id) > fonts.size()) return nullptr;
+    return fonts[static_cast<size_t>(font.id - 1)].get();
+}
+
+void kvRenderGL::deleteFont(kvFontIndex font)
+{
+    if (!fontOf(font)) return;
+    // Its glyphs go with it (their face ids are never used again).
+    if (atlas) atlas->clear();
+    fonts[static_cast<size_t>(font.id - 1)].reset();
 }
 
 void kvRenderGL::drawText(kvFontIndex handle, const std::string& text)
 {
-    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
-    if (font == 0 || font > fontListBases.size() || !fontListBases[font - 1] || text.empty()) return;
-    glPushAttrib(GL_LIST_BIT);
+    kvFont* font = fontOf(handle);
+    if (!font || text.empty() || viewWidth == 0.0f || viewHeight == 0.0f) return;
+    const kvFont::Line& line = font->shape(text);
+    if (line.glyphs.empty()) return;
+    if (!atlas) atlas.reset(new kvGlyphAtlas());
+    // The caller placed the line with translate and scale (an em is that
+    // many view units): its baseline's start and the em in pixels.
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    const float ppuX = viewClientWidth / viewWidth, ppuY = viewClientHeight / viewHeight;
+    const float originX = m[12] * ppuX, originY = m[13] * ppuY;
+    const float emX = m[0] * ppuX, emY = m[5] * ppuY;
+    const int emW = std::min(kvGlyphAtlas::kMaxEm, static_cast<int>(std::lround(std::fabs(emX))));
+    const int emH = std::min(kvGlyphAtlas::kMaxEm, static_cast<int>(std::lround(std::fabs(emY))));
+    if (emW <= 0 || emH <= 0) return;
+    auto place = [&](const kvFont::Glyph& g, int* px, int* quarter) {
+        const float x = originX + g.x * emX;
+        *px = static_cast<int>(std::floor(x));
+        *quarter = static_cast<int>((x - static_cast<float>(*px)) * 4.0f) & 3;
+    };
+    // Every glyph in the atlas first: one that fills it starts it again,
+    // and the line is then put in whole.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const unsigned generation = atlas->getGeneration();
+        for (const kvFont::Glyph& g : line.glyphs) {
+            int px, quarter;
+            place(g, &px, &quarter);
+            atlas->glyph(*font, g.face, g.id, emW, emH, quarter);
+        }
+        if (atlas->getGeneration() == generation) break;
+    }
+    // Drawn in pixels: a projection of the client area, y downwards.
+    glMatrixMode(GL_PROJECTION);
     glPushMatrix();
-    glListBase(fontListBases[font - 1]);
-    // Font space has y upwards, the view y downwards.
-    glScalef(1.0f, -1.0f, 1.0f);
-    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+    glLoadIdentity();
+    glOrtho(0.0, viewClientWidth, viewClientHeight, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBindTexture(GL_TEXTURE_2D, atlas->texture());
+    // The blend in linear light: the colour given in linear terms, the
+    // framebuffer converting on each side of the blend.
+    GLfloat color[4];
+    glGetFloatv(GL_CURRENT_COLOR, color);
+    if (srgbFramebuffer) {
+        glEnable(GL_FRAMEBUFFER_SRGB);
+        glColor4f(linearOf(color[0]), linearOf(color[1]), linearOf(color[2]), color[3]);
+    }
+    glBegin(GL_QUADS);
+    for (const kvFont::Glyph& g : line.glyphs) {
+        int px, quarter;
+        place(g, &px, &quarter);
+        const kvGlyphAtlas::Entry* e = atlas->glyph(*font, g.face, g.id, emW, emH, quarter);
+        if (!e) continue;
+        const float x0 = static_cast<float>(px + e->left);
+        const float y0 = std::round(originY - g.y * emY) - static_cast<float>(e->top);
+        const float x1 = x0 + static_cast<float>(e->width), y1 = y0 + static_cast<float>(e->height);
+        glTexCoord2f(e->u0, e->v0);
+        glVertex2f(x0, y0);
+        glTexCoord2f(e->u1, e->v0);
+        glVertex2f(x1, y0);
+        glTexCoord2f(e->u1, e->v1);
+        glVertex2f(x1, y1);
+        glTexCoord2f(e->u0, e->v1);
+        glVertex2f(x0, y1);
+    }
+    glEnd();
+    if (srgbFramebuffer) {
+        glDisable(GL_FRAMEBUFFER_SRGB);
+        glColor4fv(color);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
     glPopMatrix();
-    glPopAttrib();
-}
-
-void kvRenderGL::deleteFont(kvFontIndex handle)
-{
-    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
-    if (font == 0 || font > fontListBases.size()) return;
-    delete[] fontMetrics[font - 1];
-    fontMetrics[font - 1] = nullptr;
-    if (fontListBases[font - 1]) glDeleteLists(fontListBases[font - 1], 256);
-    fontListBases[font - 1] = 0;
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }
 
 bool kvRenderGL::measureText(kvFontIndex handle, const std::string& text, vector2* size)
 {
-    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
-    if (font == 0 || font > fontMetrics.size() || !fontMetrics[font - 1] || !size) return false;
-    *size = measureGlyphs(fontMetrics[font - 1], text);
+    kvFont* font = fontOf(handle);
+    if (!font || !size) return false;
+    const kvFont::Line& line = font->shape(text);
+    *size = vector2(line.width, line.height);
     return true;
 }
 
-bool kvRenderGL::findLineBreak(kvFontIndex handle, const std::string& text, float scale, float margin,
-                               int* position)
+bool kvRenderGL::findLineBreak(kvFontIndex handle, const std::string& text, float scale, float margin, int* position)
 {
-    const unsigned font = static_cast<unsigned>(handle.id < 0 ? 0 : handle.id);
-    if (font == 0 || font > fontMetrics.size() || !fontMetrics[font - 1] || !position) return false;
-    *position = findGlyphBreak(fontMetrics[font - 1], text, scale, margin, viewWidth);
+    kvFont* font = fontOf(handle);
+    if (!font || !position) return false;
+    *position = findClusterBreak(font->shape(text).clusters, scale, margin, viewWidth);
     return true;
 }
 

@@ -1,33 +1,45 @@
-// Text measuring and line breaking.
+// Line breaking.
 #include "render/kvTextLayout.h"
+
+#include "text/kvText.h"
 
 namespace Korvell {
 
-vector2 measureGlyphs(const kvGlyphMetrics* m, const std::string& text)
-{
-    vector2 size(0.0f, 0.0f);
-    for (unsigned char c : text) {
-        size.x += m[c].cellIncX;
-        if (m[c].blackBoxY > size.y) size.y = m[c].blackBoxY;
-    }
-    return size;
-}
-
-int findGlyphBreak(const kvGlyphMetrics* m, const std::string& text, float scale, float margin, float viewWidth)
+int findClusterBreak(const std::vector<kvCluster>& clusters, float scale, float margin, float viewWidth)
 {
     float width = 0.0f;
-    int lastSpace = 0;
-    int position = 0;
-    for (size_t i = 0; i < text.size() && position == 0; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == ' ') lastSpace = static_cast<int>(i);
-        width += m[c].cellIncX;
-        // The first overflow sets the break; one at the very first
-        // character leaves it at 0, so the next overflowing character (or a
-        // later space) takes it instead.
-        if (width * scale > viewWidth - margin) position = lastSpace != 0 ? lastSpace + 1 : static_cast<int>(i);
+    size_t last = 0;
+    bool ink = false; // a break after nothing but spaces would leave an empty row
+    for (size_t i = 0; i < clusters.size(); ++i) {
+        const kvCluster& c = clusters[i];
+        if (i > 0 && c.breakBefore && ink) last = c.byte;
+        ink = ink || !c.space;
+        width += c.advance;
+        if (!(width * scale > viewWidth - margin)) continue;
+        // An overflowing space stays on the first line.
+        if (c.space && i > 0 && i + 1 < clusters.size() && clusters[i + 1].breakBefore)
+            return static_cast<int>(clusters[i + 1].byte);
+        if (last != 0) return static_cast<int>(last);
+        // The first cluster alone overflowing does not break: the next one
+        // that overflows (or a later opportunity) decides.
+        if (c.byte != 0) return static_cast<int>(c.byte);
     }
-    return position;
+    return 0;
+}
+
+std::vector<kvCluster> evenClusters(const std::string& text, float advance)
+{
+    std::vector<kvCluster> out;
+    const std::vector<bool> can = breakOpportunities(text);
+    for (size_t start : clusterStarts(text)) {
+        kvCluster c;
+        c.byte = start;
+        c.advance = advance;
+        c.breakBefore = start < can.size() && can[start];
+        c.space = text[start] == ' ';
+        out.push_back(c);
+    }
+    return out;
 }
 
 } // namespace Korvell

@@ -271,6 +271,14 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& arc
                 musicSeconds = seconds;
         }
         if (element != E::Image) continue;
+        for (int n = 1; hooks.undrawable; ++n) {
+            const kvTag* line = numberedChild(tag, E::Line, n);
+            if (!line) break;
+            const uint32_t cp = hooks.undrawable(line->getText());
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", cp);
+            if (cp) warn(line->getLine(), "<" + line->getName() + "> has a character no installed font draws (" + code + ")");
+        }
         const kvTag* file = child(tag, E::File);
         if (!file || !checked.insert(file->getText()).second) continue;
         std::vector<uint8_t> bytes;

@@ -20,11 +20,13 @@ struct kvFinding {
 
 // What the checker needs of the platform: whether a picture's bytes decode
 // (the reason when not), whether a music file plays (the reason when not;
-// its length when known), and which face fontconfig draws for a request.
+// its length when known), which face fontconfig draws for a request, and
+// the first character of a text no installed font draws (0 for none).
 struct kvCheckHooks {
     std::function<std::string(const std::vector<uint8_t>& bytes)> pictureProblem;
     std::function<std::string(const std::string& file, double* seconds)> musicProblem;
     std::function<std::string(const std::string& face, bool bold, bool italic)> drawnFace;
+    std::function<uint32_t(const std::string& text)> undrawable;
 };
 
 // Findings in line order; the script is named by a path relative to the

@@ -1,11 +1,11 @@
-// The image element: one slide, its timing, transition, motion and
-// subtitle lines (converted to Windows-1250 here).
+// The image element: one slide, its timing, transition, motion, fit and
+// subtitle lines (UTF-8, made valid).
 #include "player/kvFit.h"
 #include "player/kvPlayer.h"
 #include "script/kvHandlers.h"
 #include "script/kvSchema.h"
 #include "script/kvTag.h"
-#include "text/kvTextEncoding.h"
+#include "text/kvText.h"
 
 namespace Korvell {
 
@@ -39,7 +39,7 @@ void handleImage(kvScriptContext& context, kvTag* tag)
     for (int n = 1;; ++n) {
         const kvTag* line = numberedChild(tag, E::Line, n);
         if (!line) break;
-        player->addSubtitleLine(player->getItemCount(), utf8ToCp1250(line->getText()));
+        player->addSubtitleLine(player->getItemCount(), validUtf8(line->getText()));
     }
 }
 

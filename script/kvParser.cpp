@@ -237,11 +237,7 @@ void XMLCALL kvParser::onStartElement(void* userData, const XML_Char* name, cons
     kvParser* self = static_cast<kvParser*>(userData);
     if (std::strcmp(name, kRoot) == 0) return;
     kvTag* tag = new kvTag(name, self->openTags.back());
-    const XML_Index at = XML_GetCurrentByteIndex(self->xmlParser);
-    if (at >= 0) {
-        auto it = std::upper_bound(self->lineStarts.begin(), self->lineStarts.end(), static_cast<uint64_t>(at));
-        tag->setLine(static_cast<int>(it - self->lineStarts.begin()));
-    }
+    tag->setLine(self->currentLine());
     for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) tag->setAttribute(attributes[i], attributes[i + 1]);
     if (!tag->getParent()) self->rootTags.push_back(tag);
     self->openTags.push_back(tag);
@@ -257,11 +253,29 @@ void XMLCALL kvParser::onEndElement(void* userData, const XML_Char* name)
     self->currentTag = nullptr;
 }
 
+int kvParser::currentLine() const
+{
+    const XML_Index at = XML_GetCurrentByteIndex(xmlParser);
+    if (at < 0) return 0;
+    auto it = std::upper_bound(lineStarts.begin(), lineStarts.end(), static_cast<uint64_t>(at));
+    return static_cast<int>(it - lineStarts.begin());
+}
+
 void XMLCALL kvParser::onCharacterData(void* userData, const XML_Char* characters, int length)
 {
     kvParser* self = static_cast<kvParser*>(userData);
     if (self->rootTags.empty() || !self->currentTag) return;
-    self->currentTag->setText(std::string(characters, static_cast<size_t>(length)));
+    // Within a line, the runs around an entity, a character reference or
+    // CDATA are one text ("Fish &amp; chips"); a later line's text replaces
+    // an earlier line's, as scripts have always been read.
+    const std::string run(characters, static_cast<size_t>(length));
+    const int line = self->currentLine();
+    if (line == self->textLine && self->textTag == self->currentTag)
+        self->currentTag->setText(self->currentTag->getText() + run);
+    else
+        self->currentTag->setText(run);
+    self->textTag = self->currentTag;
+    self->textLine = line;
 }
 
 } // namespace Korvell

@@ -56,6 +56,8 @@ private:
     kvParser& operator=(const kvParser&) = delete;
     void registerHandlers();
     bool feed(const char* data, size_t length, bool final);
+    // The script line expat is at.
+    int currentLine() const;
     void fail(unsigned long line, const std::string& text);
 
     kvScriptContext context;
@@ -68,6 +70,9 @@ private:
     std::vector<kvTag*> rootTags;
     std::deque<kvTag*> openTags;
     kvTag* currentTag;
+    // The tag and line the last text was read for.
+    kvTag* textTag = nullptr;
+    int textLine = 0;
     // Where each line fed so far begins in the joined stream expat sees,
     // so an element's byte offset gives its line.
     std::vector<uint64_t> lineStarts;

@@ -20,7 +20,7 @@ cat >"$show/show.xml" <<XML
   <subtitles delay="0.5"><face>Liberation Sans</face></subtitles>
   <music>tone.ogg</music>
   <image time="3"><file>pictures/red.jpg</file><transition time="1">none</transition><line1>Czerwień, zażółć</line1></image>
-  <image time="3"><file>pictures/blue.jpg</file><transition time="2">crossfade</transition></image>
+  <image time="3"><file>pictures/blue.jpg</file><transition time="2">crossfade</transition><line1>Grüße &amp; Καλημέρα, 你好, שלום 123</line1></image>
   <image time="3"><file>pictures/green.jpg</file><transition time="2">fade</transition></image>
   <image time="1"/>
 </korvell>
@@ -74,6 +74,9 @@ awk -v v="$quiet" 'BEGIN{exit !(v < -60)}' || fail "sound after the music ended 
 # The SubRip cue: the first slide's line, in UTF-8, within its delays.
 grep -q "^00:00:00,500 --> 00:00:02,500$" "$out/show.srt" || fail "cue times: $(cat "$out/show.srt")"
 grep -q "^Czerwień, zażółć$" "$out/show.srt" || fail "cue text: $(cat "$out/show.srt")"
+# Every language, as the script has it (the entity read as part of it).
+grep -q "^00:00:03,500 --> 00:00:05,500$" "$out/show.srt" || fail "second cue times: $(cat "$out/show.srt")"
+grep -q "^Grüße & Καλημέρα, 你好, שלום 123$" "$out/show.srt" || fail "second cue text: $(cat "$out/show.srt")"
 
 # Errors: an extension Korvell cannot write, a folder it cannot write to,
 # Ctrl+C in the middle. Nothing is left behind.

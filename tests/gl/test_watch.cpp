@@ -1,6 +1,7 @@
 // A show read again, as --watch does on every save: a thousand saves of
-// its music and script leave the process holding as many descriptors and
-// as much memory as after the first few.
+// its music and script, each followed by a frame with a subtitle in three
+// scripts, leave the process holding as many descriptors and as much
+// memory as after the first few.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -67,8 +68,9 @@ TEST_F(WatchedShow, AThousandSavesHoldNoMoreDescriptorsOrMemory)
     writeFile("a.jpg", readFile(fixture("quadrants.jpg")));
     writeFile("show.xml", "<korvell><viewport x=\"10\" y=\"10\"/>"
                           "<imagearea><position x=\"0\" y=\"0\"/><size width=\"10\" height=\"10\"/></imagearea>"
+                          "<subtitles y=\"8\" scale=\"1\" delay=\"0\"><face>Liberation Sans</face></subtitles>"
                           "<music>song.wav</music>"
-                          "<image time=\"5\"><file>a.jpg</file><line1>Hello</line1></image>"
+                          "<image time=\"5\"><file>a.jpg</file><line1>Hello, Καλημέρα, 你好</line1></image>"
                           "<image time=\"5\"><file>a.jpg</file></image><image time=\"1\"/></korvell>\n");
     kvShow show(*renderer, "show.xml");
     ASSERT_TRUE(show.load());
@@ -84,6 +86,7 @@ TEST_F(WatchedShow, AThousandSavesHoldNoMoreDescriptorsOrMemory)
             ASSERT_EQ(utimensat(AT_FDCWD, "song.wav", t, 0), 0);
             show.reload();
             beginFrame();
+            ASSERT_TRUE(show.step());
         }
     };
     save(20);

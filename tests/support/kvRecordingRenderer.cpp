@@ -7,6 +7,7 @@
 
 #include "image/kvTextureModifier.h"
 #include "render/kvTextLayout.h"
+#include "text/kvText.h"
 
 namespace Korvell {
 
@@ -195,7 +196,9 @@ void kvRecordingRenderer::deleteFont(kvFontIndex font) { add("deleteFont " + std
 bool kvRecordingRenderer::measureText(kvFontIndex font, const std::string& text, vector2* size)
 {
     if (font.id <= 0 || font.id > fontCount) return false;
-    *size = measureGlyphs(metrics().data(), text);
+    // Every character (cluster) advances the same and is as tall.
+    const size_t clusters = clusterCount(text);
+    *size = vector2(advance * static_cast<float>(clusters), clusters ? height : 0.0f);
     return true;
 }
 
@@ -203,18 +206,8 @@ bool kvRecordingRenderer::findLineBreak(kvFontIndex font, const std::string& tex
                                         float margin, int* position)
 {
     if (font.id <= 0 || font.id > fontCount) return false;
-    *position = findGlyphBreak(metrics().data(), text, scale_, margin, viewWidth);
+    *position = findClusterBreak(evenClusters(text, advance), scale_, margin, viewWidth);
     return true;
-}
-
-std::vector<kvGlyphMetrics> kvRecordingRenderer::metrics() const
-{
-    std::vector<kvGlyphMetrics> m(256);
-    for (kvGlyphMetrics& g : m) {
-        g.cellIncX = advance;
-        g.blackBoxY = height;
-    }
-    return m;
 }
 
 bool kvRecordingRenderer::releaseTextureData(kvTextureIndex index)

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "render/kvGlyphMetrics.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
@@ -80,7 +79,6 @@ private:
     void add(const std::string& line);
     // False (and counted) for an index that is not alive.
     bool live(kvTextureIndex index, const char* call);
-    std::vector<kvGlyphMetrics> metrics() const;
     std::string color;
     std::vector<kvTextureModifier*> modifiers;
 };

@@ -47,6 +47,8 @@ struct Checker : ::testing::Test {
         hooks.drawnFace = [](const std::string& face, bool, bool) {
             return face == "Nonexistent Sans" ? std::string("DejaVu Sans") : face;
         };
+        // No font draws the private-use plane's characters.
+        hooks.undrawable = [](const std::string& text) { return text.find("\xF3\xB0") != std::string::npos ? 0xF0000u : 0u; };
         std::vector<std::string> lines;
         for (const kvFinding& f : checkScript("show.xml", hooks)) lines.push_back(formatFinding("show.xml", f));
         return lines;
@@ -101,6 +103,8 @@ TEST_F(Checker, EachFindingAtItsLine)
          "show.xml:3: warning: time=\"1e999\" is not a finite number: the slide's time is taken as 0"},
         {slides("<image time=\"0x10\"><file>a.jpg</file></image>"),
          "show.xml:3: warning: time=\"0x10\" reads only in part, as 0"},
+        {slides("<image time=\"5\"><file>a.jpg</file><line1>Gr\xC3\xBC\xC3\x9F" "e</line1>\n<line2>x\xF3\xB0\x80\x80</line2></image>"),
+         "show.xml:4: warning: <line2> has a character no installed font draws (U+F0000)"},
         {"<global><fit>Blur</fit></global>\n" + slides(),
          "show.xml:3: warning: <fit> \"Blur\" is not the keyword blur (keywords are exact): pictures keep the fit in "
          "force; blur was probably meant"},

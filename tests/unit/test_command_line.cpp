@@ -72,6 +72,7 @@ TEST(CommandLine, EveryOption)
     EXPECT_EQ(r.samples, 0);
     EXPECT_TRUE(r.noise);
     kvCommandLine d = parse({"--render", "a.webm"});
+    EXPECT_EQ(d.samples, 0); // text needs no multisampling
     EXPECT_EQ(d.renderWidth, 1920);
     EXPECT_EQ(d.fps, 30);
     EXPECT_TRUE(d.credits);

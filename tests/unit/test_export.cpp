@@ -246,7 +246,7 @@ TEST_F(PlayerTest, SubtitleCuesFollowTheLinesShares)
     player->setSubtitleDelay(1);
     add("A", 10);
     player->addSubtitleLine(1, "one");
-    player->addSubtitleLine(1, "Za\xBF\xF3\xB3\xE6"); // Windows-1250
+    player->addSubtitleLine(1, "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87"); // UTF-8, as lines are kept
     add("B", 4);
     player->addSubtitleLine(2, "later");
     add("C", 5);

@@ -5,7 +5,7 @@
 
 #include "image/kvDataFile.h"
 #include "script/kvHandlers.h"
-#include "text/kvTextEncoding.h"
+#include "text/kvText.h"
 #include "support/kvScriptTest.h"
 
 using namespace Korvell;
@@ -13,17 +13,7 @@ using namespace Korvell;
 namespace {
 using Handlers = ScriptTest;
 
-std::string hex(const std::string& s)
-{
-    std::string out;
-    char buf[4];
-    for (unsigned char c : s) {
-        std::snprintf(buf, sizeof buf, "%02X ", c);
-        out += buf;
-    }
-    if (!out.empty()) out.pop_back();
-    return out;
-}
+
 } // namespace
 
 TEST_F(Handlers, ViewportNeedsBothValues)
@@ -174,13 +164,28 @@ TEST_F(Handlers, DatafileOpensTheArchive)
     EXPECT_TRUE(archive.isOpen());
 }
 
-TEST(TextConversion, PolishLettersBecomeWindows1250)
+TEST(Text, LinesStayUtf8AndAreCutInCharacters)
 {
-    EXPECT_EQ(hex(utf8ToCp1250("Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87")), "5A 61 BF F3 B3 E6");
-    EXPECT_EQ(utf8ToCp1250("caf\xC3\xA9"), "caf");
-    EXPECT_EQ(hex(utf8ToCp1250("\xC3\x85")), "B9");
-    EXPECT_EQ(utf8ToCp1250("a\xE2\x80\x94z"), "a\xE2\x80\x94z");
-    EXPECT_EQ(hex(utf8ToCp1250("\xC4\x84\xC5\x84\xC3\x84")), "A5 F1");
-    EXPECT_EQ(hex(utf8ToCp1250("\xC5\x9A\xC5\xB9\xC5\x81\xC5\x83")), "8C 8F A3 D1");
-    EXPECT_EQ(utf8ToCp1250("\xC4"), ""); // a cut-off pair yields nothing
+    struct Case {
+        std::string text;
+        std::string valid;  // what validUtf8 makes of it
+        size_t characters;  // grapheme clusters
+    } cases[] = {
+        {"Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87", "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87", 6}, // Zażółć
+        {"Gr\xC3\xBC\xC3\x9F" "e", "Gr\xC3\xBC\xC3\x9F" "e", 5},                      // Grüße
+        {"e\xCC\x81", "e\xCC\x81", 1},                   // e and a combining acute: one character
+        {"\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7", // a family: one
+         "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7", 1},
+        {"\xF0\x9F\x87\xB5\xF0\x9F\x87\xB1", "\xF0\x9F\x87\xB5\xF0\x9F\x87\xB1", 1}, // a flag
+        {"caf\xE9", "caf\xEF\xBF\xBD", 4},               // Latin-1, not UTF-8
+        {"a\xC4", "a\xEF\xBF\xBD", 2},                    // cut short
+        {"\xEF\xBF\xBD", "\xEF\xBF\xBD", 1},             // a real U+FFFD stays
+        {"", "", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(validUtf8(c.text), c.valid) << c.text;
+        EXPECT_EQ(clusterCount(c.valid), c.characters) << c.text;
+    }
+    EXPECT_EQ(firstClusters("e\xCC\x81" "a", 1), "e\xCC\x81");
+    EXPECT_EQ(firstClusters("abc", 9), "abc");
 }

@@ -100,7 +100,7 @@ TEST_F(ParserLog, TextIsTheLastRunBeforeTheFirstChildOrEnd)
                           "</korvell>\n"));
     EXPECT_EQ(root(0)->getText(), "    song.ogg");
     EXPECT_EQ(root(1)->getText(), "  ");
-    EXPECT_EQ(root(2)->findChild("file")->getText(), " b.jpg");
+    EXPECT_EQ(root(2)->findChild("file")->getText(), "a & b.jpg"); // a line's runs are one text
     EXPECT_EQ(root(3)->getText(), "head");
 }
 
@@ -185,5 +185,26 @@ TEST_F(ParserLog, ScriptsInOtherEncodingsAreNamed)
         parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
         EXPECT_EQ(parseText(c.text), c.parses) << c.lines[0];
         EXPECT_EQ(log(), plus(header(), c.lines));
+    }
+}
+
+// Within a line, character data around entities, character references
+// and CDATA is one text; over several lines, the last line's text.
+TEST_F(ParserLog, TextAroundReferencesIsReadWhole)
+{
+    struct Case {
+        std::string element, text;
+    } cases[] = {
+        {"<file>Tom &amp; Jerry.jpg</file>", "Tom & Jerry.jpg"},
+        {"<line1>caf&#233; &#x2014; cr&#xE8;me</line1>", "caf\xC3\xA9 \xE2\x80\x94 cr\xC3\xA8me"},
+        {"<line1>Fish &amp; chips &lt;3 &quot;yes&quot;</line1>", "Fish & chips <3 \"yes\""},
+        {"<line1><![CDATA[a <b> c]]> d &amp; e</line1>", "a <b> c d & e"},
+        {"<line1>\n  first\n  &amp; last\n</line1>", "  & last"},
+    };
+    for (const Case& c : cases) {
+        parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
+        ASSERT_TRUE(parseText("<korvell>\n<image>" + c.element + "</image>\n</korvell>\n")) << c.element;
+        ASSERT_FALSE(root(0)->getChildren().empty()) << c.element;
+        EXPECT_EQ(root(0)->getChildren()[0]->getText(), c.text) << c.element;
     }
 }

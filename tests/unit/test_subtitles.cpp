@@ -57,6 +57,24 @@ TEST_F(Subtitles, TypewriterRevealsOneCharacterPerStep)
     std::string line = "abc";
     player->applyTypewriter(1.0f - 1e-6f, line, 0.1f);
     EXPECT_EQ(line, "");
+    // One character a step as people see them: a letter with its
+    // combining accent, and an emoji family of three joined by ZWJs.
+    const std::string cafe = "Cafe\xCC\x81 \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7!";
+    struct Step {
+        float x;
+        std::string typed;
+    } steps[] = {
+        {1.35f, "Caf"},
+        {1.45f, "Cafe\xCC\x81"},
+        {1.55f, "Cafe\xCC\x81 "},
+        {1.65f, "Cafe\xCC\x81 \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"},
+        {1.75f, cafe},
+    };
+    for (const Step& s : steps) {
+        std::string typed = cafe;
+        player->applyTypewriter(s.x, typed, 0.1f);
+        EXPECT_EQ(typed, s.typed) << "at " << s.x;
+    }
 }
 
 TEST_F(Subtitles, TypewriterTimeZeroShowsTheLineWhole)
@@ -135,11 +153,9 @@ TEST_F(Subtitles, AttributesAlwaysApplyAndTheRestNeedsAFace)
 
 TEST(TextLayout, BreakPositionsOverEveryCase)
 {
-    // Glyphs of varied advances: a space 1, 'a' 1, 'W' 3; view width 10,
-    // no margin, so the running width must stay at or below 10 / scale.
-    std::vector<kvGlyphMetrics> m(256);
-    for (kvGlyphMetrics& g : m) g.cellIncX = 1.0f;
-    m['W'].cellIncX = 3.0f;
+    // Characters of varied advances: a space 1, 'a' 1, 'W' 3, an ideograph
+    // 1; view width 10, no margin, so the running width must stay at or
+    // below 10 / scale.
     struct Case {
         const char* text;
         float scale;
@@ -156,8 +172,16 @@ TEST(TextLayout, BreakPositionsOverEveryCase)
         {"Waa", 5.0f, 1},
         {"W aa", 5.0f, 2},
         {"W", 5.0f, 0},                 // nothing after it: no second row
+        // Between any two ideographs, before the first that overflows (the
+        // eleventh, at byte 30), and never inside an accented letter.
+        {"\xe4\xb8\xad\xe6\x96\x87\xe4\xb8\xad\xe6\x96\x87\xe4\xb8\xad\xe6\x96\x87\xe4\xb8\xad\xe6\x96\x87"
+         "\xe4\xb8\xad\xe6\x96\x87\xe4\xb8\xad\xe6\x96\x87", 1.0f, 30},
+        {"aaaaaaaaae\xcc\x81" "e\xcc\x81", 1.0f, 12}, // e + combining acute: one character
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(findGlyphBreak(m.data(), c.text, c.scale, 0.0f, 10.0f), c.position)
-            << "'" << c.text << "' at scale " << c.scale;
+    for (const Case& c : cases) {
+        std::vector<kvCluster> clusters = evenClusters(c.text, 1.0f);
+        for (kvCluster& k : clusters)
+            if (c.text[k.byte] == 'W') k.advance = 3.0f;
+        EXPECT_EQ(findClusterBreak(clusters, c.scale, 0.0f, 10.0f), c.position) << "'" << c.text << "' at scale " << c.scale;
+    }
 }
