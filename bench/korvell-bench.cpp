@@ -460,7 +460,7 @@ int main(int argc, char** argv)
 {
     allocateLargeBlocksFromTheSystem(); // as korvell's main does
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches]]\n");
+        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady]]\n");
         return 2;
     }
     g_data = argv[1];
@@ -470,6 +470,8 @@ int main(int argc, char** argv)
         peakMemory();
     } else if (argc > 3 && std::string(argv[3]) == "--switches") {
         slideSwitches();
+    } else if (argc > 3 && std::string(argv[3]) == "--steady") {
+        steadyFrames();
     } else {
         decoding();
         slideSwitches();
