@@ -5,8 +5,9 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/kvFiles.h"
@@ -121,6 +122,42 @@ Mix_Music* kvBassPlay::openTrack(const std::string& file, std::string* reason)
         music = Mix_LoadMUSType_RW(rw, named, 1);
     if (!music && reason) *reason = std::string("cannot be decoded: ") + Mix_GetError();
     return music;
+}
+
+double kvBassPlay::trackSeconds(const std::string& file, std::string* reason)
+{
+    bool opened = false;
+    std::string driver;
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+        // SDL reads the driver's name when the subsystem starts.
+        const char* was = getenv("SDL_AUDIODRIVER");
+        const bool had = was != nullptr;
+        if (had) driver = was;
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (had)
+            setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
+        else
+            unsetenv("SDL_AUDIODRIVER");
+        if (opened && Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            opened = false;
+        }
+        if (!opened) {
+            if (reason) *reason = std::string("no sound output to decode it with: ") + SDL_GetError();
+            return -1.0;
+        }
+    }
+    double seconds = -1.0;
+    if (Mix_Music* music = openTrack(file, reason)) {
+        seconds = std::max(0.0, Mix_MusicDuration(music));
+        Mix_FreeMusic(music);
+    }
+    if (opened) {
+        Mix_CloseAudio();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    return seconds;
 }
 
 kvBassPlay::kvBassPlay() : stream(nullptr), outputOpen(false)

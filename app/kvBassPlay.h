@@ -21,6 +21,10 @@ public:
     // A track of a regular file of at most kMaxMusicBytes, opened without
     // blocking ('\\' separates folders too); null with the reason.
     static Mix_Music* openTrack(const std::string& file, std::string* reason);
+    // A track's length in seconds (0 when its format does not tell), or
+    // -1 with the reason. Needs no sound device: with none open, SDL's
+    // silent driver decodes, and goes again afterwards.
+    static double trackSeconds(const std::string& file, std::string* reason);
     void play();
     void stop();
     // Beyond the original player: Space pauses the show and its music, and

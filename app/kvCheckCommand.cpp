@@ -12,6 +12,7 @@
 
 #include "app/kvBassPlay.h"
 #include "base/kvFiles.h"
+#include "credits/kvCredits.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
 #include "render/kvFont.h"
@@ -71,6 +72,7 @@ int runCheck(const std::vector<std::string>& given)
     hooks.musicProblem = musicProblem;
     hooks.drawnFace = kvFont::drawnFamily;
     hooks.undrawable = kvFont::undrawable;
+    hooks.creditsPictures = kvCredits::anyPicture;
     char buffer[4096];
     const std::string home = getcwd(buffer, sizeof buffer) ? buffer : ".";
     int worst = 0;
@@ -88,7 +90,7 @@ int runCheck(const std::vector<std::string>& given)
         if (chdir(home.c_str()) != 0) return 2;
         for (const kvFinding& f : findings) {
             std::printf("%s\n", formatFinding(script, f).c_str());
-            worst = std::max(worst, f.error ? 2 : 1);
+            worst = std::max(worst, f.error ? 2 : f.note ? 0 : 1);
         }
     }
     std::fflush(stdout);

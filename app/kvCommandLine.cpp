@@ -12,6 +12,19 @@
 namespace Korvell {
 
 const char* const kUsage =
+    "korvell [OPTIONS] FOLDER | PICTURE...  play the pictures in a folder (or the pictures named; one picture: its\n"
+    "                             folder, starting with it), in the order they were taken, each over a blur of itself\n"
+    "  -r, --recursive            the pictures in subfolders too\n"
+    "  --order taken|name|random  by the time taken (the default), by name (img2 before img10), or shuffled\n"
+    "  --seed N                   with --order random: the same N, the same order\n"
+    "  --seconds N                each picture N seconds (default 5)\n"
+    "  --fit blur|contain|cover|stretch  how each picture fills the screen (default blur)\n"
+    "  --music FILE               music under the show\n"
+    "  --fit-music                the seconds a picture chosen so that the show ends with its music (2 to 15 s)\n"
+    "  --captions                 each photo's own description (EXIF, XMP or IPTC) as its subtitle\n"
+    "korvell --new SCRIPT.xml [OPTIONS] [FOLDER | PICTURE...]\n"
+    "                             write that show as a script to edit (default: the pictures in SCRIPT's folder);\n"
+    "                             an existing SCRIPT is never replaced unless --force\n"
     "korvell                      the setup dialog, then english.xml or polish.xml in the working folder (unchanged)\n"
     "korvell [OPTIONS] [SCRIPT]   no dialog unless --setup; play SCRIPT (default: english.xml in the working folder)\n"
     "  --setup                    show the setup dialog anyway (its language choice applies only without SCRIPT)\n"
@@ -22,15 +35,15 @@ const char* const kUsage =
     "  --language english|polish  without SCRIPT: read polish.xml instead of english.xml\n"
     "  --start SECONDS            begin the show at that time: the slide showing then comes first\n"
     "  --watch                    when the script or a file it names changes, read it again and go on at the same time\n"
-    "  --check                    check the script(s) instead of playing; see below\n"
+    "  --no-credits               end with the show (a show without its credits pictures always does)\n"
+    "  --check                    check the script(s) instead of playing (exit 0: clean, 1: warnings, 2: errors)\n"
     "  --help, --version\n"
     "korvell --render FILE [--size WxH] [--fps N] [--no-credits] [--srt FILE.srt] [--quiet] [--samples N]\n"
-    "               [--force] [the play options] [SCRIPT]\n"
+    "               [--force] [the play options] [SCRIPT | FOLDER | PICTURE...]\n"
     "  --render FILE              render the show to a video file instead of playing it: .mp4 or .mkv (H.264\n"
     "                             and AAC) or .webm (VP9 and Opus), frame n at n / fps, then the credits\n"
     "  --size WxH                 the video's size (default 1920x1080)\n"
     "  --fps N                    frames per second (default 30)\n"
-    "  --no-credits               end the video with the show\n"
     "  --srt FILE.srt             also write the subtitle lines as SubRip cues\n"
     "  --quiet                    no progress on stderr\n"
     "  --samples N                samples per pixel for smoother picture edges, up to N (default 0: none; text is\n"
@@ -86,7 +99,8 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     if (argc <= 1) return c;
     c.plain = false;
     enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
-           NO_CREDITS, SRT, QUIET, SAMPLES, FORCE };
+           NO_CREDITS, SRT, QUIET, SAMPLES, FORCE, RECURSIVE = 'r', ORDER = 2000, SEED, SECONDS, FIT, MUSIC, FIT_MUSIC,
+           CAPTIONS, NEW };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
@@ -97,12 +111,19 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         {"fps", required_argument, nullptr, FPS},     {"no-credits", no_argument, nullptr, NO_CREDITS},
         {"srt", required_argument, nullptr, SRT},     {"quiet", no_argument, nullptr, QUIET},
         {"samples", required_argument, nullptr, SAMPLES}, {"force", no_argument, nullptr, FORCE},
+        {"recursive", no_argument, nullptr, RECURSIVE}, {"order", required_argument, nullptr, ORDER},
+        {"seed", required_argument, nullptr, SEED},   {"seconds", required_argument, nullptr, SECONDS},
+        {"fit", required_argument, nullptr, FIT},     {"music", required_argument, nullptr, MUSIC},
+        {"fit-music", no_argument, nullptr, FIT_MUSIC}, {"captions", no_argument, nullptr, CAPTIONS},
+        {"new", required_argument, nullptr, NEW},
         {nullptr, 0, nullptr, 0}};
     bool renderOnly = false; // an option that means something only with --render
+    bool forced = false;
+    bool checking = false;
     optind = 0; // a fresh scan (tests parse more than once)
     opterr = 0; // the reasons are ours
     for (;;) {
-        const int o = getopt_long(argc, argv, "", options, nullptr);
+        const int o = getopt_long(argc, argv, "r", options, nullptr);
         // The element getopt has just read.
         const int previous = optind > 1 ? optind - 1 : 1;
         if (o == -1) break;
@@ -112,13 +133,12 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         case WINDOWED: c.windowed = true; break;
         case NOISE: c.noise = true; break;
         case WATCH: c.watch = true; break;
-        case CHECK: c.action = kvCommandLine::CHECK; break;
+        case CHECK: checking = true; break;
         case RENDER:
             c.container = containerFor(arg);
             if (c.container.empty())
                 return bad("--render writes .mp4, .mkv or .webm files, not '" + arg + "'");
             c.renderFile = arg;
-            c.action = kvCommandLine::RENDER;
             break;
         case SIZE: {
             int rate = 0;
@@ -134,7 +154,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
                 return bad("--fps takes a whole number from 1 to 240, not '" + arg + "'");
             renderOnly = true;
             break;
-        case NO_CREDITS: c.credits = false; renderOnly = true; break;
+        case NO_CREDITS: c.credits = false; break;
         case SRT:
             // The ending is asked for so that a forgotten name never makes
             // the next argument (the script, say) the file written.
@@ -143,7 +163,57 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             c.srtFile = arg;
             renderOnly = true;
             break;
-        case FORCE: c.force = true; renderOnly = true; break;
+        case FORCE: c.force = true; forced = true; break;
+        case RECURSIVE: c.recursive = true; c.pictureOptions = true; break;
+        case ORDER:
+            if (arg != "taken" && arg != "name" && arg != "random")
+                return bad("--order takes taken, name or random, not '" + arg + "'");
+            c.order = arg;
+            c.pictureOptions = true;
+            break;
+        case SEED: {
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long v = std::strtoull(arg.c_str(), &end, 10);
+            if (arg.empty() || arg[0] == '-' || *end != '\0' || errno != 0)
+                return bad("--seed takes a whole number, not '" + arg + "'");
+            c.seed = v;
+            c.hasSeed = true;
+            c.pictureOptions = true;
+            break;
+        }
+        case SECONDS: {
+            char* end = nullptr;
+            errno = 0;
+            const double v = std::strtod(arg.c_str(), &end);
+            if (arg.empty() || *end != '\0' || errno != 0 || !(v >= 0.5 && v <= 3600.0))
+                return bad("--seconds takes a number of seconds from 0.5 to 3600, not '" + arg + "'");
+            c.seconds = static_cast<float>(v);
+            c.hasSeconds = true;
+            c.pictureOptions = true;
+            break;
+        }
+        case FIT:
+            if (arg != "stretch" && arg != "contain" && arg != "cover" && arg != "blur")
+                return bad("--fit takes stretch, contain, cover or blur, not '" + arg + "'");
+            c.fit = arg;
+            c.pictureOptions = true;
+            break;
+        case MUSIC:
+            if (arg.empty()) return bad("--music needs a file");
+            if (!c.music.empty()) return bad("--music once: a show has one track");
+            c.music.push_back(arg);
+            c.pictureOptions = true;
+            break;
+        case FIT_MUSIC: c.fitMusic = true; c.pictureOptions = true; break;
+        case CAPTIONS: c.captions = true; c.pictureOptions = true; break;
+        case NEW:
+            // The ending is asked for, so that a picture named by mistake
+            // is never the file written.
+            if (arg.size() < 5 || lowerCase(arg.substr(arg.size() - 4)) != ".xml" || arg.back() == '/')
+                return bad("--new takes a script name ending in .xml, not '" + arg + "'");
+            c.newScript = arg;
+            break;
         case QUIET: c.quiet = true; renderOnly = true; break;
         case SAMPLES:
             if (!parseInt(arg, c.samples) || c.samples > 16)
@@ -186,10 +256,18 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         }
     }
     for (int i = optind; i < argc; ++i) c.scripts.push_back(argv[i]);
-    if (c.action != kvCommandLine::CHECK && c.scripts.size() > 1)
-        return bad("one SCRIPT to play, not " + std::to_string(c.scripts.size()));
-    if (renderOnly && c.action != kvCommandLine::RENDER)
-        return bad("--size, --fps, --no-credits, --srt, --quiet, --samples and --force go with --render");
+    const bool rendering = !c.renderFile.empty(), writing = !c.newScript.empty();
+    if (writing + rendering + checking > 1)
+        return bad(writing ? "--new writes a script and plays nothing: check, play or render the script afterwards"
+                           : "--check and --render cannot go together");
+    c.action = writing ? kvCommandLine::NEW : rendering ? kvCommandLine::RENDER : checking ? kvCommandLine::CHECK
+                                                                                        : kvCommandLine::PLAY;
+    if (renderOnly && !rendering) return bad("--size, --fps, --srt, --quiet and --samples go with --render");
+    if (forced && !rendering && !writing) return bad("--force goes with --render or --new");
+    if (c.hasSeed && c.order != "random") return bad("--seed goes with --order random");
+    if (c.fitMusic && c.hasSeconds) return bad("--fit-music chooses the seconds: leave out --seconds");
+    if (c.fitMusic && c.music.empty()) return bad("--fit-music needs --music");
+    if (c.pictureOptions && checking) return bad("--check checks scripts: write one from pictures with --new first");
     return c;
 }
 

@@ -4,6 +4,7 @@
 // from anywhere, the mode, the checker, live reload, video export.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@ namespace Korvell {
 
 struct kvCommandLine {
     // What to do.
-    enum Action { PLAY, CHECK, RENDER, HELP, VERSION, BAD };
+    enum Action { PLAY, CHECK, RENDER, NEW, HELP, VERSION, BAD };
     Action action = PLAY;
     // True when nothing at all was given: the original behaviour.
     bool plain = true;
@@ -27,7 +28,25 @@ struct kvCommandLine {
     bool hasStart = false;
     float start = 0.0f;
     bool watch = false;
-    std::vector<std::string> scripts; // at most one, except for --check
+    // The names given: a script (several for --check), or pictures and
+    // folders of them.
+    std::vector<std::string> scripts;
+
+    // A show of pictures and folders (kvShowSource tells which they are).
+    bool recursive = false;
+    std::string order = "taken"; // taken, name or random
+    bool hasSeed = false;
+    uint64_t seed = 0;
+    bool hasSeconds = false;
+    float seconds = 5.0f;
+    std::string fit = "blur";
+    std::vector<std::string> music;
+    bool fitMusic = false;
+    bool captions = false;
+    // Any of the above given: they mean something only for pictures.
+    bool pictureOptions = false;
+    // --new: the script written.
+    std::string newScript;
 
     // --render and what goes with it.
     std::string renderFile;
@@ -35,9 +54,9 @@ struct kvCommandLine {
     int renderWidth = 1920;
     int renderHeight = 1080;
     int fps = 30;
-    bool credits = true;
+    bool credits = true; // --no-credits: live as well as rendered
     std::string srtFile; // ends in .srt
-    bool force = false;  // replace an existing output whatever it is
+    bool force = false;  // replace an existing output (or --new's script) whatever it is
     bool quiet = false;
     // Text needs no multisampling, so a render takes none unless asked.
     int samples = 0;

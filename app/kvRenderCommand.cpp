@@ -177,7 +177,7 @@ std::vector<kvShowInput> showInputs(const std::string& script, const kvScriptedS
     return inputs;
 }
 
-int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
+int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std::string& made)
 {
     installQuitSignals();
     // Names given relative to where Korvell was started, before the show's
@@ -192,7 +192,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         subtitles = checkOutput(srt, "--srt", cmd.force, isSubRipFile);
         if (subtitles.code) return say(subtitles.error, subtitles.code);
     }
-    const std::string script = enterScriptFolder(scriptPath);
+    const std::string script = made.empty() ? enterScriptFolder(scriptPath) : scriptPath;
 
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     std::unique_ptr<kvBaseGL> app(new kvBaseGL());
@@ -208,12 +208,16 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
         kvSteppedClock showClock(cmd.fps, start);
         kvScriptedShow::Options options;
         options.noise = cmd.noise;
+        if (!made.empty()) options.log.clear();
         kvScriptedShow show(renderer, showClock, options);
-        if (!show.load(script)) return say(show.failureMessage(), 1);
+        if (!(made.empty() ? show.parse(script) : show.parseText(script, made))) return say(show.failureMessage(), 1);
+        show.configure();
+        // The credits only when there are credits pictures to show.
+        const bool credits = cmd.credits && made.empty() && kvCredits::anyPicture(show.getArchive());
 
         // Before anything is drawn or written: no output is a file the
         // show reads, by whatever name it is reached.
-        for (const kvShowInput& input : showInputs(scriptFile, show)) {
+        for (const kvShowInput& input : showInputs(made.empty() ? scriptFile : std::string(), show)) {
             for (const auto& out : {std::make_pair("--render", file), std::make_pair("--srt", srt)})
                 if (sameFile(out.second, input.file))
                     return say(std::string(out.first) + " " + out.second + " would overwrite " + input.role + " "
@@ -244,7 +248,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             showSeconds = kMaxVideoSeconds;
         }
         const long long showFrames = static_cast<long long>(std::ceil(showSeconds * cmd.fps));
-        const long long creditFrames = cmd.credits ? 40LL * cmd.fps : 0;
+        const long long creditFrames = credits ? 40LL * cmd.fps : 0;
         const long long total = showFrames + creditFrames;
 
         kvVideoSettings settings;
@@ -282,7 +286,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath)
             player.update();
             return !player.isOver();
         }, grabber, encoder, keepGoing, showFrames + 1);
-        if (frames >= 0 && cmd.credits) {
+        if (frames >= 0 && credits) {
             done = frames;
             show.endPlayer();
             kvSteppedClock creditsClock(cmd.fps);

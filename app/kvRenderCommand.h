@@ -14,7 +14,9 @@ namespace Korvell {
 
 class kvScriptedShow;
 
-int runRender(const kvCommandLine& cmd, const std::string& script);
+// The script `script`, or (`made` given) the script of a show of pictures,
+// whose names are absolute.
+int runRender(const kvCommandLine& cmd, const std::string& script, const std::string& made);
 
 // What may become of an output path, told before anything is drawn.
 struct kvOutputCheck {

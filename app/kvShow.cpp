@@ -11,6 +11,7 @@
 #include "app/kvFrameLoop.h"
 #include "app/kvTimer.h"
 #include "base/kvFiles.h"
+#include "credits/kvCredits.h"
 #include "render/kvRenderer.h"
 
 namespace Korvell {
@@ -26,8 +27,8 @@ long long stampOf(const std::string& file)
 
 } // namespace
 
-kvShow::kvShow(kvRenderer& renderer_, const std::string& script_)
-    : renderer(renderer_), script(script_), music(new kvBassPlay()), show(makeShow(true))
+kvShow::kvShow(kvRenderer& renderer_, const std::string& script_, const std::string& text_)
+    : renderer(renderer_), script(script_), text(text_), music(new kvBassPlay()), show(makeShow(true))
 {
 }
 
@@ -40,6 +41,7 @@ std::unique_ptr<kvScriptedShow> kvShow::makeShow(bool loadMusic)
 {
     kvScriptedShow::Options options;
     options.noise = g_noiseEnabled;
+    if (!text.empty()) options.log.clear();
     // Read again, the show decides afterwards whether the track changed.
     kvBassPlay* player = loadMusic ? music.get() : nullptr;
     if (player) options.loadMusic = [player](const std::string& file) { return player->loadStream(file); };
@@ -48,7 +50,8 @@ std::unique_ptr<kvScriptedShow> kvShow::makeShow(bool loadMusic)
 
 bool kvShow::load()
 {
-    if (!show->load(script)) return false;
+    if (!(text.empty() ? show->parse(script) : show->parseText(script, text))) return false;
+    show->configure();
     musicStamp = stampOf(show->getMusic());
     return true;
 }
@@ -131,6 +134,11 @@ bool kvShow::step()
     player.update();
     g_currentItem = player.getCurrent();
     return !player.isOver();
+}
+
+bool kvShow::hasCredits() const
+{
+    return text.empty() && kvCredits::anyPicture(show->getArchive());
 }
 
 void kvShow::endShow()

@@ -18,7 +18,9 @@ class kvRenderer;
 
 class kvShow {
 public:
-    kvShow(kvRenderer& renderer, const std::string& script);
+    // A script file, or (`text` given) a script Korvell made itself, which
+    // keeps no log.
+    kvShow(kvRenderer& renderer, const std::string& script, const std::string& text = std::string());
     ~kvShow();
 
     // Reads and applies the script; false when it cannot be read.
@@ -40,6 +42,9 @@ public:
     // The player goes; the music plays on under the credits, resumed if the
     // show was paused (Space in the credits pauses both again).
     void endShow();
+    // Whether the credits have anything to show: a script's credits
+    // pictures are in its folder or archive (a show Korvell made has none).
+    bool hasCredits() const;
     kvBassPlay& getMusic() { return *music; }
     // Reads the script again and goes on at the same time (what a change
     // seen by --watch does); the old show stays when it does not parse.
@@ -53,6 +58,7 @@ private:
 
     kvRenderer& renderer;
     std::string script;
+    std::string text;
     std::unique_ptr<kvBassPlay> music;
     std::unique_ptr<kvScriptedShow> show;
     long long musicStamp = 0;

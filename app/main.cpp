@@ -2,7 +2,8 @@
 // in that order, on the one thread. Every start-up failure ends in an error
 // box captioned "Korvell" and exit code 1. Without arguments it is the
 // program as it always was; the command line adds a script from anywhere,
-// the mode, the checker and live reload (kvCommandLine).
+// a folder or pictures to play, the mode, the checker, live reload and the
+// render (kvCommandLine).
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,11 +13,13 @@
 #include "app/kvBaseGL.h"
 #include "app/kvCheckCommand.h"
 #include "app/kvCommandLine.h"
+#include "app/kvFolderCommand.h"
 #include "app/kvFrameLoop.h"
 #include "app/kvMemory.h"
 #include "app/kvMessageBox.h"
 #include "app/kvRenderCommand.h"
 #include "app/kvShow.h"
+#include "app/kvShowSource.h"
 #include "app/kvSignals.h"
 #include "app/kvTimer.h"
 #include "base/kvFiles.h"
@@ -35,6 +38,12 @@ void showError(const char* text)
 {
     if (g_app) g_app->showAppWindow(false);
     showMessageBox("Korvell", text);
+}
+
+int say(const std::string& text, int code)
+{
+    std::fprintf(stderr, "korvell: %s\n", text.c_str());
+    return code;
 }
 
 // Ctrl+C and kill end the program with the shell's code for the signal.
@@ -92,10 +101,10 @@ void shutDown()
 
 // From the show to the end of the credits. Whatever happens, leaving this
 // function tears down what it made, newest first; shutDown follows.
-int runShowAndCredits(const kvCommandLine& cmd)
+int runShowAndCredits(const kvCommandLine& cmd, const std::string& made)
 {
     kvRenderer& renderer = *g_app->getRenderer();
-    kvShow show(renderer, g_app->getScriptFile());
+    kvShow show(renderer, g_app->getScriptFile(), made);
     if (!show.load()) {
         showError(show.failureMessage().c_str());
         return 1;
@@ -112,11 +121,14 @@ int runShowAndCredits(const kvCommandLine& cmd)
 
     g_timer.stop();
     show.endShow();
-    runCredits(renderer, g_timer, [&renderer](const std::function<bool()>& scene) {
-        g_timer.start();
-        // Ctrl+C during the show skips the credits too.
-        if (!quitSignal()) runFrameLoop(renderer, scene);
-    });
+    // Without its credits pictures the forty seconds would be plain white:
+    // such a show, and a show of pictures, ends with its last slide.
+    if (cmd.credits && show.hasCredits())
+        runCredits(renderer, g_timer, [&renderer](const std::function<bool()>& scene) {
+            g_timer.start();
+            // Ctrl+C during the show skips the credits too.
+            if (!quitSignal()) runFrameLoop(renderer, scene);
+        });
     show.getMusic().stop();
     g_timer.stop();
     return 0;
@@ -139,25 +151,49 @@ int main(int argc, char** argv)
         return 2;
     case kvCommandLine::CHECK:
         return runCheck(cmd.scripts);
+    case kvCommandLine::NEW:
+        return runNew(cmd);
     case kvCommandLine::RENDER:
-        return runRender(cmd, cmd.scripts.empty() ? (cmd.language == "polish" ? "polish.xml" : "english.xml")
-                                                  : cmd.scripts[0]);
     case kvCommandLine::PLAY:
         break;
     }
+    // A script, or pictures and folders of them: a show Korvell writes.
+    std::string named = cmd.language == "polish" ? "polish.xml" : "english.xml";
+    std::string made;
+    if (!cmd.scripts.empty()) {
+        const kvShowSource source = gatherShow(cmd.scripts, gatherOptionsOf(cmd));
+        if (source.kind == kvShowSource::BAD) return say(source.error, source.code);
+        if (source.kind == kvShowSource::SCRIPT) {
+            if (cmd.pictureOptions)
+                return say("-r, --order, --seed, --seconds, --fit, --music, --fit-music and --captions go with "
+                           "pictures or a folder, not a script",
+                           2);
+            named = source.script;
+        } else {
+            if (cmd.watch)
+                return say("--watch reads a script again as it changes: write one with --new, then watch it", 2);
+            std::string why;
+            if (!makeFolderScript(cmd, source.photos, std::string(), &made, &why)) return say(why, 1);
+            named = "the pictures";
+        }
+    } else if (cmd.pictureOptions) {
+        return say("-r, --order, --seed, --seconds, --fit, --music, --fit-music and --captions go with pictures "
+                   "or a folder",
+                   2);
+    }
+    if (cmd.action == kvCommandLine::RENDER) return runRender(cmd, named, made);
     // For a show, not a render: there the GL allocates a resolve buffer per
     // frame, and a system allocation each time cost a tenth of the time.
     allocateLargeBlocksFromTheSystem();
     installQuitSignals();
     // A script named on the command line is played from its own folder,
     // as if Korvell had been started there.
-    std::string script = cmd.language == "polish" ? "polish.xml" : "english.xml";
-    if (!cmd.scripts.empty()) script = enterScriptFolder(cmd.scripts[0]);
+    const std::string script = made.empty() && !cmd.scripts.empty() ? enterScriptFolder(named) : named;
     g_app = new kvBaseGL();
     // On a failed start the process ends with whatever was made still in
     // place; the system reclaims it.
     if (!startUp(cmd, script)) return exitCodeFor(1);
-    const int exitCode = runShowAndCredits(cmd);
+    const int exitCode = runShowAndCredits(cmd, made);
     shutDown();
     // No SDL_Quit: it would unload the GL driver before the leak checker
     // runs, leaving its caches as anonymous leaks; the process ends anyway.

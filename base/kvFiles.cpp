@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace Korvell {
@@ -147,6 +149,52 @@ std::string absolutePath(const std::string& path)
     if (path.empty() || path[0] == '/') return path;
     char buffer[4096];
     return std::string(getcwd(buffer, sizeof buffer) ? buffer : ".") + "/" + path;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string realFolder(const std::string& folder)
+{
+    char* real = realpath(folder.c_str(), nullptr);
+    if (!real) return absolutePath(folder);
+    std::string r = real;
+    std::free(real);
+    return r;
+}
+
+namespace {
+std::vector<std::string> partsOf(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at <= path.size()) {
+        const size_t slash = std::min(path.find('/', at), path.size());
+        const std::string part = path.substr(at, slash - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = slash + 1;
+    }
+    return parts;
+}
+} // namespace
+
+std::string relativePath(const std::string& path, const std::string& folder)
+{
+    const std::vector<std::string> p = partsOf(path), f = partsOf(folder);
+    size_t common = 0;
+    while (common < p.size() && common < f.size() && p[common] == f[common]) ++common;
+    std::string out;
+    for (size_t i = common; i < f.size(); ++i) out += "../";
+    for (size_t i = common; i < p.size(); ++i) out += p[i] + (i + 1 < p.size() ? "/" : "");
+    return out;
 }
 
 std::string enterScriptFolder(const std::string& script)

@@ -41,6 +41,15 @@ bool sameFile(const std::string& a, const std::string& b);
 // A path made absolute against the working folder (nothing resolved).
 std::string absolutePath(const std::string& path);
 
+// The folder a path names its file in ("." for none, "/" at the root).
+std::string folderOf(const std::string& path);
+// A folder's real path (links resolved), absolutePath when it has none.
+std::string realFolder(const std::string& folder);
+
+// An absolute path as seen from an absolute folder ("../b/c.jpg"), both
+// taken as written (no links resolved).
+std::string relativePath(const std::string& path, const std::string& folder);
+
 // Makes a script's folder the working folder, as if Korvell had been
 // started there, and gives the script's name from there (the name as
 // given when it names no folder, or the folder cannot be entered).

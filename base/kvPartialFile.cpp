@@ -2,6 +2,7 @@
 #include "base/kvPartialFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,11 +45,38 @@ int kvPartialFile::releaseDescriptor()
     return taken;
 }
 
-bool kvPartialFile::commit(std::string* reason)
+bool kvPartialFile::commit(std::string* reason) { return finish(false, reason); }
+
+bool kvPartialFile::commitNew(std::string* reason) { return finish(true, reason); }
+
+bool kvPartialFile::finish(bool onlyNew, std::string* reason)
 {
-    const bool closed = fd < 0 || close(fd) == 0;
+    // Flushed to the disk first: a crash after the rename must not leave
+    // an empty file where the old one was.
+    const bool synced = fd < 0 || fsync(fd) == 0;
+    const bool closed = (fd < 0 || close(fd) == 0) && synced;
     fd = -1;
-    if (partial.empty() || !closed || std::rename(partial.c_str(), target.c_str()) != 0) {
+    bool named = false;
+    if (!partial.empty() && closed) {
+        if (!onlyNew) {
+            named = std::rename(partial.c_str(), target.c_str()) == 0;
+        } else {
+            // A file that appeared meanwhile is never replaced: a hard link
+            // fails when the name exists.
+            named = link(partial.c_str(), target.c_str()) == 0;
+            if (named) {
+                unlink(partial.c_str());
+            } else if (errno != EEXIST) {
+                // A file system without hard links: checked, then renamed.
+                struct stat st;
+                if (lstat(target.c_str(), &st) == 0)
+                    errno = EEXIST;
+                else if (errno == ENOENT)
+                    named = std::rename(partial.c_str(), target.c_str()) == 0;
+            }
+        }
+    }
+    if (!named) {
         if (reason) *reason = partial.empty() ? "nothing was written" : std::strerror(errno);
         abandon();
         return false;

@@ -26,12 +26,16 @@ public:
     // Renames the partial file over the target; false with the reason
     // (the partial file is removed then).
     bool commit(std::string* reason);
+    // The same, but only when the target does not exist (else false, the
+    // target untouched and the partial file removed).
+    bool commitNew(std::string* reason);
     // Removes the partial file, if it is still there.
     void abandon();
 
 private:
     kvPartialFile(const kvPartialFile&) = delete;
     kvPartialFile& operator=(const kvPartialFile&) = delete;
+    bool finish(bool onlyNew, std::string* reason);
 
     std::string target;
     std::string partial;

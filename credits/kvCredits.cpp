@@ -1,9 +1,13 @@
 // Credits: loaded once after the show, drawn from the clock every frame.
 #include "credits/kvCredits.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 
+#include "base/kvFiles.h"
+#include "image/kvDataFile.h"
 #include "player/kvClock.h"
 #include "render/kvRenderer.h"
 
@@ -20,6 +24,19 @@ const std::vector<std::string>& kvCredits::pictureNames()
                                                    "credits\\cr2.jpg", "credits\\cr3.jpg",   "credits\\cr4.jpg",
                                                    "credits\\cr5.jpg"};
     return names;
+}
+
+bool kvCredits::anyPicture(const kvDataFile& archive)
+{
+    for (const std::string& name : pictureNames()) {
+        if (archive.isOpen()) {
+            if (archive.hasEntry(name)) return true;
+            continue;
+        }
+        struct stat st;
+        if (stat(diskPath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+    }
+    return false;
 }
 
 void kvCredits::loadCredits()

@@ -12,6 +12,7 @@
 namespace Korvell {
 
 class kvClock;
+class kvDataFile;
 class kvRenderer;
 
 class kvCredits {
@@ -22,6 +23,10 @@ public:
     void loadCredits();
     // Their names: back, title, then the five pages.
     static const std::vector<std::string>& pictureNames();
+    // Whether any of them is there, in the archive when one is open (as
+    // loadCredits reads them), else on the disk. With none, the forty
+    // seconds would be plain white: a show without them has no credits.
+    static bool anyPicture(const kvDataFile& archive);
     // One frame at the clock's time; past 40 s draws nothing and is over.
     void drawCredits();
     bool isOver() const { return over; }

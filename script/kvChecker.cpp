@@ -117,6 +117,7 @@ public:
 private:
     void warn(int line, const std::string& text) { findings.push_back({line, false, text}); }
     void error(int line, const std::string& text) { findings.push_back({line, true, text}); }
+    void note(int line, const std::string& text) { findings.push_back({line, false, text, true}); }
     void checkElement(const kvTag* tag, kvElement element);
     void checkAttributes(const kvTag* tag, kvElement element);
     void checkKeyword(const kvTag* tag, kvElement element);
@@ -129,6 +130,7 @@ private:
     std::vector<kvFinding> findings;
     double musicSeconds = 0.0;
     int musicLine = 0;
+    bool credits = true;
 };
 
 void Checker::checkAttributes(const kvTag* tag, kvElement element)
@@ -366,7 +368,8 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& play
         if (std::fabs(show - musicSeconds) > 5.0)
             warn(musicLine, "the show lasts " + number(std::round(show)) + " s and its music "
                                 + number(std::round(musicSeconds)) + " s: "
-                                + (show < musicSeconds ? "the music plays on into the credits"
+                                + (show < musicSeconds ? (credits ? "the music plays on into the credits"
+                                                                  : "the music is cut off when the show ends")
                                                        : "the show goes on in silence after the music"));
     }
 }
@@ -408,6 +411,11 @@ std::vector<kvFinding> Checker::run(const std::string& script)
         }
     }
     show.configure();
+    credits = !hooks.creditsPictures || hooks.creditsPictures(show.getArchive());
+    if (!credits)
+        note(1, std::string("none of the credits' pictures (credits\\back.jpg and the others) is ")
+                    + (show.getArchive().isOpen() ? "in the archive" : "in the script's folder")
+                    + ": the show ends after its last slide, without the credits");
     checkFiles(roots, show.getArchive());
     checkSlides(roots, show.getPlayer(), show.getArchive(), renderer);
     std::stable_sort(findings.begin(), findings.end(),
@@ -425,7 +433,7 @@ std::vector<kvFinding> checkScript(const std::string& script, const kvCheckHooks
 
 std::string formatFinding(const std::string& file, const kvFinding& f)
 {
-    return file + ":" + std::to_string(f.line) + ": " + (f.error ? "error: " : "warning: ") + f.text;
+    return file + ":" + std::to_string(f.line) + ": " + (f.error ? "error: " : f.note ? "note: " : "warning: ") + f.text;
 }
 
 } // namespace Korvell

@@ -12,10 +12,13 @@
 
 namespace Korvell {
 
+class kvDataFile;
+
 struct kvFinding {
     int line = 0;
     bool error = false;
     std::string text;
+    bool note = false; // told, but nothing wrong: the exit code stays 0
 };
 
 // What the checker needs of the platform: whether a picture's bytes decode
@@ -27,13 +30,16 @@ struct kvCheckHooks {
     std::function<std::string(const std::string& file, double* seconds)> musicProblem;
     std::function<std::string(const std::string& face, bool bold, bool italic)> drawnFace;
     std::function<uint32_t(const std::string& text)> undrawable;
+    // Whether any of the credits' pictures is there (in the archive when
+    // one is open); unset: they are taken to be there.
+    std::function<bool(const kvDataFile& archive)> creditsPictures;
 };
 
 // Findings in line order; the script is named by a path relative to the
 // working folder (which should be its own folder).
 std::vector<kvFinding> checkScript(const std::string& script, const kvCheckHooks& hooks);
 
-// "FILE:LINE: error: TEXT" or "FILE:LINE: warning: TEXT".
+// "FILE:LINE: error: TEXT", "FILE:LINE: warning: TEXT" or "FILE:LINE: note: TEXT".
 std::string formatFinding(const std::string& file, const kvFinding& finding);
 
 } // namespace Korvell

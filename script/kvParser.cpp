@@ -149,6 +149,24 @@ bool kvParser::parse(std::string fileName)
         logLine("IO Error: Cannot open XML file: " + fileName);
         return false;
     }
+    return parseStream(file, fileName);
+}
+
+bool kvParser::parseText(const std::string& name, const std::string& text)
+{
+    scriptName = name;
+    // A script Korvell made itself is read as a file would be, line by line.
+    FILE* file = text.empty() ? nullptr : fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    if (!file) {
+        errorText = "cannot be opened";
+        logLine("IO Error: Cannot open XML file: " + name);
+        return false;
+    }
+    return parseStream(file, name);
+}
+
+bool kvParser::parseStream(FILE* file, const std::string& fileName)
+{
     struct Closer {
         FILE* f;
         char* line = nullptr;

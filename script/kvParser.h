@@ -28,6 +28,9 @@ public:
     ~kvParser();
 
     bool parse(std::string fileName);
+    // A script given as text (one Korvell wrote itself), named `name` in
+    // the log and in errors.
+    bool parseText(const std::string& name, const std::string& text);
     bool configure();
 
     const std::vector<kvTag*>& getRootTags() const { return rootTags; }
@@ -56,6 +59,7 @@ private:
     kvParser& operator=(const kvParser&) = delete;
     void registerHandlers();
     bool feed(const char* data, size_t length, bool final);
+    bool parseStream(FILE* file, const std::string& fileName);
     // The script line expat is at.
     int currentLine() const;
     void fail(unsigned long line, const std::string& text);

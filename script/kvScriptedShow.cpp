@@ -31,6 +31,11 @@ kvScriptedShow::~kvScriptedShow()
 
 bool kvScriptedShow::parse(const std::string& script) { return parser->parse(script); }
 
+bool kvScriptedShow::parseText(const std::string& name, const std::string& text)
+{
+    return parser->parseText(name, text);
+}
+
 void kvScriptedShow::configure()
 {
     if (options.reportProblems) parser->reportProblemsOf(*player);

@@ -34,6 +34,8 @@ public:
     // Reads the script (relative to the working folder); false when it
     // cannot be read, and failureMessage says why.
     bool parse(const std::string& script);
+    // A script Korvell wrote itself (a folder show), named `name`.
+    bool parseText(const std::string& name, const std::string& text);
     // Runs the handlers; the renderer then reads pictures from this show's
     // archive when it opened one.
     void configure();

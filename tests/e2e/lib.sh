@@ -13,6 +13,14 @@ SHOTS="$BUILD/e2e-shots"
 mkdir -p "$SHOTS"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 
+# A folder's credits pictures (one is enough): a show without any ends
+# with its last slide, and most tests play the credits after the show.
+add_credits() {
+  mkdir -p "$1/credits"
+  convert -size 16x16 xc:'#404040' "$1/credits/back.jpg"
+}
+add_credits "$WORK"
+
 cleanup() {
   [ -n "$KPID" ] && kill "$KPID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true

@@ -8,6 +8,7 @@ source "$(dirname "$0")/lib.sh"
 unset DISPLAY
 show="$WORK/show"
 mkdir -p "$show/pictures"
+add_credits "$show"
 for c in red:'#ff0000' blue:'#0000ff' green:'#00ff00'; do
   convert -size 64x48 "xc:${c#*:}" -type TrueColor -quality 95 "$show/pictures/${c%%:*}.jpg"
 done

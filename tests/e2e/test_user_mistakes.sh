@@ -6,6 +6,7 @@ source "$(dirname "$0")/lib.sh"
 unset DISPLAY
 show="$WORK/show"
 mkdir -p "$show/pictures"
+add_credits "$show"
 for c in red:'#ff0000' blue:'#0000ff'; do
   convert -size 64x48 "xc:${c#*:}" -type TrueColor "$show/pictures/${c%%:*}.jpg"
 done

@@ -76,6 +76,25 @@ TEST(CommandLine, EveryOption)
     EXPECT_EQ(d.renderWidth, 1920);
     EXPECT_EQ(d.fps, 30);
     EXPECT_TRUE(d.credits);
+
+    kvCommandLine f = parse({"-r", "--order", "random", "--seed", "7", "--fit", "contain", "--music", "a.mp3",
+                             "--fit-music", "--captions", "--no-credits", "trip", "x.jpg"});
+    EXPECT_EQ(f.action, kvCommandLine::PLAY);
+    EXPECT_TRUE(f.recursive && f.hasSeed && f.fitMusic && f.captions && f.pictureOptions);
+    EXPECT_FALSE(f.credits);
+    EXPECT_EQ(f.order, "random");
+    EXPECT_EQ(f.seed, 7u);
+    EXPECT_EQ(f.fit, "contain");
+    EXPECT_EQ(f.music, (std::vector<std::string>{"a.mp3"}));
+    EXPECT_EQ(f.scripts, (std::vector<std::string>{"trip", "x.jpg"}));
+    kvCommandLine n = parse({"--new", "Trip.XML", "--seconds", "3.5", "--force", "trip"});
+    EXPECT_EQ(n.action, kvCommandLine::NEW);
+    EXPECT_EQ(n.newScript, "Trip.XML");
+    EXPECT_FLOAT_EQ(n.seconds, 3.5f);
+    EXPECT_TRUE(n.force);
+    EXPECT_FALSE(parse({"trip"}).pictureOptions);
+    EXPECT_FLOAT_EQ(parse({"trip"}).seconds, 5.0f);
+    EXPECT_EQ(parse({"trip"}).fit, "blur");
 }
 
 TEST(CommandLine, BadOptionsAndValuesSayWhy)
@@ -96,7 +115,6 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
         {{"--start", "-2"}, "--start takes a number of seconds, not '-2'"},
         {{"--start", "nan"}, "--start takes a number of seconds, not 'nan'"},
         {{"--start"}, "--start needs a value"},
-        {{"a.xml", "b.xml"}, "one SCRIPT to play, not 2"},
         {{"--render", "show.avi"}, "--render writes .mp4, .mkv or .webm files, not 'show.avi'"},
         {{"--render", "a.mp4", "--size", "641x360"},
          "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '641x360'"},
@@ -104,8 +122,23 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
          "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '1280x720@30'"},
         {{"--render", "a.mp4", "--fps", "0"}, "--fps takes a whole number from 1 to 240, not '0'"},
         {{"--render", "a.mp4", "--samples", "-1"}, "--samples takes a whole number from 0 to 16, not '-1'"},
-        {{"--fps", "25", "x.xml"},
-         "--size, --fps, --no-credits, --srt, --quiet, --samples and --force go with --render"},
+        {{"--fps", "25", "x.xml"}, "--size, --fps, --srt, --quiet and --samples go with --render"},
+        {{"--force", "x.xml"}, "--force goes with --render or --new"},
+        {{"--check", "--render", "a.mp4"}, "--check and --render cannot go together"},
+        {{"--order", "date"}, "--order takes taken, name or random, not 'date'"},
+        {{"--seed", "4", "trip"}, "--seed goes with --order random"},
+        {{"--order", "random", "--seed", "-4"}, "--seed takes a whole number, not '-4'"},
+        {{"--seconds", "0"}, "--seconds takes a number of seconds from 0.5 to 3600, not '0'"},
+        {{"--seconds", "5s"}, "--seconds takes a number of seconds from 0.5 to 3600, not '5s'"},
+        {{"--fit", "squash"}, "--fit takes stretch, contain, cover or blur, not 'squash'"},
+        {{"--music", ""}, "--music needs a file"},
+        {{"--fit-music", "trip"}, "--fit-music needs --music"},
+        {{"--fit-music", "--music", "a.mp3", "--seconds", "4"}, "--fit-music chooses the seconds: leave out --seconds"},
+        {{"--check", "-r", "trip"}, "--check checks scripts: write one from pictures with --new first"},
+        // A picture named by mistake is never the script written.
+        {{"--new", "photo.jpg", "trip"}, "--new takes a script name ending in .xml, not 'photo.jpg'"},
+        {{"--new", "a.xml", "--render", "a.mp4"},
+         "--new writes a script and plays nothing: check, play or render the script afterwards"},
         // A forgotten SubRip name never makes the script the file written.
         {{"--render", "a.mp4", "--srt", "english.xml"}, "--srt takes a file name ending in .srt, not 'english.xml'"},
         {{"--render", "a.mp4", "--srt", ".srt"}, "--srt takes a file name ending in .srt, not '.srt'"},

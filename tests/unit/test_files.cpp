@@ -136,6 +136,19 @@ TEST(Files, APartialFileRemovesOnlyItselfAndReplacesOnlyWhenWhole)
     kvPartialFile nowhere;
     EXPECT_FALSE(nowhere.begin(d + "/no-folder/x.mp4", &why));
     EXPECT_FALSE(why.empty());
+
+    // Written only as a new file: a target that appeared meanwhile stays.
+    const std::string script = d + "/show.xml";
+    kvPartialFile fresh, late;
+    ASSERT_TRUE(fresh.begin(script, &why)) << why;
+    ASSERT_TRUE(late.begin(script, &why)) << why;
+    ASSERT_EQ(write(fresh.descriptor(), "first", 5), 5);
+    ASSERT_EQ(write(late.descriptor(), "second", 6), 6);
+    const std::string latePartial = late.path();
+    ASSERT_TRUE(fresh.commitNew(&why)) << why;
+    EXPECT_FALSE(late.commitNew(&why));
+    EXPECT_EQ(readFile(script), "first");
+    EXPECT_FALSE(exists(latePartial));
 }
 
 TEST(Files, NamesArePrintedQuotedWithNothingATerminalWouldObey)

@@ -1,0 +1,167 @@
+// Folder shows: options to the show's script, and --new writing it.
+#include "app/kvFolderCommand.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "app/kvBassPlay.h"
+#include "base/kvFiles.h"
+#include "base/kvPartialFile.h"
+#include "base/kvQuote.h"
+#include "render/kvFont.h"
+#include "script/kvFolderShow.h"
+
+namespace Korvell {
+
+namespace {
+
+const float kLeastFittedSeconds = 2.0f, kMostFittedSeconds = 15.0f;
+
+std::string duration(double seconds)
+{
+    const long long s = std::llround(seconds);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld", s / 60, s % 60);
+    return buffer;
+}
+
+int say(const std::string& text, int code)
+{
+    std::fprintf(stderr, "korvell: %s\n", text.c_str());
+    return code;
+}
+
+} // namespace
+
+kvGatherOptions gatherOptionsOf(const kvCommandLine& cmd)
+{
+    kvGatherOptions o;
+    o.recursive = cmd.recursive;
+    o.captions = cmd.captions;
+    o.order = cmd.order == "name" ? kvPhotoOrder::Name : cmd.order == "random" ? kvPhotoOrder::Random
+                                                                               : kvPhotoOrder::Taken;
+    o.seed = cmd.seed;
+    if (o.order == kvPhotoOrder::Random && !cmd.hasSeed) {
+        // A shuffle of its own each time, told so that it can be had again.
+        o.seed = static_cast<uint64_t>(std::time(nullptr)) * 2654435761u ^ static_cast<uint64_t>(getpid());
+        o.seed %= 1000000000ull;
+        std::fprintf(stderr, "korvell: shuffled with --seed %llu\n", static_cast<unsigned long long>(o.seed));
+    }
+    return o;
+}
+
+bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, const std::string& folder,
+                      std::string* text, std::string* error, float* eachSeconds)
+{
+    kvFolderShowOptions o;
+    o.fit = cmd.fit;
+    o.captions = cmd.captions;
+    o.seconds = cmd.seconds;
+    const std::string face = kvFont::drawnFamily("Sans", false, false);
+    if (!face.empty()) o.face = face;
+    const auto named = [&folder](const std::string& path) {
+        const std::string absolute = absolutePath(path);
+        return folder.empty() ? absolute : relativePath(absolute, folder);
+    };
+    double musicSeconds = 0.0;
+    for (const std::string& track : cmd.music) {
+        const std::string unwritable = unwritableName(track);
+        if (!unwritable.empty()) {
+            *error = "the music " + quoted(track) + " cannot be named in a script: " + unwritable;
+            return false;
+        }
+        if (cmd.fitMusic) {
+            std::string why;
+            const double s = kvBassPlay::trackSeconds(track, &why);
+            if (s < 0.0) {
+                *error = "the music " + quoted(track) + ": " + why;
+                return false;
+            }
+            if (s == 0.0) {
+                *error = "the music " + quoted(track) + " does not tell its length: --fit-music cannot fit it";
+                return false;
+            }
+            musicSeconds += s;
+        }
+        o.music.push_back(named(track));
+    }
+    if (cmd.fitMusic && !photos.empty()) {
+        const double each = musicSeconds / static_cast<double>(photos.size());
+        o.seconds = static_cast<float>(std::min<double>(kMostFittedSeconds, std::max<double>(kLeastFittedSeconds, each)));
+        if (each < kLeastFittedSeconds || each > kMostFittedSeconds)
+            std::fprintf(stderr, "korvell: %zu pictures of %g s each (the %s) run %s, the music %s\n", photos.size(),
+                         static_cast<double>(o.seconds), each < kLeastFittedSeconds ? "least" : "most",
+                         duration(o.seconds * static_cast<double>(photos.size())).c_str(),
+                         duration(musicSeconds).c_str());
+    }
+    for (kvPhoto& p : photos) p.path = named(p.path);
+    if (!folder.empty()) {
+        o.comments = true;
+        char date[32] = "";
+        const time_t now = std::time(nullptr);
+        struct tm t = {};
+        if (localtime_r(&now, &t)) std::strftime(date, sizeof date, "%Y-%m-%d", &t);
+        o.madeBy = "Made by Korvell on " + std::string(date) + " from " + std::to_string(photos.size())
+                   + (photos.size() == 1 ? " picture" : " pictures") + "; SCRIPTING.md tells every element.";
+    }
+    *text = writeFolderScript(photos, o);
+    if (eachSeconds) *eachSeconds = o.seconds;
+    return true;
+}
+
+int runNew(const kvCommandLine& cmd)
+{
+    const std::string target = absolutePath(cmd.newScript);
+    struct stat st;
+    const bool exists = lstat(target.c_str(), &st) == 0;
+    if (exists && !cmd.force)
+        return say(cmd.newScript + " exists: nothing was written (--force replaces it)", 1);
+    if (exists && !S_ISREG(st.st_mode))
+        return say(cmd.newScript + " is not a file: nothing was written", 1);
+    const std::string folder = realFolder(folderOf(target));
+    struct stat fst;
+    if (stat(folder.c_str(), &fst) != 0 || !S_ISDIR(fst.st_mode))
+        return say("cannot write " + cmd.newScript + ": its folder does not exist", 1);
+
+    const std::vector<std::string> names = cmd.scripts.empty() ? std::vector<std::string>{folder} : cmd.scripts;
+    const kvShowSource source = gatherShow(names, gatherOptionsOf(cmd));
+    if (source.kind == kvShowSource::BAD) return say(source.error, source.code);
+    if (source.kind == kvShowSource::SCRIPT)
+        return say(quoted(source.script) + " is neither a picture nor a folder", 2);
+    if (exists) {
+        for (const kvPhoto& p : source.photos)
+            if (sameFile(p.path, target)) return say("--new " + cmd.newScript + " would overwrite the picture " + quoted(p.path), 1);
+        for (const std::string& m : cmd.music)
+            if (sameFile(m, target)) return say("--new " + cmd.newScript + " would overwrite the music " + quoted(m), 1);
+    }
+    std::string text, why;
+    float each = 0.0f;
+    if (!makeFolderScript(cmd, source.photos, folder, &text, &why, &each)) return say(why, 1);
+
+    kvPartialFile partial;
+    if (!partial.begin(target, &why)) return say("cannot write " + cmd.newScript + ": " + why, 1);
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = write(partial.descriptor(), text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return say("cannot write " + cmd.newScript + ": " + std::strerror(errno), 1);
+        written += static_cast<size_t>(n);
+    }
+    if (!(exists ? partial.commit(&why) : partial.commitNew(&why)))
+        return say("cannot write " + cmd.newScript + ": " + why + "; nothing was written", 1);
+    std::printf("korvell: wrote %s: %zu %s, %s. Play it with korvell %s; edit it while korvell --watch %s plays "
+                "it\n",
+                cmd.newScript.c_str(), source.photos.size(), source.photos.size() == 1 ? "picture" : "pictures",
+                duration(static_cast<double>(source.photos.size()) * each).c_str(), cmd.newScript.c_str(),
+                cmd.newScript.c_str());
+    return 0;
+}
+
+} // namespace Korvell

@@ -1,0 +1,216 @@
+// Gathering a folder show: names sorted into a script or pictures, folders
+// listed (into subfolders with -r, each folder once however linked), each
+// picture's first 64 KiB read to tell its kind and shape, its metadata
+// read by Exiv2.
+#include "app/kvShowSource.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "base/kvFiles.h"
+#include "base/kvQuote.h"
+#include "image/kvPhotoMetadata.h"
+#include "image/kvPictureInfo.h"
+#include "script/kvFolderShow.h"
+
+namespace Korvell {
+
+namespace {
+
+const size_t kHeaderBytes = 64 * 1024;
+const long long kMaxPictureBytes = 256ll << 20;
+
+enum NameKind { MISSING, FOLDER, PICTURE, OTHER };
+
+NameKind kindOf(const std::string& path)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return MISSING;
+    if (S_ISDIR(st.st_mode)) return FOLDER;
+    return isPictureFile(path) ? PICTURE : OTHER;
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string joined(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+class Gatherer {
+public:
+    explicit Gatherer(const kvGatherOptions& o) : options(o) {}
+
+    // One picture file; `named`: given by the user, so a problem is told.
+    void addFile(const std::string& path, const std::string& name, bool named)
+    {
+        std::string why;
+        long long size = 0;
+        const int fd = openRegularFile(path, kMaxPictureBytes, &size, &why);
+        if (fd < 0) {
+            if (named) problem(path, why);
+            return;
+        }
+        std::vector<uint8_t> head(static_cast<size_t>(std::min<long long>(size, kHeaderBytes)));
+        const ssize_t got = head.empty() ? 0 : pread(fd, head.data(), head.size(), 0);
+        const kvPictureInfo info =
+            got > 0 ? inspectPicture(head.data(), static_cast<size_t>(got)) : kvPictureInfo();
+        if (info.kind == PICTURE_UNKNOWN) {
+            close(fd);
+            if (named) problem(path, "not a picture Korvell reads");
+            return;
+        }
+        // The whole file read and its headers unsound: it cannot be shown.
+        // A larger file's headers may lie past what was read: the show
+        // names it if it fails.
+        if (!info.sound && got == size) {
+            close(fd);
+            problem(path, std::string("a damaged ") + pictureKindName(info.kind) + " picture");
+            return;
+        }
+        const std::string unwritable = unwritableName(path);
+        if (!unwritable.empty()) {
+            close(fd);
+            problem(path, unwritable);
+            return;
+        }
+        kvPhoto photo;
+        photo.path = path;
+        photo.name = name;
+        photo.width = info.sound ? info.shownWidth() : 0;
+        photo.height = info.sound ? info.shownHeight() : 0;
+        struct stat st;
+        if (fstat(fd, &st) == 0)
+            photo.fileTime = static_cast<double>(st.st_mtim.tv_sec) + 1e-9 * static_cast<double>(st.st_mtim.tv_nsec);
+        kvPhotoMetadata meta;
+        if (readPhotoMetadata(fd, meta)) {
+            photo.taken = meta.taken;
+            photo.subSeconds = meta.subSeconds;
+            photo.offset = meta.offset;
+            if (options.captions) photo.caption = meta.caption;
+        }
+        close(fd);
+        if (seen.insert(photo.path).second) photos.push_back(std::move(photo));
+    }
+
+    // A folder's pictures; `under` is the name prefix for the name order.
+    void addFolder(const std::string& folder, const std::string& under)
+    {
+        struct stat st;
+        if (stat(folder.c_str(), &st) != 0) return;
+        // Each folder once: a link back up would otherwise never end.
+        if (!folders.insert({st.st_dev, st.st_ino}).second) return;
+        DIR* d = opendir(folder.c_str());
+        if (!d) {
+            problem(folder, "the folder cannot be read");
+            return;
+        }
+        std::vector<std::string> names;
+        while (const dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name); // hidden files stay hidden
+        closedir(d);
+        std::sort(names.begin(), names.end());
+        for (const std::string& n : names) {
+            const std::string path = joined(folder, n);
+            struct stat entry;
+            if (stat(path.c_str(), &entry) != 0) continue;
+            if (S_ISDIR(entry.st_mode)) {
+                if (options.recursive) addFolder(path, under + n + "/");
+            } else if (S_ISREG(entry.st_mode)) {
+                addFile(path, under + n, false);
+            }
+        }
+    }
+
+    void problem(const std::string& path, const std::string& why)
+    {
+        std::fprintf(stderr, "korvell: %s is left out: %s\n", quoted(path).c_str(), why.c_str());
+    }
+
+    const kvGatherOptions& options;
+    std::vector<kvPhoto> photos;
+    std::set<std::string> seen;
+    std::set<std::pair<dev_t, ino_t>> folders;
+};
+
+} // namespace
+
+bool isPictureFile(const std::string& path)
+{
+    const int fd = openRegularFile(path, kMaxPictureBytes, nullptr, nullptr);
+    if (fd < 0) return false;
+    uint8_t head[64];
+    const ssize_t got = pread(fd, head, sizeof head, 0);
+    close(fd);
+    // The kind is told by the first bytes alone; the rest is not needed.
+    return got > 0 && inspectPicture(head, static_cast<size_t>(got)).kind != PICTURE_UNKNOWN;
+}
+
+kvShowSource gatherShow(const std::vector<std::string>& names, const kvGatherOptions& options)
+{
+    kvShowSource source;
+    std::vector<std::string> scripts, pictures, folders;
+    for (const std::string& n : names) {
+        switch (kindOf(n)) {
+        case FOLDER: folders.push_back(n); break;
+        case PICTURE: pictures.push_back(n); break;
+        default: scripts.push_back(n); break; // a missing name is told by the show
+        }
+    }
+    if (!scripts.empty()) {
+        if (scripts.size() == names.size() && scripts.size() == 1) {
+            source.script = scripts[0];
+            return source;
+        }
+        source.kind = kvShowSource::BAD;
+        source.code = 2;
+        source.error = scripts.size() == names.size()
+                           ? "one SCRIPT to play, not " + std::to_string(scripts.size())
+                           : quoted(scripts[0]) + " is neither a picture nor a folder: give one script, or pictures and folders";
+        return source;
+    }
+    Gatherer g(options);
+    std::string first;
+    if (folders.empty() && pictures.size() == 1) {
+        // One picture: its folder, starting with it (a file manager's
+        // "Open with").
+        const std::string folder = realFolder(folderOf(pictures[0]));
+        first = joined(folder, baseName(pictures[0]));
+        g.addFolder(folder, "");
+        if (g.seen.count(first) == 0) g.addFile(first, baseName(first), true);
+    } else {
+        for (const std::string& f : folders) g.addFolder(realFolder(f), "");
+        for (const std::string& p : pictures) {
+            const std::string path = joined(realFolder(folderOf(p)), baseName(p));
+            g.addFile(path, p, true);
+        }
+    }
+    orderPhotos(g.photos, options.order, options.seed);
+    if (!first.empty()) {
+        auto at = std::find_if(g.photos.begin(), g.photos.end(), [&](const kvPhoto& p) { return p.path == first; });
+        std::rotate(g.photos.begin(), at, g.photos.end());
+    }
+    if (g.photos.empty()) {
+        source.kind = kvShowSource::BAD;
+        std::string where;
+        for (const std::string& n : names) where += (where.empty() ? "" : ", ") + quoted(n);
+        source.error = "no pictures to show in " + where;
+        source.code = 1;
+        return source;
+    }
+    source.kind = kvShowSource::PHOTOS;
+    source.photos = std::move(g.photos);
+    return source;
+}
+
+} // namespace Korvell

@@ -1,0 +1,137 @@
+// The folder show's script, written in the layout SCRIPTING.md teaches.
+#include "script/kvFolderShow.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "text/kvText.h"
+
+namespace Korvell {
+
+namespace {
+
+uint64_t mix(uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+std::string number(float v)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.4g", static_cast<double>(std::fabs(v) < 5e-5f ? 0.0f : v));
+    return buffer;
+}
+
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// A caption on one line: line ends and tabs become blanks, runs of
+// blanks one, control characters and invalid UTF-8 go.
+std::string oneLine(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : validUtf8(text)) {
+        if (c < 0x20 || c == 0x7F) c = ' ';
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += static_cast<char>(c);
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+// Text of a comment: "--" cannot appear in one.
+std::string commentText(const std::string& text)
+{
+    std::string out;
+    for (char c : oneLine(text)) {
+        if (c == '-' && !out.empty() && out.back() == '-') out += ' ';
+        out += c;
+    }
+    if (!out.empty() && out.back() == '-') out += ' ';
+    return out;
+}
+
+} // namespace
+
+kvSlideMotion slideMotion(size_t n, int width, int height)
+{
+    const uint64_t h = mix(static_cast<uint64_t>(n) * 2654435761u + 17);
+    const float amount = 0.10f + 0.05f * static_cast<float>(h & 0xFFFF) / 65535.0f;
+    const bool zoomIn = ((h >> 16) & 1) != 0;
+    const float direction = ((h >> 17) & 1) ? 1.0f : -1.0f;
+    // The least zoom leaves room to pan: the window is 1/z of the picture,
+    // so it can move (1 - 1/z) / 2 either way of the centre.
+    const float least = 1.08f;
+    const float room = 0.5f * (1.0f - 1.0f / least) * 0.95f;
+    kvSlideMotion m;
+    m.startZoom = zoomIn ? least : least + amount;
+    m.zoomFactor = zoomIn ? 1.0f + amount : 1.0f - amount;
+    m.x = m.y = m.moveX = m.moveY = 0.0f;
+    const bool wide = width >= height;
+    float& start = wide ? m.x : m.y;
+    float& move = wide ? m.moveX : m.moveY;
+    start = -direction * room;
+    move = 2.0f * direction * room;
+    return m;
+}
+
+std::string unwritableName(const std::string& name)
+{
+    if (validUtf8(name) != name) return "its name is not UTF-8";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "its name holds a control character";
+        if (c == '\\') return "its name holds a backslash, which a script reads as a folder separator";
+    }
+    return std::string();
+}
+
+std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& o)
+{
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    if (o.comments && !o.madeBy.empty()) s += "<!-- " + commentText(o.madeBy) + " -->\n";
+    s += "<korvell>\n";
+    // A 16 x 9 view: the captions keep their shape on the usual screen.
+    s += "  <viewport x=\"16\" y=\"9\"/>\n";
+    s += "  <imagearea>\n    <position x=\"0\" y=\"0\"/>\n    <size width=\"16\" height=\"9\"/>\n  </imagearea>\n";
+    s += "  <global>\n    <background r=\"0\" g=\"0\" b=\"0\"/>\n    <fit>" + escaped(o.fit) + "</fit>\n  </global>\n";
+    if (o.captions) {
+        s += "  <subtitles y=\"8.4\" scale=\"0.42\" delay=\"0.5\" margin=\"0\">\n";
+        s += "    <face>" + escaped(oneLine(o.face)) + "</face>\n";
+        s += "    <color r=\"1\" g=\"1\" b=\"1\"/>\n    <center/>\n  </subtitles>\n";
+    }
+    for (const std::string& track : o.music) s += "  <music>" + escaped(track) + "</music>\n";
+    for (size_t n = 0; n < photos.size(); ++n) {
+        const kvPhoto& p = photos[n];
+        const kvSlideMotion m = slideMotion(n, p.width, p.height);
+        if (o.comments) s += "  <!-- " + commentText(describeTime(p)) + " -->\n";
+        s += "  <image time=\"" + number(o.seconds) + "\" zoom=\"" + number(m.startZoom) + "\" x=\"" + number(m.x)
+             + "\" y=\"" + number(m.y) + "\">\n";
+        s += "    <file>" + escaped(p.path) + "</file>\n";
+        s += "    <transition time=\"" + number(o.crossfade) + "\">crossfade</transition>\n";
+        s += "    <move x=\"" + number(m.moveX) + "\" y=\"" + number(m.moveY) + "\"/>\n";
+        s += "    <zoom f=\"" + number(m.zoomFactor) + "\"/>\n";
+        const std::string caption = oneLine(p.caption);
+        if (o.captions && !caption.empty()) s += "    <line1>" + escaped(caption) + "</line1>\n";
+        s += "  </image>\n";
+    }
+    // The last slide closes the timeline and is never shown.
+    s += "  <image time=\"1\"/>\n</korvell>\n";
+    return s;
+}
+
+} // namespace Korvell

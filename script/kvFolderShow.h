@@ -1,0 +1,45 @@
+// A show made from photos alone, written as a script: every picture the
+// same time, entering by a crossfade, fitted (blur unless chosen), with a
+// gentle pan and zoom that varies from slide to slide but depends only on
+// the slide's place, so the same photos always make the same show. The
+// live folder show and `korvell --new` both play this text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "script/kvPhotoOrder.h"
+
+namespace Korvell {
+
+struct kvFolderShowOptions {
+    float seconds = 5.0f;           // each picture
+    float crossfade = 1.0f;         // each entry
+    std::string fit = "blur";       // a <fit> keyword
+    std::vector<std::string> music; // as the script names them
+    bool captions = false;          // each photo's own description as its subtitle
+    std::string face = "DejaVu Sans";
+    // A comment before each slide with the photo's date, and one atop the
+    // script saying how it was made (for a script a person will edit).
+    bool comments = false;
+    std::string madeBy;
+};
+
+// The pan and zoom of slide n of a picture of that shape: a zoom in or out
+// by 10 to 15 % and a pan along the longer side, inside the picture all
+// the time (a fitted pan is never held at the edge).
+struct kvSlideMotion {
+    float startZoom, zoomFactor; // the image's zoom and <zoom f>
+    float x, y, moveX, moveY;    // the start shift and <move>
+};
+kvSlideMotion slideMotion(size_t n, int width, int height);
+
+// Why a file name cannot be written into a script ("" when it can): XML
+// cannot hold control characters or invalid UTF-8, and the show reads a
+// backslash as a folder separator.
+std::string unwritableName(const std::string& name);
+
+// The script: photos in the order given, their paths as written there.
+std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& options);
+
+} // namespace Korvell

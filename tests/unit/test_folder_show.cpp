@@ -1,0 +1,131 @@
+// A folder show's script: written as SCRIPTING.md teaches, it reads back
+// as the show it describes and checks clean; every slide's pan and zoom
+// stays inside its picture; names a script cannot hold are told.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "player/kvFit.h"
+#include "player/kvPlayerItem.h"
+#include "render/kvNullRenderer.h"
+#include "script/kvChecker.h"
+#include "script/kvFolderShow.h"
+#include "script/kvScriptedShow.h"
+#include "support/kvTestSupport.h"
+
+using namespace Korvell;
+
+TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
+{
+    const std::string dir = scratchDir("folder-show");
+    writeFile(dir + "/a & b.jpg", readFile(fixture("quadrants.jpg")));
+    writeFile(dir + "/tall.jpg", readFile(fixture("column64.jpg")));
+    writeFile(dir + "/song.wav", "not read: the hook answers");
+    std::vector<kvPhoto> photos(3);
+    photos[0].path = "a & b.jpg";
+    photos[0].caption = "Fish & chips <at> \"the pier\"\nsecond line";
+    photos[0].width = 4;
+    photos[0].height = 3;
+    photos[1].path = "tall.jpg";
+    photos[1].caption = "Καλημέρα";
+    photos[1].width = 3;
+    photos[1].height = 4;
+    photos[1].taken = "2024:05:06 07:08:09";
+    photos[2].path = "a & b.jpg";
+    kvFolderShowOptions o;
+    o.captions = true;
+    o.fit = "cover";
+    o.music = {"song.wav"};
+    o.comments = true;
+    o.madeBy = "Made -- by a test";
+    const std::string text = writeFolderScript(photos, o);
+    writeFile(dir + "/show.xml", text);
+    EXPECT_NE(text.find("<!-- taken 2024-05-06 07:08:09 -->"), std::string::npos) << text;
+    EXPECT_EQ(text.find("--", text.find("<!--") + 4), text.find("-->")) << "no -- inside the first comment";
+
+    char home[4096];
+    ASSERT_TRUE(getcwd(home, sizeof home));
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    kvCheckHooks hooks;
+    hooks.pictureProblem = [](const std::vector<uint8_t>&) { return std::string(); };
+    hooks.musicProblem = [](const std::string&, double* seconds) {
+        *seconds = 15.0;
+        return std::string();
+    };
+    hooks.creditsPictures = [](const kvDataFile&) { return false; };
+    const std::vector<kvFinding> findings = checkScript("show.xml", hooks);
+    ASSERT_EQ(findings.size(), 1u) << formatFinding("show.xml", findings[0]);
+    EXPECT_TRUE(findings[0].note) << findings[0].text;
+
+    kvNullRenderer renderer;
+    struct StillClock : kvClock {
+        float elapsed() const override { return 0.0f; }
+        void setElapsed(float) override {}
+    } clock;
+    kvScriptedShow::Options options;
+    options.log = "";
+    kvScriptedShow show(renderer, clock, options);
+    ASSERT_TRUE(show.load("show.xml"));
+    ASSERT_EQ(chdir(home), 0);
+    EXPECT_EQ(show.getMusic(), "song.wav");
+    const kvPlayer& player = show.getPlayer();
+    const char* const captions[] = {"Fish & chips <at> \"the pier\" second line", "Καλημέρα", nullptr};
+    for (unsigned i = 0; i < 3; ++i) {
+        const kvPlayerItem* item = player.getItem(i);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->fileName, photos[i].path);
+        EXPECT_FLOAT_EQ(item->duration, 5.0f);
+        EXPECT_EQ(item->transitionType, TRANSITION_CROSSFADE);
+        EXPECT_FLOAT_EQ(item->transitionTime, 1.0f);
+        EXPECT_EQ(player.fitOf(item), FIT_COVER);
+        if (captions[i]) {
+            ASSERT_EQ(item->lines.size(), 1u) << i;
+            EXPECT_EQ(item->lines[0], captions[i]);
+        } else {
+            EXPECT_TRUE(item->lines.empty());
+        }
+    }
+    // The closing slide, never shown.
+    ASSERT_NE(player.getItem(3), nullptr);
+    EXPECT_EQ(player.getItem(4), nullptr);
+    EXPECT_FLOAT_EQ(player.getShowEnd(), 15.0f);
+}
+
+TEST(FolderShow, EverySlideMovesGentlyInsideItsPicture)
+{
+    std::set<std::string> kinds;
+    for (size_t n = 0; n < 300; ++n) {
+        for (const auto& shape : {std::make_pair(4000, 3000), std::make_pair(3000, 4000), std::make_pair(0, 0)}) {
+            const kvSlideMotion m = slideMotion(n, shape.first, shape.second);
+            const kvSlideMotion again = slideMotion(n, shape.first, shape.second);
+            ASSERT_EQ(std::memcmp(&m, &again, sizeof m), 0) << "the same place, the same motion";
+            const float end = m.startZoom + m.zoomFactor - 1.0f;
+            const float change = std::fabs(end - m.startZoom) / std::min(end, m.startZoom);
+            EXPECT_GE(change, 0.09f) << n;
+            EXPECT_LE(change, 0.15f) << n;
+            const bool wide = shape.first >= shape.second;
+            EXPECT_EQ(wide ? m.y : m.x, 0.0f) << "a pan along the longer side only";
+            EXPECT_EQ(wide ? m.moveY : m.moveX, 0.0f);
+            EXPECT_GT(std::fabs(wide ? m.moveX : m.moveY), 0.05f) << "a pan that shows";
+            for (float p = 0.0f; p <= 1.0f; p += 0.125f) {
+                const kvFitGeometry g = fitGeometry(FIT_BLUR, 1920, 1080, shape.first ? shape.first : 1600,
+                                                    shape.second ? shape.second : 1200, m.startZoom + (m.zoomFactor - 1) * p,
+                                                    m.x + p * m.moveX, m.y + p * m.moveY);
+                EXPECT_FALSE(g.held) << "slide " << n << " at " << p << " is held at its picture's edge";
+            }
+            if (shape.first == 4000) kinds.insert(std::to_string(m.zoomFactor > 1) + std::to_string(m.moveX > 0));
+        }
+    }
+    EXPECT_EQ(kinds.size(), 4u) << "zooms in and out, pans either way";
+
+    const struct {
+        const char* name;
+        bool writable;
+    } names[] = {{"/photos/Tom & Jerry.jpg", true}, {"/photos/日本.jpg", true}, {"/photos/a\nb.jpg", false},
+                 {"/photos/a\\b.jpg", false},        {"/photos/\xff.jpg", false}, {"/photos/\x7f.jpg", false}};
+    for (const auto& n : names) EXPECT_EQ(unwritableName(n.name).empty(), n.writable) << n.name;
+}
