@@ -16,9 +16,9 @@ class kvFont;
 
 class kvGlyphAtlas {
 public:
-    static const int kSide = 1024;
+    static constexpr int kSide = 1024;
     // The largest em, in pixels, a glyph is rasterised at.
-    static const int kMaxEm = 1000;
+    static constexpr int kMaxEm = 1000;
 
     struct Entry {
         float u0, v0, u1, v1;   // in the atlas

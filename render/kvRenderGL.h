@@ -51,7 +51,7 @@ public:
     bool releaseTextureData(kvTextureIndex index) override;
 
     // Bytes of picture uploaded ahead per frame at most.
-    static const size_t kUploadSliceBytes = 1u << 20;
+    static constexpr size_t kUploadSliceBytes = 1u << 20;
     // The decoding worker (made on first use; tests hold it to make a
     // picture late).
     kvPreloader* getPreloader();
@@ -86,7 +86,7 @@ private:
         int height;
         GLenum format;
     };
-    static const size_t kSpareTextures = 1;
+    static constexpr size_t kSpareTextures = 1;
 
     kvFont* fontOf(kvFontIndex font) const;
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
