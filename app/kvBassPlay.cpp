@@ -1,228 +1,162 @@
-// Music through SDL2_mixer.
+// The music through an SDL audio device.
 #include "app/kvBassPlay.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <cmath>
 #include <cstring>
 
-#include "base/kvFiles.h"
+#include "app/kvMusicTrack.h"
+#include "base/kvQuote.h"
+#include "sound/kvMixer.h"
 
 namespace Korvell {
 
 namespace {
 
-// An SDL_RWops over a descriptor, bounded to the size the file had when it
-// was opened: a file that grows while it plays is never read past that.
-struct BoundedFile {
-    int fd;
-    Sint64 size;
-    Sint64 pos;
+// Held while the show's thread changes what the device's thread reads.
+class DeviceLock {
+public:
+    explicit DeviceLock(SDL_AudioDeviceID d) : device(d)
+    {
+        if (device) SDL_LockAudioDevice(device);
+    }
+    ~DeviceLock()
+    {
+        if (device) SDL_UnlockAudioDevice(device);
+    }
+
+private:
+    SDL_AudioDeviceID device;
 };
 
-BoundedFile* fileOf(SDL_RWops* rw) { return static_cast<BoundedFile*>(rw->hidden.unknown.data1); }
-
-Sint64 SDLCALL sizeOf(SDL_RWops* rw) { return fileOf(rw)->size; }
-
-Sint64 SDLCALL seekIn(SDL_RWops* rw, Sint64 offset, int whence)
+long long framesAt(double seconds)
 {
-    BoundedFile* f = fileOf(rw);
-    const Sint64 from = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? f->pos : f->size;
-    const Sint64 to = from + offset;
-    if (to < 0) return SDL_SetError("seek before the start");
-    f->pos = to;
-    return to;
-}
-
-size_t SDLCALL readFrom(SDL_RWops* rw, void* into, size_t size, size_t count)
-{
-    BoundedFile* f = fileOf(rw);
-    if (size == 0 || f->pos >= f->size) return 0;
-    size_t want = size * count;
-    if (count != 0 && want / count != size) return 0;
-    want = static_cast<size_t>(std::min<Sint64>(static_cast<Sint64>(want), f->size - f->pos));
-    size_t done = 0;
-    while (done < want) {
-        const ssize_t n = pread(f->fd, static_cast<char*>(into) + done, want - done, static_cast<off_t>(f->pos + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    f->pos += static_cast<Sint64>(done);
-    return done / size;
-}
-
-size_t SDLCALL writeTo(SDL_RWops*, const void*, size_t, size_t)
-{
-    SDL_SetError("music is read only");
-    return 0;
-}
-
-int SDLCALL closeFile(SDL_RWops* rw)
-{
-    BoundedFile* f = fileOf(rw);
-    close(f->fd);
-    delete f;
-    SDL_FreeRW(rw);
-    return 0;
-}
-
-SDL_RWops* openBounded(const std::string& file, std::string* reason)
-{
-    long long size = 0;
-    const int fd = openRegularFile(diskPath(file), kMaxMusicBytes, &size, reason);
-    if (fd < 0) return nullptr;
-    SDL_RWops* rw = SDL_AllocRW();
-    if (!rw) {
-        close(fd);
-        if (reason) *reason = "out of memory";
-        return nullptr;
-    }
-    rw->type = SDL_RWOPS_UNKNOWN;
-    rw->size = sizeOf;
-    rw->seek = seekIn;
-    rw->read = readFrom;
-    rw->write = writeTo;
-    rw->close = closeFile;
-    rw->hidden.unknown.data1 = new BoundedFile{fd, static_cast<Sint64>(size), 0};
-    return rw;
-}
-
-// The type a file's extension names, for the few kinds SDL_mixer cannot
-// tell from their first bytes.
-Mix_MusicType typeByName(const std::string& file)
-{
-    const size_t dot = file.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : file.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (ext == "mp3") return MUS_MP3;
-    if (ext == "ogg" || ext == "oga") return MUS_OGG;
-    if (ext == "opus") return MUS_OPUS;
-    if (ext == "flac") return MUS_FLAC;
-    if (ext == "wav") return MUS_WAV;
-    if (ext == "mid" || ext == "midi") return MUS_MID;
-    if (ext == "mod" || ext == "xm" || ext == "s3m" || ext == "it") return MUS_MOD;
-    return MUS_NONE;
+    if (!(seconds > 0.0)) return 0;
+    return std::llround(std::min(seconds, 1e7) * kOutputRate);
 }
 
 } // namespace
 
-Mix_Music* kvBassPlay::openTrack(const std::string& file, std::string* reason)
+kvBassPlay::kvBassPlay()
 {
-    SDL_RWops* rw = openBounded(file, reason);
-    if (!rw) return nullptr;
-    // SDL_mixer owns the reader from here, and closes it with the track.
-    Mix_Music* music = Mix_LoadMUSType_RW(rw, MUS_NONE, 1);
-    const Mix_MusicType named = typeByName(file);
-    if (!music && named != MUS_NONE && (rw = openBounded(file, reason)) != nullptr)
-        music = Mix_LoadMUSType_RW(rw, named, 1);
-    if (!music && reason) *reason = std::string("cannot be decoded: ") + Mix_GetError();
-    return music;
-}
-
-double kvBassPlay::trackSeconds(const std::string& file, std::string* reason)
-{
-    bool opened = false;
-    std::string driver;
-    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        // SDL reads the driver's name when the subsystem starts.
-        const char* was = getenv("SDL_AUDIODRIVER");
-        const bool had = was != nullptr;
-        if (had) driver = was;
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-        if (had)
-            setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
-        else
-            unsetenv("SDL_AUDIODRIVER");
-        if (opened && Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            opened = false;
-        }
-        if (!opened) {
-            if (reason) *reason = std::string("no sound output to decode it with: ") + SDL_GetError();
-            return -1.0;
-        }
-    }
-    double seconds = -1.0;
-    if (Mix_Music* music = openTrack(file, reason)) {
-        seconds = std::max(0.0, Mix_MusicDuration(music));
-        Mix_FreeMusic(music);
-    }
-    if (opened) {
-        Mix_CloseAudio();
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    SDL_AudioSpec want = {};
+    want.freq = kOutputRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = fill;
+    want.userdata = this;
+    SDL_AudioSpec have = {};
+    // SDL converts to what the device takes.
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!device) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return;
     }
-    return seconds;
-}
-
-kvBassPlay::kvBassPlay() : stream(nullptr), outputOpen(false)
-{
-    if (SDL_WasInit(SDL_INIT_AUDIO) || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        outputOpen = Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) == 0;
-        if (!outputOpen) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
+    SDL_PauseAudioDevice(device, 0);
 }
 
 kvBassPlay::~kvBassPlay()
 {
-    if (stream) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(stream);
-        stream = nullptr;
-    }
-    if (outputOpen) {
-        Mix_CloseAudio();
+    if (device) {
+        SDL_CloseAudioDevice(device);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        outputOpen = false;
     }
 }
 
-bool kvBassPlay::loadStream(const std::string& file)
+void SDLCALL kvBassPlay::fill(void* self_, Uint8* stream, int bytes)
 {
-    if (!outputOpen) return false;
-    // A later load replaces the stream even when it fails: the last music
-    // element decides. The one it replaces goes now (SDL_mixer halts it
-    // if it plays), so that a show read again a thousand times holds one.
-    Mix_Music* music = openTrack(file, nullptr);
-    if (stream) Mix_FreeMusic(stream);
-    stream = music;
-    return music != nullptr;
+    kvBassPlay* self = static_cast<kvBassPlay*>(self_);
+    const int frames = bytes / static_cast<int>(2 * sizeof(float));
+    if (!self->playing || !self->mixer) {
+        std::memset(stream, 0, static_cast<size_t>(bytes));
+        return;
+    }
+    self->mixer->mix(self->at, frames, reinterpret_cast<float*>(stream));
+    self->at += frames;
 }
 
-void kvBassPlay::play()
+bool kvBassPlay::load(const kvMusic& music, const std::function<void(const std::string& line, bool again)>& report)
 {
-    if (stream) Mix_PlayMusic(stream, 0);
+    std::unique_ptr<kvMixer> mix;
+    std::vector<std::string> fresh;
+    bool any = false;
+    // Without a sound device nothing plays, but what could not is still told.
+    if (!music.empty()) {
+        std::vector<std::unique_ptr<kvTrackReader>> readers;
+        for (const std::string& track : music.tracks) {
+            std::string why;
+            std::unique_ptr<kvTrackReader> file = openMusicTrack(track, &why);
+            if (!file) {
+                fresh.push_back("the music " + quoted(track) + " cannot be played: " + why);
+                if (report) report(fresh.back(), !reported.insert(track).second);
+            }
+            any = any || file != nullptr;
+            readers.push_back(std::move(file));
+        }
+        if (any && device) mix.reset(new kvMixer(std::move(readers), music.crossfade, music.fadeout));
+    }
+    {
+        DeviceLock lock(device);
+        mixer.swap(mix);
+        started = playing = false;
+        at = 0;
+    }
+    told.swap(fresh);
+    return any; // the old mixer goes here, outside the lock
+}
+
+void kvBassPlay::setEnd(double seconds)
+{
+    DeviceLock lock(device);
+    if (mixer) mixer->setEnd(seconds);
+}
+
+void kvBassPlay::playFrom(double seconds)
+{
+    DeviceLock lock(device);
+    at = framesAt(seconds);
+    started = playing = true;
 }
 
 void kvBassPlay::stop()
 {
-    if (stream) Mix_HaltMusic();
+    DeviceLock lock(device);
+    started = playing = false;
 }
 
 void kvBassPlay::pause()
 {
-    if (stream) Mix_PauseMusic();
+    DeviceLock lock(device);
+    playing = false;
 }
 
 void kvBassPlay::resume()
 {
-    if (stream) Mix_ResumeMusic();
+    DeviceLock lock(device);
+    playing = started;
 }
 
-void kvBassPlay::playFrom(float seconds)
+void kvBassPlay::follow(double seconds)
 {
-    if (!stream) return;
-    const double length = Mix_MusicDuration(stream);
-    if (seconds > 0.0f && length > 0.0 && seconds >= length) return; // over by then
-    Mix_PlayMusic(stream, 0);
-    // A track that cannot be set to a time stays silent rather than play
-    // from its start under the wrong pictures.
-    if (seconds > 0.0f && Mix_SetMusicPosition(static_cast<double>(seconds)) != 0) Mix_HaltMusic();
+    DeviceLock lock(device);
+    const long long want = framesAt(seconds);
+    // Paused, the music waits exactly where the show stands.
+    if (!playing || std::llabs(want - at) > kOutputRate / 4) at = want;
+}
+
+bool kvBassPlay::isPlaying() const
+{
+    DeviceLock lock(device);
+    return playing;
+}
+
+double kvBassPlay::position() const
+{
+    DeviceLock lock(device);
+    return static_cast<double>(at) / kOutputRate;
 }
 
 } // namespace Korvell

@@ -1,47 +1,66 @@
-// The show's one music track, on SDL2_mixer: output opened at 44100 Hz, a
-// stream from a file played once from its start, stopped at teardown.
-// Without a sound device or a readable file the show simply runs silent.
-// Tracks are read only from regular files, through a reader that never
-// reads past the size the file had when it was opened.
+// The show's music, live: the playlist mixed at 48000 Hz into an SDL audio
+// device, at the position the show's clock says. The device's thread reads
+// the mix; every change from the show's thread is made under the device's
+// lock. Without a sound device or a readable track the show runs silent.
 #pragma once
 
-#include <string>
+#include <SDL_audio.h>
 
-typedef struct _Mix_Music Mix_Music;
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sound/kvPlaylist.h"
 
 namespace Korvell {
+
+class kvMixer;
 
 class kvBassPlay {
 public:
     kvBassPlay();
     ~kvBassPlay();
 
-    // A later load replaces (and frees) the stream before it.
-    bool loadStream(const std::string& file);
-    // A track of a regular file of at most kMaxMusicBytes, opened without
-    // blocking ('\\' separates folders too); null with the reason.
-    static Mix_Music* openTrack(const std::string& file, std::string* reason);
-    // A track's length in seconds (0 when its format does not tell), or
-    // -1 with the reason. Needs no sound device: with none open, SDL's
-    // silent driver decodes, and goes again afterwards.
-    static double trackSeconds(const std::string& file, std::string* reason);
-    void play();
+    // Replaces the music with the script's (stopped until played). A track
+    // that cannot be played is told to `report`, `again` when it was told
+    // before in this program run; the others play. False when none can.
+    bool load(const kvMusic& music, const std::function<void(const std::string& line, bool again)>& report);
+    // Where the show ends, credits included: the music fades out before it.
+    void setEnd(double seconds);
+
+    void playFrom(double seconds);
     void stop();
-    // Beyond the original player: Space pauses the show and its music, and
-    // a show started later than 0 s starts its music there too.
+    // Space pauses the show and its music; the credits resume it.
     void pause();
     void resume();
-    void playFrom(float seconds);
+    // Called each frame with the show's time: after a jump of the clock
+    // (Next, Previous, a reload) the music moves there; a drift below a
+    // quarter of a second is let be, so the sound never stutters.
+    void follow(double seconds);
 
-    bool isOutputOpen() const { return outputOpen; }
-    bool hasStream() const { return stream != nullptr; }
+    // What the last load told (its unplayable tracks), for a log written anew.
+    const std::vector<std::string>& problems() const { return told; }
+    bool isOutputOpen() const { return device != 0; }
+    bool hasStream() const { return mixer != nullptr; }
+    // Started and not paused.
+    bool isPlaying() const;
+    // The music's position in seconds (what the device plays next).
+    double position() const;
 
 private:
     kvBassPlay(const kvBassPlay&) = delete;
     kvBassPlay& operator=(const kvBassPlay&) = delete;
+    static void SDLCALL fill(void* self, Uint8* stream, int bytes);
 
-    Mix_Music* stream;
-    bool outputOpen;
+    SDL_AudioDeviceID device = 0;
+    std::unique_ptr<kvMixer> mixer;
+    long long at = 0;      // output frames; the device's thread moves it on
+    bool started = false;  // by playFrom, until stop
+    bool playing = false;  // started and not paused
+    std::set<std::string> reported;
+    std::vector<std::string> told;
 };
 
 } // namespace Korvell

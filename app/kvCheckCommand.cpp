@@ -1,22 +1,21 @@
-// The checker with the platform's answers: the picture decoder, SDL_mixer
-// (on its silent driver) for the music, fontconfig for faces.
+// The checker with the platform's answers: the picture decoder, the music
+// decoder, fontconfig for faces.
 #include "app/kvCheckCommand.h"
 
-#include <SDL.h>
-#include <SDL_mixer.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/kvBassPlay.h"
+#include "app/kvMusicTrack.h"
 #include "base/kvFiles.h"
 #include "credits/kvCredits.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
 #include "render/kvFont.h"
 #include "script/kvChecker.h"
+#include "sound/kvPlaylist.h"
 
 namespace Korvell {
 
@@ -32,23 +31,11 @@ std::string pictureProblem(const std::vector<uint8_t>& bytes)
 
 std::string musicProblem(const std::string& file, double* seconds)
 {
-    static bool audio = false;
-    if (!audio) {
-        // Nothing is heard: the checker only asks whether it would play.
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) == 0;
-    }
+    // Told by decoding it all, not by its name.
     std::string why;
-    if (!audio) {
-        // Cannot tell whether it decodes: say only what the file is.
-        const int fd = openRegularFile(diskPath(file), kMaxMusicBytes, nullptr, &why);
-        if (fd >= 0) close(fd);
-        return why;
-    }
-    Mix_Music* music = kvBassPlay::openTrack(file, &why);
-    if (!music) return why;
-    *seconds = Mix_MusicDuration(music);
-    Mix_FreeMusic(music);
+    std::unique_ptr<kvTrackReader> track = openMusicTrack(file, &why);
+    if (!track || !track->decodesWhole(&why)) return why;
+    *seconds = static_cast<double>(track->frames()) / kOutputRate;
     return std::string();
 }
 
@@ -73,6 +60,7 @@ int runCheck(const std::vector<std::string>& given)
     hooks.drawnFace = kvFont::drawnFamily;
     hooks.undrawable = kvFont::undrawable;
     hooks.creditsPictures = kvCredits::anyPicture;
+    hooks.creditsSeconds = kvCredits::kSeconds;
     char buffer[4096];
     const std::string home = getcwd(buffer, sizeof buffer) ? buffer : ".";
     int worst = 0;

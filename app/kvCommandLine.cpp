@@ -19,7 +19,9 @@ const char* const kUsage =
     "  --seed N                   with --order random: the same N, the same order\n"
     "  --seconds N                each picture N seconds (default 5)\n"
     "  --fit blur|contain|cover|stretch  how each picture fills the screen (default blur)\n"
-    "  --music FILE               music under the show\n"
+    "  --music FILE               music under the show; given again, the tracks play one after another\n"
+    "  --crossfade SECONDS        between two tracks of music (default 0: back to back)\n"
+    "  --beats                    each change of picture on a beat of the music (each picture 2 to 10 s)\n"
     "  --fit-music                the seconds a picture chosen so that the show ends with its music (2 to 15 s)\n"
     "  --captions                 each photo's own description (EXIF, XMP or IPTC) as its subtitle\n"
     "korvell --new SCRIPT.xml [OPTIONS] [FOLDER | PICTURE...]\n"
@@ -39,7 +41,7 @@ const char* const kUsage =
     "  --check                    check the script(s) instead of playing (exit 0: clean, 1: warnings, 2: errors)\n"
     "  --help, --version\n"
     "korvell --render FILE [--size WxH] [--fps N] [--no-credits] [--srt FILE.srt] [--quiet] [--samples N]\n"
-    "               [--force] [the play options] [SCRIPT | FOLDER | PICTURE...]\n"
+    "               [--force] [--allow-silent] [the play options] [SCRIPT | FOLDER | PICTURE...]\n"
     "  --render FILE              render the show to a video file instead of playing it: .mp4 or .mkv (H.264\n"
     "                             and AAC) or .webm (VP9 and Opus), frame n at n / fps, then the credits\n"
     "  --size WxH                 the video's size (default 1920x1080)\n"
@@ -48,6 +50,7 @@ const char* const kUsage =
     "  --quiet                    no progress on stderr\n"
     "  --samples N                samples per pixel for smoother picture edges, up to N (default 0: none; text is\n"
     "                             smooth without)\n"
+    "  --allow-silent             exit 0 when the music cannot be read (the video is written without it; else 1)\n"
     "  --force                    replace an existing FILE (or FILE.srt) even when it is not a video (or SubRip)\n"
     "                             Korvell could have written; a file the show reads is never replaced\n";
 
@@ -100,7 +103,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     c.plain = false;
     enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
            NO_CREDITS, SRT, QUIET, SAMPLES, FORCE, RECURSIVE = 'r', ORDER = 2000, SEED, SECONDS, FIT, MUSIC, FIT_MUSIC,
-           CAPTIONS, NEW };
+           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
@@ -115,7 +118,8 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         {"seed", required_argument, nullptr, SEED},   {"seconds", required_argument, nullptr, SECONDS},
         {"fit", required_argument, nullptr, FIT},     {"music", required_argument, nullptr, MUSIC},
         {"fit-music", no_argument, nullptr, FIT_MUSIC}, {"captions", no_argument, nullptr, CAPTIONS},
-        {"new", required_argument, nullptr, NEW},
+        {"new", required_argument, nullptr, NEW},     {"crossfade", required_argument, nullptr, CROSSFADE},
+        {"beats", no_argument, nullptr, BEATS},       {"allow-silent", no_argument, nullptr, ALLOW_SILENT},
         {nullptr, 0, nullptr, 0}};
     bool renderOnly = false; // an option that means something only with --render
     bool forced = false;
@@ -201,12 +205,22 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             break;
         case MUSIC:
             if (arg.empty()) return bad("--music needs a file");
-            if (!c.music.empty()) return bad("--music once: a show has one track");
             c.music.push_back(arg);
             c.pictureOptions = true;
             break;
         case FIT_MUSIC: c.fitMusic = true; c.pictureOptions = true; break;
         case CAPTIONS: c.captions = true; c.pictureOptions = true; break;
+        case BEATS: c.beats = true; c.pictureOptions = true; break;
+        case ALLOW_SILENT: c.allowSilent = true; renderOnly = true; break;
+        case CROSSFADE: {
+            char* end = nullptr;
+            const double s = std::strtod(arg.c_str(), &end);
+            if (arg.empty() || *end != '\0' || !(s >= 0.0 && s <= 60.0))
+                return bad("--crossfade takes a number of seconds from 0 to 60, not '" + arg + "'");
+            c.crossfade = s;
+            c.pictureOptions = true;
+            break;
+        }
         case NEW:
             // The ending is asked for, so that a picture named by mistake
             // is never the file written.
@@ -262,11 +276,14 @@ kvCommandLine parseCommandLine(int argc, char** argv)
                            : "--check and --render cannot go together");
     c.action = writing ? kvCommandLine::NEW : rendering ? kvCommandLine::RENDER : checking ? kvCommandLine::CHECK
                                                                                         : kvCommandLine::PLAY;
-    if (renderOnly && !rendering) return bad("--size, --fps, --srt, --quiet and --samples go with --render");
+    if (renderOnly && !rendering)
+        return bad("--size, --fps, --srt, --quiet, --samples and --allow-silent go with --render");
     if (forced && !rendering && !writing) return bad("--force goes with --render or --new");
     if (c.hasSeed && c.order != "random") return bad("--seed goes with --order random");
     if (c.fitMusic && c.hasSeconds) return bad("--fit-music chooses the seconds: leave out --seconds");
     if (c.fitMusic && c.music.empty()) return bad("--fit-music needs --music");
+    if (c.beats && c.music.empty()) return bad("--beats needs --music");
+    if (c.beats && (c.fitMusic || c.hasSeconds)) return bad("--beats chooses the seconds: leave out --seconds and --fit-music");
     if (c.pictureOptions && checking) return bad("--check checks scripts: write one from pictures with --new first");
     return c;
 }

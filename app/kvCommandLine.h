@@ -40,8 +40,10 @@ struct kvCommandLine {
     bool hasSeconds = false;
     float seconds = 5.0f;
     std::string fit = "blur";
-    std::vector<std::string> music;
+    std::vector<std::string> music; // one after another
+    double crossfade = 0.0;
     bool fitMusic = false;
+    bool beats = false; // changes of picture on the music's beats
     bool captions = false;
     // Any of the above given: they mean something only for pictures.
     bool pictureOptions = false;
@@ -58,6 +60,7 @@ struct kvCommandLine {
     std::string srtFile; // ends in .srt
     bool force = false;  // replace an existing output (or --new's script) whatever it is
     bool quiet = false;
+    bool allowSilent = false; // music that cannot be read is no failure
     // Text needs no multisampling, so a render takes none unless asked.
     int samples = 0;
 

@@ -1,18 +1,19 @@
-// dlopen of the encoder module; it stays loaded to the end of the process
-// (an encoder's code must outlive it, and unloading gains nothing).
+// dlopen of Korvell's modules; each stays loaded to the end of the process
+// (the objects it makes must outlive it, and unloading gains nothing).
 #include "app/kvEncoderModule.h"
+
+#include "export/kvTrackDecoder.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 namespace Korvell {
 
 namespace {
-
-const char* const kModule = "korvell-encoder.so";
 
 std::string programFolder()
 {
@@ -26,35 +27,54 @@ std::string programFolder()
 
 } // namespace
 
-std::unique_ptr<kvEncoder> loadEncoder(std::string* error)
+void* moduleEntry(const char* module, const char* variable, const char* entry, const char* what, std::string* error)
 {
-    static void* module = nullptr;
-    if (!module) {
+    static std::map<std::string, void*> loaded;
+    void*& handle = loaded[module];
+    if (!handle) {
         std::vector<std::string> candidates;
-        if (const char* given = std::getenv("KORVELL_ENCODER")) candidates.push_back(given);
+        if (const char* given = std::getenv(variable)) candidates.push_back(given);
         const std::string folder = programFolder();
-        candidates.push_back(folder + "/" + kModule);
-        candidates.push_back(folder + "/../lib/korvell/" + kModule);
+        candidates.push_back(folder + "/" + module);
+        candidates.push_back(folder + "/../lib/korvell/" + module);
         std::string why;
         for (const std::string& c : candidates) {
             if (access(c.c_str(), F_OK) != 0) continue;
-            module = dlopen(c.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (module) break;
+            handle = dlopen(c.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (handle) break;
             why = dlerror();
         }
-        if (!module) {
+        if (!handle) {
             if (error)
-                *error = std::string("the video encoder (") + kModule + ") cannot be loaded: "
+                *error = std::string(what) + " (" + module + ") cannot be loaded: "
                          + (why.empty() ? "it is not installed beside korvell" : why);
             return nullptr;
         }
     }
-    const auto make = reinterpret_cast<kvMakeEncoder>(dlsym(module, KORVELL_ENCODER_ENTRY));
-    if (!make) {
-        if (error) *error = std::string("the video encoder module has no ") + KORVELL_ENCODER_ENTRY;
-        return nullptr;
-    }
-    return std::unique_ptr<kvEncoder>(make());
+    void* found = dlsym(handle, entry);
+    if (!found && error) *error = std::string(what) + " module has no " + entry;
+    return found;
+}
+
+std::unique_ptr<kvEncoder> loadEncoder(std::string* error)
+{
+    const auto make = reinterpret_cast<kvMakeEncoder>(
+        moduleEntry("korvell-encoder.so", "KORVELL_ENCODER", KORVELL_ENCODER_ENTRY, "the video encoder", error));
+    return std::unique_ptr<kvEncoder>(make ? make() : nullptr);
+}
+
+std::unique_ptr<kvTrackReader> openTrackInModule(const std::string& file, std::string* reason)
+{
+    const auto open = reinterpret_cast<kvOpenTrack>(
+        moduleEntry("korvell-encoder.so", "KORVELL_ENCODER", KORVELL_TRACK_ENTRY, "the video encoder", reason));
+    return std::unique_ptr<kvTrackReader>(open ? open(file, reason) : nullptr);
+}
+
+std::unique_ptr<kvBeatFinder> loadBeatFinder(int rate, std::string* error)
+{
+    const auto make = reinterpret_cast<kvMakeBeatFinder>(
+        moduleEntry("korvell-beats.so", "KORVELL_BEATS", KORVELL_BEATS_ENTRY, "the beat finder", error));
+    return std::unique_ptr<kvBeatFinder>(make ? make(rate) : nullptr);
 }
 
 } // namespace Korvell

@@ -1,12 +1,15 @@
-// The video encoder, loaded from its module (korvell-encoder.so) when a
-// render begins: FFmpeg and the hundred-odd libraries it brings are never
-// loaded for a live show.
+// Korvell's modules, loaded when first needed: the video encoder
+// (korvell-encoder.so) when a render begins, the beat finder
+// (korvell-beats.so) for --beats. FFmpeg and the hundred-odd libraries
+// both bring are never loaded for a live show.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "export/kvEncoder.h"
+#include "sound/kvBeatFinder.h"
+#include "sound/kvTrackReader.h"
 
 namespace Korvell {
 
@@ -14,5 +17,10 @@ namespace Korvell {
 // loaded. The module is looked for beside the program (a build tree), then
 // in ../lib/korvell/ from it (an installed one), or at KORVELL_ENCODER.
 std::unique_ptr<kvEncoder> loadEncoder(std::string* error);
+// A beat finder for sound at `rate` (korvell-beats.so, or KORVELL_BEATS).
+std::unique_ptr<kvBeatFinder> loadBeatFinder(int rate, std::string* error);
+// A music file through the encoder module's FFmpeg decoder; null with the
+// reason (the module's own when it cannot be loaded).
+std::unique_ptr<kvTrackReader> openTrackInModule(const std::string& file, std::string* reason);
 
 } // namespace Korvell

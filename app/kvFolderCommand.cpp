@@ -11,12 +11,15 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/kvBassPlay.h"
+#include "app/kvEncoderModule.h"
+#include "app/kvMusicTrack.h"
 #include "base/kvFiles.h"
 #include "base/kvPartialFile.h"
 #include "base/kvQuote.h"
 #include "render/kvFont.h"
 #include "script/kvFolderShow.h"
+#include "sound/kvBeatCuts.h"
+#include "sound/kvMixer.h"
 
 namespace Korvell {
 
@@ -70,27 +73,45 @@ bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, con
         const std::string absolute = absolutePath(path);
         return folder.empty() ? absolute : relativePath(absolute, folder);
     };
-    double musicSeconds = 0.0;
+    std::vector<std::unique_ptr<kvTrackReader>> tracks;
     for (const std::string& track : cmd.music) {
         const std::string unwritable = unwritableName(track);
         if (!unwritable.empty()) {
             *error = "the music " + quoted(track) + " cannot be named in a script: " + unwritable;
             return false;
         }
-        if (cmd.fitMusic) {
+        if (cmd.fitMusic || cmd.beats) {
             std::string why;
-            const double s = kvBassPlay::trackSeconds(track, &why);
-            if (s < 0.0) {
+            std::unique_ptr<kvTrackReader> file = openMusicTrack(track, &why);
+            if (!file) {
                 *error = "the music " + quoted(track) + ": " + why;
                 return false;
             }
-            if (s == 0.0) {
-                *error = "the music " + quoted(track) + " does not tell its length: --fit-music cannot fit it";
-                return false;
-            }
-            musicSeconds += s;
+            tracks.push_back(std::move(file));
         }
         o.music.push_back(named(track));
+    }
+    o.musicCrossfade = cmd.crossfade;
+    kvMixer mixer(std::move(tracks), cmd.crossfade, 0.0);
+    const double musicSeconds = static_cast<double>(mixer.playlist().total()) / kOutputRate;
+    if (cmd.beats && !photos.empty()) {
+        std::string why;
+        std::unique_ptr<kvBeatFinder> finder = loadBeatFinder(kOutputRate, &why);
+        if (!finder) {
+            *error = "--beats: " + why;
+            return false;
+        }
+        // The music as the show plays it, in mono.
+        const int kChunk = kOutputRate;
+        std::vector<float> stereo(2 * kChunk), mono(kChunk);
+        for (long long at = 0; at < mixer.playlist().total(); at += kChunk) {
+            const int n = static_cast<int>(std::min<long long>(kChunk, mixer.playlist().total() - at));
+            mixer.mix(at, n, stereo.data());
+            for (int i = 0; i < n; ++i) mono[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
+            finder->feed(mono.data(), n);
+        }
+        o.times = beatSlideTimes(finder->beats(), photos.size(), musicSeconds);
+        if (eachSeconds) *eachSeconds = static_cast<float>(musicSeconds / static_cast<double>(photos.size()));
     }
     if (cmd.fitMusic && !photos.empty()) {
         const double each = musicSeconds / static_cast<double>(photos.size());
@@ -112,7 +133,7 @@ bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, con
                    + (photos.size() == 1 ? " picture" : " pictures") + "; SCRIPTING.md tells every element.";
     }
     *text = writeFolderScript(photos, o);
-    if (eachSeconds) *eachSeconds = o.seconds;
+    if (eachSeconds && o.times.empty()) *eachSeconds = o.seconds;
     return true;
 }
 

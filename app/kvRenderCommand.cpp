@@ -19,20 +19,22 @@
 #include <memory>
 
 #include "app/kvBaseGL.h"
+#include "app/kvEncoderModule.h"
+#include "app/kvMusicTrack.h"
 #include "app/kvSignals.h"
 #include "base/kvFiles.h"
 #include "base/kvPartialFile.h"
 #include "base/kvQuote.h"
 #include "credits/kvCredits.h"
+#include "export/kvEncoder.h"
 #include "export/kvRenderLoop.h"
 #include "export/kvSteppedClock.h"
 #include "export/kvSubtitleCues.h"
-#include "app/kvEncoderModule.h"
-#include "export/kvEncoder.h"
 #include "player/kvPlayer.h"
 #include "render/kvFrameReader.h"
 #include "render/kvRenderer.h"
 #include "script/kvScriptedShow.h"
+#include "sound/kvMixer.h"
 
 namespace Korvell {
 
@@ -257,17 +259,31 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
         settings.width = w;
         settings.height = h;
         settings.fps = cmd.fps;
-        settings.music = show.getMusic();
-        settings.musicStart = start;
+        // The music as live play mixes it, from the show's start time on;
+        // a track that cannot be read is silent in its place.
+        bool silenced = false;
+        std::vector<std::unique_ptr<kvTrackReader>> tracks;
+        for (const std::string& track : show.getMusic().tracks) {
+            std::unique_ptr<kvTrackReader> sound = openMusicTrack(track, &why);
+            if (!sound) {
+                std::fprintf(stderr, "korvell: the music %s cannot be read: %s\n", quoted(track).c_str(), why.c_str());
+                silenced = true;
+            }
+            tracks.push_back(std::move(sound));
+        }
+        kvMixer mixer(std::move(tracks), show.getMusic().crossfade, show.getMusic().fadeout);
+        mixer.setEnd(player.getShowEnd() + (credits ? kvCredits::kSeconds : 0.0));
+        long long mixed = std::llround(start * kOutputRate);
+        if (mixer.playlist().total() > 0)
+            settings.audio = [&mixer, mixed](float* stereo, int frames) mutable {
+                mixer.mix(mixed, frames, stereo);
+                mixed += frames;
+            };
         std::unique_ptr<kvEncoder> encoderModule = loadEncoder(&why);
         if (!encoderModule) return say("cannot render: " + why, 1);
         kvEncoder& encoder = *encoderModule;
         if (!encoder.open(settings, &why)) return say(why, 1);
-        // As live, a show whose music cannot be read goes on silent; here
-        // the video has no sound track, and the author is told.
-        if (!settings.music.empty() && !encoder.hasAudio())
-            std::fprintf(stderr, "korvell: the music %s cannot be read: the video has no sound\n",
-                         quoted(settings.music).c_str());
+        if (silenced && !encoder.hasAudio()) std::fprintf(stderr, "korvell: the video has no sound\n");
         if (!srt.empty() && !writeSrt(partialSrt.path(), subtitleCues(player, start))) {
             encoder.abort();
             return say("cannot write " + srt, 1);
@@ -313,6 +329,13 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
         } else if (!cmd.quiet && isatty(2)) {
             std::fprintf(stderr, "korvell: wrote %s (%lld frames, %s)\n", file.c_str(), frames,
                          encoder.hasAudio() ? "with the music" : "no music");
+        }
+        // The video is there, but not as the script asked: no success
+        // unless silence was allowed.
+        if (silenced && code == 0 && !cmd.allowSilent) {
+            std::fprintf(stderr, "korvell: wrote %s without %s music (--allow-silent makes this no failure)\n",
+                         file.c_str(), encoder.hasAudio() ? "all its" : "its");
+            code = 1;
         }
     }
     app->releaseApi();

@@ -25,10 +25,12 @@ long long stampOf(const std::string& file)
     return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000ll + st.st_mtim.tv_nsec;
 }
 
+const double kCreditsSeconds = kvCredits::kSeconds;
+
 } // namespace
 
 kvShow::kvShow(kvRenderer& renderer_, const std::string& script_, const std::string& text_)
-    : renderer(renderer_), script(script_), text(text_), music(new kvBassPlay()), show(makeShow(true))
+    : renderer(renderer_), script(script_), text(text_), music(new kvBassPlay()), show(makeShow())
 {
 }
 
@@ -37,14 +39,11 @@ kvShow::~kvShow()
     g_currentItem = nullptr;
 }
 
-std::unique_ptr<kvScriptedShow> kvShow::makeShow(bool loadMusic)
+std::unique_ptr<kvScriptedShow> kvShow::makeShow()
 {
     kvScriptedShow::Options options;
     options.noise = g_noiseEnabled;
     if (!text.empty()) options.log.clear();
-    // Read again, the show decides afterwards whether the track changed.
-    kvBassPlay* player = loadMusic ? music.get() : nullptr;
-    if (player) options.loadMusic = [player](const std::string& file) { return player->loadStream(file); };
     return std::unique_ptr<kvScriptedShow>(new kvScriptedShow(renderer, g_timer, options));
 }
 
@@ -52,8 +51,28 @@ bool kvShow::load()
 {
     if (!(text.empty() ? show->parse(script) : show->parseText(script, text))) return false;
     show->configure();
-    musicStamp = stampOf(show->getMusic());
+    loadMusic();
     return true;
+}
+
+long long kvShow::musicStampOf(const kvMusic& m) const
+{
+    long long stamp = 0;
+    for (const std::string& track : m.tracks) stamp = stamp * 31 + stampOf(track);
+    return stamp;
+}
+
+void kvShow::loadMusic()
+{
+    musicStamp = musicStampOf(show->getMusic());
+    kvScriptedShow* s = show.get();
+    // In every log (each read writes its own), on stderr once.
+    music->load(show->getMusic(), [s](const std::string& line, bool again) {
+        s->getParser().logLine(line);
+        if (!again) std::fprintf(stderr, "korvell: %s\n", line.c_str());
+    });
+    const bool credits = creditsWanted && hasCredits();
+    music->setEnd(show->getPlayer().getShowEnd() + (credits ? kCreditsSeconds : 0.0));
 }
 
 void kvShow::prepare(float start)
@@ -63,13 +82,11 @@ void kvShow::prepare(float start)
 
 void kvShow::start(float start)
 {
-    if (start > 0.0f) {
-        music->playFrom(start);
+    music->playFrom(start > 0.0f ? start : 0.0f);
+    if (start > 0.0f)
         g_timer.startAt(start);
-    } else {
-        music->play();
+    else
         g_timer.start();
-    }
     g_app->setPauseHandler([this](bool paused) {
         if (paused)
             music->pause();
@@ -88,7 +105,7 @@ void kvShow::watchFiles()
 void kvShow::reload()
 {
     const float now = g_timer.elapsed();
-    std::unique_ptr<kvScriptedShow> fresh = makeShow(false);
+    std::unique_ptr<kvScriptedShow> fresh = makeShow();
     if (!fresh->parse(script)) {
         // The old show goes on; the log (written anew) and stderr say why.
         std::fprintf(stderr, "korvell: %s does not parse (line %d: %s); the show goes on as it was\n",
@@ -99,19 +116,19 @@ void kvShow::reload()
     renderer.dropPreloads();
     fresh->configure();
     g_currentItem = nullptr;
-    const std::string oldMusic = show->getMusic();
+    const kvMusic oldMusic = show->getMusic();
     show = std::move(fresh);
     show->getPlayer().seekTo(now);
-    // The music starts again only when it is another track or its file
-    // changed; otherwise it plays on.
-    const long long stamp = stampOf(show->getMusic());
-    if (show->getMusic() != oldMusic || stamp != musicStamp) {
-        musicStamp = stamp;
-        music->stop();
-        if (!show->getMusic().empty() && music->loadStream(show->getMusic())) {
-            music->playFrom(now);
-            if (g_timer.isPaused()) music->pause();
-        }
+    // The music is read again only when its tracks or their files changed;
+    // either way it goes on at the show's time.
+    if (!(show->getMusic() == oldMusic) || musicStampOf(show->getMusic()) != musicStamp) {
+        loadMusic();
+        music->playFrom(now);
+        if (g_timer.isPaused()) music->pause();
+    } else {
+        for (const std::string& line : music->problems()) show->getParser().logLine(line);
+        const bool credits = creditsWanted && hasCredits();
+        music->setEnd(show->getPlayer().getShowEnd() + (credits ? kCreditsSeconds : 0.0));
     }
     watchFiles();
     std::fprintf(stderr, "korvell: %s read again at %.3f s\n", script.c_str(), static_cast<double>(now));
@@ -132,6 +149,8 @@ bool kvShow::step()
     if (g_previousRequested) player.requestPrevious();
     g_previousRequested = false;
     player.update();
+    // Wherever Next, Previous or a reload put the clock, the music is there.
+    music->follow(g_timer.elapsed());
     g_currentItem = player.getCurrent();
     return !player.isOver();
 }

@@ -23,7 +23,11 @@ public:
     kvShow(kvRenderer& renderer, const std::string& script, const std::string& text = std::string());
     ~kvShow();
 
-    // Reads and applies the script; false when it cannot be read.
+    // Whether the credits are to follow (when the show has them): the music
+    // then plays under them and ends with them. Before load.
+    void setCredits(bool wanted) { creditsWanted = wanted; }
+    // Reads and applies the script and loads its music; false when it
+    // cannot be read.
     bool load();
     // After a failed load: what the error box says.
     std::string failureMessage() const { return show->failureMessage(); }
@@ -53,8 +57,11 @@ public:
 private:
     kvShow(const kvShow&) = delete;
     kvShow& operator=(const kvShow&) = delete;
-    std::unique_ptr<kvScriptedShow> makeShow(bool loadMusic);
+    std::unique_ptr<kvScriptedShow> makeShow();
     void watchFiles();
+    // The script's music into the player, told where the show ends.
+    void loadMusic();
+    long long musicStampOf(const kvMusic& m) const;
 
     kvRenderer& renderer;
     std::string script;
@@ -62,6 +69,7 @@ private:
     std::unique_ptr<kvBassPlay> music;
     std::unique_ptr<kvScriptedShow> show;
     long long musicStamp = 0;
+    bool creditsWanted = true;
     kvFileWatcher watcher;
 };
 

@@ -105,6 +105,7 @@ int runShowAndCredits(const kvCommandLine& cmd, const std::string& made)
 {
     kvRenderer& renderer = *g_app->getRenderer();
     kvShow show(renderer, g_app->getScriptFile(), made);
+    show.setCredits(cmd.credits);
     if (!show.load()) {
         showError(show.failureMessage().c_str());
         return 1;

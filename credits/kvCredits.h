@@ -18,6 +18,8 @@ class kvRenderer;
 class kvCredits {
 public:
     kvCredits(kvRenderer& renderer, kvClock& clock);
+    // How long they last: a second's hold, then the pages.
+    static constexpr double kSeconds = 40.0;
 
     // Loads the seven pictures (0 for one that fails: drawn plain).
     void loadCredits();

@@ -3,6 +3,7 @@
 // own that Korvell loads only to render, so a live show never loads them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "export/kvVideoSink.h"
@@ -15,8 +16,10 @@ struct kvVideoSettings {
     int width = 1920;
     int height = 1080;
     int fps = 30;
-    std::string music;       // "" for none
-    double musicStart = 0.0; // seconds into the music at the first frame
+    // The sound, read in order from the video's first frame: `frames`
+    // interleaved stereo floats at 48000 Hz each call, on the encoder's
+    // thread. Unset: no audio track.
+    std::function<void(float* stereo, int frames)> audio;
 };
 
 // The container for a file name's extension ("" when Korvell cannot write it).
@@ -31,7 +34,7 @@ public:
     virtual bool finish(std::string* error) = 0;
     // Stops at once; the file is left incomplete for the caller to remove.
     virtual void abort() = 0;
-    // Whether a music file gave the video its audio track.
+    // Whether the video has an audio track.
     virtual bool hasAudio() const = 0;
 };
 

@@ -1,24 +1,20 @@
-// FFmpeg: muxing (libavformat), encoding and decoding (libavcodec),
-// colour conversion (libswscale), resampling (libswresample).
+// FFmpeg: muxing (libavformat), encoding (libavcodec), colour conversion
+// (libswscale), the mix's sample format (libswresample).
 #include "export/kvVideoEncoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
-#include "base/kvFiles.h"
 
 namespace Korvell {
 
@@ -29,40 +25,6 @@ std::string ffError(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {0};
     av_strerror(code, text, sizeof text);
     return text;
-}
-
-// The music read through FFmpeg's I/O from a regular file opened without
-// blocking, never past the size it had when it was opened.
-struct MusicFile {
-    int fd = -1;
-    int64_t size = 0;
-    int64_t pos = 0;
-};
-
-int readMusic(void* opaque, uint8_t* into, int size)
-{
-    MusicFile* f = static_cast<MusicFile*>(opaque);
-    const int64_t want = std::min<int64_t>(size, f->size - f->pos);
-    if (want <= 0) return AVERROR_EOF;
-    for (;;) {
-        const ssize_t n = pread(f->fd, into, static_cast<size_t>(want), static_cast<off_t>(f->pos));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return AVERROR(errno);
-        if (n == 0) return AVERROR_EOF;
-        f->pos += n;
-        return static_cast<int>(n);
-    }
-}
-
-int64_t seekMusic(void* opaque, int64_t offset, int whence)
-{
-    MusicFile* f = static_cast<MusicFile*>(opaque);
-    if (whence & AVSEEK_SIZE) return f->size;
-    whence &= ~AVSEEK_FORCE;
-    const int64_t from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : f->size;
-    if (from + offset < 0) return AVERROR(EINVAL);
-    f->pos = from + offset;
-    return f->pos;
 }
 
 } // namespace
@@ -78,40 +40,23 @@ struct kvVideoEncoder::State {
     AVPacket* packet = nullptr;
     long long framesEncoded = 0;
 
-    // Audio: the music decoded, resampled and queued for the encoder.
+    // Audio: the show's mix, converted to the encoder's sample format.
     AVCodecContext* audio = nullptr;
     AVStream* audioStream = nullptr;
-    AVFormatContext* in = nullptr;
-    MusicFile musicFile;
-    AVIOContext* musicIO = nullptr;
-    AVCodecContext* decoder = nullptr;
-    int inputStream = -1;
     SwrContext* swr = nullptr;
-    AVAudioFifo* fifo = nullptr;
-    AVFrame* decoded = nullptr;
     AVFrame* chunk = nullptr;
-    long long samplesToSkip = 0;
+    std::vector<float> mixed;
     long long samplesEncoded = 0;
-    bool inputEnded = false;
 
     ~State()
     {
         av_frame_free(&yuv);
-        av_frame_free(&decoded);
         av_frame_free(&chunk);
         av_packet_free(&packet);
         sws_freeContext(sws);
         swr_free(&swr);
-        if (fifo) av_audio_fifo_free(fifo);
         avcodec_free_context(&video);
         avcodec_free_context(&audio);
-        avcodec_free_context(&decoder);
-        if (in) avformat_close_input(&in);
-        if (musicIO) {
-            av_freep(&musicIO->buffer);
-            avio_context_free(&musicIO);
-        }
-        if (musicFile.fd >= 0) ::close(musicFile.fd);
         if (out) {
             if (out->pb) avio_closep(&out->pb);
             avformat_free_context(out);
@@ -212,37 +157,6 @@ struct kvVideoEncoder::State {
         return true;
     }
 
-    // The music's decoder; false (and no audio track) when it cannot be read.
-    bool openMusic()
-    {
-        if (settings.music.empty()) return false;
-        long long size = 0;
-        musicFile.fd = openRegularFile(diskPath(settings.music), kMaxMusicBytes, &size, nullptr);
-        if (musicFile.fd < 0) return false;
-        musicFile.size = size;
-        const int kBuffer = 1 << 16;
-        uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kBuffer));
-        if (!buffer) return false;
-        musicIO = avio_alloc_context(buffer, kBuffer, 0, &musicFile, readMusic, nullptr, seekMusic);
-        in = avformat_alloc_context();
-        if (!musicIO || !in) {
-            if (!musicIO) av_free(buffer);
-            return false;
-        }
-        in->pb = musicIO;
-        if (avformat_open_input(&in, settings.music.c_str(), nullptr, nullptr) < 0) {
-            in = nullptr; // freed by the failed open; the I/O context is ours
-            return false;
-        }
-        if (avformat_find_stream_info(in, nullptr) < 0) return false;
-        const AVCodec* codec = nullptr;
-        inputStream = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-        if (inputStream < 0 || !codec) return false;
-        decoder = avcodec_alloc_context3(codec);
-        if (!decoder || avcodec_parameters_to_context(decoder, in->streams[inputStream]->codecpar) < 0) return false;
-        return avcodec_open2(decoder, codec, nullptr) >= 0;
-    }
-
     bool openAudio(const AVCodec* codec, std::string* error)
     {
         audioStream = avformat_new_stream(out, nullptr);
@@ -264,70 +178,19 @@ struct kvVideoEncoder::State {
         }
         avcodec_parameters_from_context(audioStream->codecpar, audio);
         audioStream->time_base = audio->time_base;
-        r = swr_alloc_set_opts2(&swr, &audio->ch_layout, audio->sample_fmt, audio->sample_rate, &decoder->ch_layout,
-                                decoder->sample_fmt, decoder->sample_rate, 0, nullptr);
-        fifo = av_audio_fifo_alloc(audio->sample_fmt, audio->ch_layout.nb_channels, audio->frame_size > 0 ? audio->frame_size : 1024);
-        decoded = av_frame_alloc();
+        // The mix is interleaved float stereo at the same rate: only the
+        // sample format changes.
+        r = swr_alloc_set_opts2(&swr, &audio->ch_layout, audio->sample_fmt, audio->sample_rate, &audio->ch_layout,
+                                AV_SAMPLE_FMT_FLT, audio->sample_rate, 0, nullptr);
         chunk = av_frame_alloc();
-        if (r < 0 || swr_init(swr) < 0 || !fifo || !decoded || !chunk) {
-            *error = "cannot resample the music";
+        if (r < 0 || swr_init(swr) < 0 || !chunk) {
+            *error = "cannot convert the music";
             return false;
         }
-        samplesToSkip = static_cast<long long>(settings.musicStart * audio->sample_rate);
         return true;
     }
 
-    // Decodes more music into the queue; false at its end.
-    bool decodeMore()
-    {
-        while (!inputEnded) {
-            int r = avcodec_receive_frame(decoder, decoded);
-            if (r == 0) {
-                const int room = swr_get_out_samples(swr, decoded->nb_samples);
-                std::vector<uint8_t*> planes(static_cast<size_t>(audio->ch_layout.nb_channels), nullptr);
-                if (av_samples_alloc(planes.data(), nullptr, audio->ch_layout.nb_channels, room, audio->sample_fmt, 0) < 0)
-                    return false;
-                const int n = swr_convert(swr, planes.data(), room, const_cast<const uint8_t**>(decoded->extended_data),
-                                          decoded->nb_samples);
-                int skip = static_cast<int>(std::min<long long>(samplesToSkip, std::max(n, 0)));
-                samplesToSkip -= skip;
-                if (n - skip > 0) {
-                    std::vector<uint8_t*> from(planes.size());
-                    const int bytes = av_get_bytes_per_sample(audio->sample_fmt);
-                    const bool planar = av_sample_fmt_is_planar(audio->sample_fmt);
-                    for (size_t c = 0; c < planes.size(); ++c)
-                        from[c] = planes[planar ? c : 0] + static_cast<size_t>(skip) * bytes
-                                                               * (planar ? 1 : audio->ch_layout.nb_channels);
-                    av_audio_fifo_write(fifo, reinterpret_cast<void**>(from.data()), n - skip);
-                }
-                av_freep(&planes[0]);
-                av_frame_unref(decoded);
-                return true;
-            }
-            if (r == AVERROR_EOF) {
-                inputEnded = true;
-                return false;
-            }
-            // The decoder wants more input.
-            AVPacket* p = av_packet_alloc();
-            bool sent = false;
-            while (!sent) {
-                r = av_read_frame(in, p);
-                if (r < 0) {
-                    avcodec_send_packet(decoder, nullptr); // drain
-                    sent = true;
-                } else if (p->stream_index == inputStream) {
-                    avcodec_send_packet(decoder, p);
-                    sent = true;
-                }
-                av_packet_unref(p);
-            }
-            av_packet_free(&p);
-        }
-        return false;
-    }
-
-    // Encodes audio up to `samples` since the start: the music, then silence.
+    // Encodes audio up to `samples` since the start, read from the mix.
     bool pumpAudio(long long samples, bool last, std::string* error)
     {
         if (!audio) return true;
@@ -338,8 +201,6 @@ struct kvVideoEncoder::State {
             if (!last && left < frameSize) break;
             int want = static_cast<int>(std::min<long long>(frameSize, left));
             if (want < frameSize && !smallLast) want = frameSize;
-            while (av_audio_fifo_size(fifo) < want && decodeMore()) {
-            }
             chunk->nb_samples = want;
             chunk->format = audio->sample_fmt;
             av_channel_layout_copy(&chunk->ch_layout, &audio->ch_layout);
@@ -348,8 +209,14 @@ struct kvVideoEncoder::State {
                 *error = "out of memory";
                 return false;
             }
-            av_samples_set_silence(chunk->extended_data, 0, want, audio->ch_layout.nb_channels, audio->sample_fmt);
-            av_audio_fifo_read(fifo, reinterpret_cast<void**>(chunk->extended_data), std::min(want, av_audio_fifo_size(fifo)));
+            mixed.assign(2 * static_cast<size_t>(want), 0.0f);
+            settings.audio(mixed.data(), want);
+            const uint8_t* from[1] = {reinterpret_cast<const uint8_t*>(mixed.data())};
+            if (swr_convert(swr, chunk->extended_data, want, from, want) != want) {
+                av_frame_unref(chunk);
+                *error = "cannot convert the music";
+                return false;
+            }
             chunk->pts = samplesEncoded;
             samplesEncoded += want;
             const bool ok = write(audio, audioStream, chunk, error);
@@ -420,7 +287,7 @@ bool kvVideoEncoder::open(const kvVideoSettings& settings, std::string* error)
         return false;
     }
     if (!s->openVideo(videoCodec, error)) return false;
-    if (s->openMusic() && !s->openAudio(audioCodec, error)) return false;
+    if (settings.audio && !s->openAudio(audioCodec, error)) return false;
     int r = avio_open(&s->out->pb, settings.path.c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
         *error = "cannot write " + settings.path + ": " + ffError(r);

@@ -2,8 +2,8 @@
 // in MP4 or Matroska, VP9 and Opus in WebM, picked by the file's
 // extension. Frames are converted (libswscale) and encoded on a thread of
 // the encoder's own, so the next frame is drawn while this one encodes.
-// The show's music, decoded by FFmpeg, is the audio track from the show's
-// start time, then silence, cut where the video ends.
+// The audio track is what the settings' mix gives, frame by frame with the
+// pictures, cut where the video ends.
 #pragma once
 
 #include <condition_variable>

@@ -26,10 +26,14 @@
 #include "script/kvScriptedShow.h"
 #include "script/kvTag.h"
 #include "script/kvValues.h"
+#include "sound/kvPlaylist.h"
 
 namespace Korvell {
 
 namespace {
+
+// A show and its music a few seconds apart are as meant.
+const double kMusicSlack = 5.0;
 
 using E = kvElement;
 using A = kvAttribute;
@@ -170,7 +174,7 @@ void Checker::checkAttributes(const kvTag* tag, kvElement element)
             warn(tag->getLine(), quotedValue + " reads as the whole number " + number(read));
         } else if (a->kind == VALUE_TIME && !(full >= 0.0 && full <= FLT_MAX)) {
             warn(tag->getLine(), quotedValue + (full < 0.0 ? " is negative" : " is not a finite number")
-                                     + ": the slide's time is taken as 0");
+                                     + (element == E::Image ? ": the slide's time is taken as 0" : ": it is taken as 0"));
         }
     }
 }
@@ -207,7 +211,7 @@ void Checker::checkChildren(const kvTag* tag, kvElement element)
             warn(tagChild->getLine(), where + " is not read and has no effect");
             continue;
         }
-        if (!seen.insert(tagChild->getName()).second) {
+        if (!seen.insert(tagChild->getName()).second && !ruleOf(e).repeated) {
             warn(tagChild->getLine(), "a second " + where + " is not read: only the first counts");
             continue;
         }
@@ -262,15 +266,24 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& arc
                                                                                                : why)
                                       + " (pictures are read from the disk instead)");
         }
-        if (element == E::Music) {
+        if (element == E::Music || element == E::Playlist) {
+            // The later element is the music: its tracks, one after another.
             musicLine = tag->getLine();
-            const std::string file = tag->getText();
-            double seconds = 0.0;
-            const std::string why = hooks.musicProblem ? hooks.musicProblem(file, &seconds) : std::string();
-            if (!why.empty())
-                error(tag->getLine(), "music " + quoted(file) + ": " + why);
-            else
-                musicSeconds = seconds;
+            std::vector<std::pair<std::string, int>> tracks;
+            if (element == E::Music) tracks.push_back({tag->getText(), tag->getLine()});
+            for (const kvTag* track : element == E::Playlist ? children(tag, E::Track) : std::vector<const kvTag*>())
+                tracks.push_back({track->getText(), track->getLine()});
+            if (element == E::Playlist && tracks.empty()) warn(tag->getLine(), "<playlist> has no <track>: no music plays");
+            std::vector<long long> lengths;
+            for (const auto& track : tracks) {
+                double seconds = 0.0;
+                const std::string why = hooks.musicProblem ? hooks.musicProblem(track.first, &seconds) : std::string();
+                if (!why.empty()) error(track.second, "music " + quoted(track.first) + ": " + why);
+                lengths.push_back(why.empty() ? std::llround(seconds * kOutputRate) : 0);
+            }
+            const kvPlaylist playlist(lengths, element == E::Playlist ? readNumber(tag, A::PlaylistCrossfade) : 0.0,
+                                      0.0);
+            musicSeconds = static_cast<double>(playlist.total()) / kOutputRate;
         }
         if (element != E::Image) continue;
         for (int n = 1; hooks.undrawable; ++n) {
@@ -364,13 +377,18 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& play
         if (beyond) warn(line, "the pan and zoom of " + quoted(item->fileName) + " show beyond the picture's edge (black)");
     }
     if (musicSeconds > 0.0 && count > 0) {
-        const double show = player.getShowEnd();
-        if (std::fabs(show - musicSeconds) > 5.0)
-            warn(musicLine, "the show lasts " + number(std::round(show)) + " s and its music "
-                                + number(std::round(musicSeconds)) + " s: "
-                                + (show < musicSeconds ? (credits ? "the music plays on into the credits"
-                                                                  : "the music is cut off when the show ends")
-                                                       : "the show goes on in silence after the music"));
+        const double creditsSeconds = hooks.creditsSeconds;
+        const double show = player.getShowEnd(), whole = show + (credits ? creditsSeconds : 0.0);
+        const std::string lasts = "the show lasts " + number(std::round(show)) + " s"
+                                  + (credits ? " and its credits " + number(creditsSeconds) + " s" : std::string())
+                                  + ", its music " + number(std::round(musicSeconds)) + " s: ";
+        if (musicSeconds < show - kMusicSlack)
+            warn(musicLine, lasts + "the show goes on in silence after the music");
+        else if (musicSeconds < whole - kMusicSlack) // the credits end in silence: as may be meant
+            note(musicLine, lasts + "the music ends " + number(std::round(whole - musicSeconds))
+                                + " s before the credits do");
+        else if (musicSeconds > whole + kMusicSlack)
+            warn(musicLine, lasts + "the music is cut off when the " + (credits ? "credits end" : "show ends"));
     }
 }
 

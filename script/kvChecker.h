@@ -33,6 +33,8 @@ struct kvCheckHooks {
     // Whether any of the credits' pictures is there (in the archive when
     // one is open); unset: they are taken to be there.
     std::function<bool(const kvDataFile& archive)> creditsPictures;
+    // How long the credits last, for the music's length.
+    double creditsSeconds = 0.0;
 };
 
 // Findings in line order; the script is named by a path relative to the

@@ -1,5 +1,5 @@
 // Elements that set up the show's frame: viewport, imagearea, global,
-// music and datafile. Every name and default comes from the schema.
+// music, playlist and datafile. Every name and default comes from the schema.
 #include "base/kvFiles.h"
 #include "image/kvDataFile.h"
 #include "image/kvTextureModifier.h"
@@ -52,9 +52,23 @@ void handleGlobal(kvScriptContext& context, kvTag* tag)
     }
 }
 
+// One track, or several: whichever element comes later is the music.
 void handleMusic(kvScriptContext& context, kvTag* tag)
 {
-    if (context.loadMusic) context.loadMusic(tag->getText());
+    kvMusic music;
+    music.tracks.push_back(tag->getText());
+    music.line = tag->getLine();
+    if (context.setMusic) context.setMusic(music);
+}
+
+void handlePlaylist(kvScriptContext& context, kvTag* tag)
+{
+    kvMusic music;
+    for (const kvTag* track : children(tag, kvElement::Track)) music.tracks.push_back(track->getText());
+    music.crossfade = readNumber(tag, kvAttribute::PlaylistCrossfade);
+    music.fadeout = readNumber(tag, kvAttribute::PlaylistFadeout);
+    music.line = tag->getLine();
+    if (context.setMusic) context.setMusic(music);
 }
 
 void handleDataFile(kvScriptContext& context, kvTag* tag)

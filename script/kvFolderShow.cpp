@@ -25,6 +25,17 @@ std::string number(float v)
     return buffer;
 }
 
+// A time on whole milliseconds, exactly.
+std::string milliseconds(double seconds)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3f", seconds);
+    std::string text = buffer;
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
 std::string escaped(const std::string& text)
 {
     std::string out;
@@ -114,12 +125,18 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
         s += "    <face>" + escaped(oneLine(o.face)) + "</face>\n";
         s += "    <color r=\"1\" g=\"1\" b=\"1\"/>\n    <center/>\n  </subtitles>\n";
     }
-    for (const std::string& track : o.music) s += "  <music>" + escaped(track) + "</music>\n";
+    if (o.music.size() == 1) s += "  <music>" + escaped(o.music[0]) + "</music>\n";
+    if (o.music.size() > 1) {
+        s += "  <playlist crossfade=\"" + number(static_cast<float>(o.musicCrossfade)) + "\">\n";
+        for (const std::string& track : o.music) s += "    <track>" + escaped(track) + "</track>\n";
+        s += "  </playlist>\n";
+    }
     for (size_t n = 0; n < photos.size(); ++n) {
         const kvPhoto& p = photos[n];
         const kvSlideMotion m = slideMotion(n, p.width, p.height);
         if (o.comments) s += "  <!-- " + commentText(describeTime(p)) + " -->\n";
-        s += "  <image time=\"" + number(o.seconds) + "\" zoom=\"" + number(m.startZoom) + "\" x=\"" + number(m.x)
+        const std::string seconds = n < o.times.size() ? milliseconds(o.times[n]) : number(o.seconds);
+        s += "  <image time=\"" + seconds + "\" zoom=\"" + number(m.startZoom) + "\" x=\"" + number(m.x)
              + "\" y=\"" + number(m.y) + "\">\n";
         s += "    <file>" + escaped(p.path) + "</file>\n";
         s += "    <transition time=\"" + number(o.crossfade) + "\">crossfade</transition>\n";

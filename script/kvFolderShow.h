@@ -17,6 +17,10 @@ struct kvFolderShowOptions {
     float crossfade = 1.0f;         // each entry
     std::string fit = "blur";       // a <fit> keyword
     std::vector<std::string> music; // as the script names them
+    double musicCrossfade = 0.0;    // between two tracks
+    // Each picture's own seconds (cuts on the beat); `seconds` for any
+    // beyond them.
+    std::vector<double> times;
     bool captions = false;          // each photo's own description as its subtitle
     std::string face = "DejaVu Sans";
     // A comment before each slide with the photo's date, and one atop the

@@ -15,6 +15,7 @@ void handleImage(kvScriptContext& context, kvTag* tag);
 void handleGlobal(kvScriptContext& context, kvTag* tag);
 void handleSubtitles(kvScriptContext& context, kvTag* tag);
 void handleMusic(kvScriptContext& context, kvTag* tag);
+void handlePlaylist(kvScriptContext& context, kvTag* tag);
 void handleDataFile(kvScriptContext& context, kvTag* tag);
 
 } // namespace Korvell

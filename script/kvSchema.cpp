@@ -61,6 +61,8 @@ const std::vector<kvElementRule>& elements()
         {E::Image, "line", {}, nullptr, true, nullptr},
         {E::Image, "fit", fitKeywords(), "the slide keeps the show's fit", false, nullptr},
         {TOP, "music", {}, nullptr, false, handleMusic},
+        {TOP, "playlist", {}, nullptr, false, handlePlaylist},
+        {E::Playlist, "track", {}, nullptr, false, nullptr, true},
         {TOP, "datafile", {}, nullptr, false, handleDataFile},
     };
     return table;
@@ -102,6 +104,8 @@ const std::vector<kvAttributeRule>& attributes()
         {E::Move, "x", VALUE_NUMBER, 0.0f},
         {E::Move, "y", VALUE_NUMBER, 0.0f},
         {E::Zoom, "f", VALUE_NUMBER, 1.0f},
+        {E::Playlist, "crossfade", VALUE_TIME, 0.0f},
+        {E::Playlist, "fadeout", VALUE_TIME, 0.0f},
     };
     return table;
 }
@@ -157,6 +161,15 @@ kvElement topLevelElement(const std::string& name)
 const kvTag* child(const kvTag* tag, kvElement element)
 {
     return tag ? tag->findChild(ruleOf(element).name) : nullptr;
+}
+
+std::vector<const kvTag*> children(const kvTag* tag, kvElement element)
+{
+    std::vector<const kvTag*> all;
+    if (!tag || !tag->findChild(ruleOf(element).name)) return all; // asked, as every read is
+    for (const kvTag* c : tag->getChildren())
+        if (c->getName() == ruleOf(element).name) all.push_back(c);
+    return all;
 }
 
 const kvTag* numberedChild(const kvTag* tag, kvElement element, int n)

@@ -24,7 +24,7 @@ enum class kvElement {
     Global, Filter, Background, ImageColor, Effect, GlobalFit,
     Subtitles, Face, Style, Color, Center, SubtitleEffect,
     Image, File, Transition, Move, Zoom, Line, ImageFit,
-    Music, DataFile,
+    Music, Playlist, Track, DataFile,
     Count
 };
 
@@ -35,6 +35,7 @@ enum class kvAttribute {
     SubtitlesY, SubtitlesScale, SubtitlesDelay, SubtitlesMargin, StyleBold, StyleItalic, ColorR, ColorG, ColorB,
     SubtitleEffectTime,
     ImageTime, ImageX, ImageY, ImageZoom, TransitionTime, MoveX, MoveY, ZoomFactor,
+    PlaylistCrossfade, PlaylistFadeout,
     Count
 };
 
@@ -65,6 +66,8 @@ struct kvElementRule {
     // Numbered children: name1, name2, ... read up to the first gap.
     bool numbered;
     TagHandler handler; // top-level elements
+    // Read as many times as it stands (a playlist's tracks).
+    bool repeated = false;
 };
 
 const kvElementRule& ruleOf(kvElement element);
@@ -79,6 +82,8 @@ kvElement topLevelElement(const std::string& name);
 
 // Reading values through the schema; a null tag reads the defaults.
 const kvTag* child(const kvTag* tag, kvElement element);
+// Every child of a repeated element, in order.
+std::vector<const kvTag*> children(const kvTag* tag, kvElement element);
 // The n-th of numbered children (line1 is 1).
 const kvTag* numberedChild(const kvTag* tag, kvElement element, int n);
 float readNumber(const kvTag* tag, kvAttribute attribute);

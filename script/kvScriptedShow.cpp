@@ -15,10 +15,7 @@ kvScriptedShow::kvScriptedShow(kvRenderer& renderer_, kvClock& clock, const Opti
     context.player = player.get();
     context.archive = &archive;
     context.noiseEnabled = options.noise;
-    context.loadMusic = [this](const std::string& file) {
-        music = file;
-        return options.loadMusic ? options.loadMusic(file) : true;
-    };
+    context.setMusic = [this](const kvMusic& m) { music = m; };
     parser.reset(new kvParser(context, options.log));
 }
 
@@ -56,6 +53,9 @@ std::vector<kvScriptedShow::NamedFile> kvScriptedShow::namedFiles() const
     for (const kvTag* tag : parser->getRootTags()) {
         const kvElement element = topLevelElement(tag->getName());
         if (element == kvElement::Music) files.push_back({"the show's music", diskPath(tag->getText())});
+        for (const kvTag* track : element == kvElement::Playlist ? children(tag, kvElement::Track)
+                                                                 : std::vector<const kvTag*>())
+            files.push_back({"the show's music", diskPath(track->getText())});
         if (element == kvElement::DataFile) files.push_back({"the show's archive", diskPath(tag->getText())});
         const kvTag* file = element == kvElement::Image ? child(tag, kvElement::File) : nullptr;
         if (file) files.push_back({"the picture", diskPath(file->getText())});

@@ -21,9 +21,6 @@ class kvScriptedShow {
 public:
     struct Options {
         bool noise = false;
-        // Told the show's music (the last music element's file), to load
-        // it; may be empty.
-        std::function<bool(const std::string&)> loadMusic;
         std::string log = "xmlparse.log"; // "": none
         // Pictures that cannot be shown are named in the log and on stderr.
         bool reportProblems = true;
@@ -50,7 +47,8 @@ public:
     kvParser& getParser() { return *parser; }
     const kvParser& getParser() const { return *parser; }
     kvDataFile& getArchive() { return archive; }
-    const std::string& getMusic() const { return music; }
+    // The later of the music and playlist elements; empty without either.
+    const kvMusic& getMusic() const { return music; }
     std::string failureMessage() const { return parser->failureMessage(); }
     // The disk files the script names, as read ('\\' for '/'), with what
     // each is to the show: "the show's music", "the show's archive", "the
@@ -72,7 +70,7 @@ private:
     kvDataFile archive;
     std::unique_ptr<kvPlayer> player;
     std::unique_ptr<kvParser> parser;
-    std::string music;
+    kvMusic music;
 };
 
 } // namespace Korvell

@@ -2,12 +2,12 @@
 # No folder includes one above it, and korvell-pack, built on the logic
 # library alone, loads no platform library. The order, lowest first (a
 # folder may include its own and any of a lower rank):
-#   base, math, text < image < render < player < credits, script < export < app, tools
+#   base, math, text, sound < image < render < player < credits, script < export < app, tools
 set -euo pipefail
 build="$1"
 src="$2"
 cd "$src"
-declare -A rank=([base]=0 [math]=0 [text]=1 [image]=2 [render]=3 [player]=4 [credits]=5 [script]=5
+declare -A rank=([base]=0 [math]=0 [text]=1 [sound]=1 [image]=2 [render]=3 [player]=4 [credits]=5 [script]=5
                  [export]=6 [app]=7 [tools]=7)
 bad=0
 for from in "${!rank[@]}"; do

@@ -25,17 +25,14 @@ protected:
         PlayerTest::TearDown();
     }
     // What the handlers are given: this player, the noise flag, and a music
-    // loader that remembers the names it was asked for.
+    // teller that remembers each music it was told.
     kvScriptContext context()
     {
         kvScriptContext c;
         c.player = player;
         c.archive = &archive;
         c.noiseEnabled = noise;
-        c.loadMusic = [this](const std::string& file) {
-            music.push_back(file);
-            return true;
-        };
+        c.setMusic = [this](const kvMusic& m) { music.push_back(m); };
         return c;
     }
     // Parses and configures "<korvell>" + body + "</korvell>".
@@ -57,7 +54,7 @@ protected:
     std::string dir;
     kvDataFile archive;
     bool noise = false;
-    std::vector<std::string> music;
+    std::vector<kvMusic> music;
     std::unique_ptr<kvParser> parser;
 };
 

@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -147,6 +148,25 @@ std::string readFile(const std::string& path)
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+std::string toneWav(double seconds, int rate, double hz, int channels, double amplitude)
+{
+    const long n = static_cast<long>(seconds * rate);
+    std::string data;
+    for (long i = 0; i < n; ++i) {
+        const int16_t v = static_cast<int16_t>(std::lround(32767 * amplitude * std::sin(2 * M_PI * hz * i / rate)));
+        for (int c = 0; c < channels; ++c) {
+            data += static_cast<char>(v & 0xFF);
+            data += static_cast<char>((v >> 8) & 0xFF);
+        }
+    }
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    const uint32_t r = static_cast<uint32_t>(rate), block = 2u * static_cast<uint32_t>(channels);
+    return "RIFF" + u32(36 + static_cast<uint32_t>(data.size())) + "WAVEfmt " + u32(16) + u16(1)
+           + u16(static_cast<uint16_t>(channels)) + u32(r) + u32(r * block) + u16(static_cast<uint16_t>(block)) + u16(16)
+           + "data" + u32(static_cast<uint32_t>(data.size())) + data;
 }
 
 } // namespace Korvell

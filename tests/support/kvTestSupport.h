@@ -80,6 +80,8 @@ std::string fixture(const std::string& name);
 // A fresh, empty folder under the build tree for one test.
 std::string scratchDir(const std::string& name);
 void writeFile(const std::string& path, const std::string& bytes);
+// A 16-bit PCM WAV of a sine tone at `amplitude` (of full scale).
+std::string toneWav(double seconds, int rate = 22050, double hz = 440.0, int channels = 1, double amplitude = 0.37);
 std::string readFile(const std::string& path);
 
 } // namespace Korvell

@@ -39,7 +39,10 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     kvFolderShowOptions o;
     o.captions = true;
     o.fit = "cover";
-    o.music = {"song.wav"};
+    // Two tracks crossfaded, and the first two slides cut on beats.
+    o.music = {"song.wav", "b & c.ogg"};
+    o.musicCrossfade = 1.5;
+    o.times = {13.5004, 6.0};
     o.comments = true;
     o.madeBy = "Made -- by a test";
     const std::string text = writeFolderScript(photos, o);
@@ -58,7 +61,7 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     };
     hooks.creditsPictures = [](const kvDataFile&) { return false; };
     const std::vector<kvFinding> findings = checkScript("show.xml", hooks);
-    ASSERT_EQ(findings.size(), 1u) << formatFinding("show.xml", findings[0]);
+    ASSERT_EQ(findings.size(), 1u) << formatFinding("show.xml", findings.back());
     EXPECT_TRUE(findings[0].note) << findings[0].text;
 
     kvNullRenderer renderer;
@@ -71,14 +74,15 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     kvScriptedShow show(renderer, clock, options);
     ASSERT_TRUE(show.load("show.xml"));
     ASSERT_EQ(chdir(home), 0);
-    EXPECT_EQ(show.getMusic(), "song.wav");
+    EXPECT_EQ(show.getMusic().tracks, (std::vector<std::string>{"song.wav", "b & c.ogg"}));
+    EXPECT_EQ(show.getMusic().crossfade, 1.5);
     const kvPlayer& player = show.getPlayer();
     const char* const captions[] = {"Fish & chips <at> \"the pier\" second line", "Καλημέρα", nullptr};
     for (unsigned i = 0; i < 3; ++i) {
         const kvPlayerItem* item = player.getItem(i);
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->fileName, photos[i].path);
-        EXPECT_FLOAT_EQ(item->duration, 5.0f);
+        EXPECT_FLOAT_EQ(item->duration, i == 0 ? 13.5f : i == 1 ? 6.0f : 5.0f);
         EXPECT_EQ(item->transitionType, TRANSITION_CROSSFADE);
         EXPECT_FLOAT_EQ(item->transitionTime, 1.0f);
         EXPECT_EQ(player.fitOf(item), FIT_COVER);
@@ -92,7 +96,7 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     // The closing slide, never shown.
     ASSERT_NE(player.getItem(3), nullptr);
     EXPECT_EQ(player.getItem(4), nullptr);
-    EXPECT_FLOAT_EQ(player.getShowEnd(), 15.0f);
+    EXPECT_FLOAT_EQ(player.getShowEnd(), 24.5f);
 }
 
 TEST(FolderShow, EverySlideMovesGentlyInsideItsPicture)

@@ -143,10 +143,19 @@ TEST_F(Handlers, SubtitleLinesStopAtTheFirstGapAndGoToTheirSlide)
     EXPECT_EQ(blank->lines, (std::vector<std::string>{"one", "two", "three", "four"}));
 }
 
-TEST_F(Handlers, EveryMusicElementGoesToTheMusicPlayerAsWritten)
+TEST_F(Handlers, EveryMusicAndPlaylistElementTellsTheMusicAsWritten)
 {
-    run("<music>song.ogg</music><music></music><music> x.ogg</music>");
-    EXPECT_EQ(music, (std::vector<std::string>{"song.ogg", "", " x.ogg"}));
+    run("<music>song.ogg</music><music></music>\n<playlist crossfade=\"2.5\" fadeout=\"4\">"
+        "<track>a.mp3</track><track> b.ogg</track><other>c.ogg</other></playlist>\n"
+        "<playlist/><music> x.ogg</music><playlist crossfade=\"-3\"><track>d.flac</track></playlist>");
+    ASSERT_EQ(music.size(), 6u);
+    const std::vector<std::vector<std::string>> tracks = {{"song.ogg"}, {""}, {"a.mp3", " b.ogg"}, {}, {" x.ogg"}, {"d.flac"}};
+    for (size_t i = 0; i < music.size(); ++i) EXPECT_EQ(music[i].tracks, tracks[i]) << i;
+    EXPECT_EQ(music[2].crossfade, 2.5);
+    EXPECT_EQ(music[2].fadeout, 4.0);
+    EXPECT_EQ(music[2].line, 4);
+    EXPECT_EQ(music[0].crossfade, 0.0);
+    EXPECT_EQ(music[5].crossfade, 0.0); // a negative time is none
 }
 
 TEST_F(Handlers, DatafileOpensTheArchive)

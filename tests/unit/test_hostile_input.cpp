@@ -5,7 +5,7 @@
 #include <sys/resource.h>
 
 #include "app/kvBaseGL.h"
-#include "app/kvBassPlay.h"
+#include "sound/kvSoundFile.h"
 #include "image/kvDataFile.h"
 #include "image/kvJpegInfo.h"
 #include "image/kvTexture.h"
@@ -189,14 +189,14 @@ TEST(HostilePictures, PaddingTheDecoderOnlyWarnsAboutStillLoads)
 
 TEST(HostileMusic, FoldersAndNonsenseAreNoMusic)
 {
-    {
-        kvBassPlay music;
-        // With the dummy audio driver the output opens, so the refusals
-        // below are the files' doing.
-        ASSERT_TRUE(music.isOutputOpen());
-        EXPECT_FALSE(music.loadStream(std::string(KORVELL_SOURCE_DIR) + "/tests"));
-        EXPECT_FALSE(music.loadStream(fixture("quadrants.jpg")));
-        music.play();
-        music.stop();
+    // Told by their bytes: a folder, a picture, text and an empty file.
+    const std::string d = scratchDir("hostile-music");
+    writeFile(d + "/text.mp3", "not music at all, though named so");
+    writeFile(d + "/empty.ogg", "");
+    for (const std::string& path : {std::string(KORVELL_SOURCE_DIR) + "/tests", fixture("quadrants.jpg"),
+                                    d + "/text.mp3", d + "/empty.ogg"}) {
+        std::string why;
+        EXPECT_EQ(kvSoundFile::open(path, &why), nullptr) << path;
+        EXPECT_FALSE(why.empty()) << path;
     }
 }

@@ -1,0 +1,28 @@
+// Choosing the decoder of a music file.
+#include "app/kvMusicTrack.h"
+
+#include "app/kvEncoderModule.h"
+#include "sound/kvSoundFile.h"
+
+namespace Korvell {
+
+std::unique_ptr<kvTrackReader> openMusicTrack(const std::string& file, std::string* reason)
+{
+    std::string why;
+    std::unique_ptr<kvSoundFile> sound = kvSoundFile::open(file, &why);
+    if (sound) return std::unique_ptr<kvTrackReader>(sound.release());
+    // Only what libsndfile could read but not decode goes on: a missing
+    // file, a folder or a FIFO is that whatever reads it.
+    if (why.compare(0, 17, "cannot be decoded") != 0) {
+        if (reason) *reason = why;
+        return nullptr;
+    }
+    std::string other;
+    std::unique_ptr<kvTrackReader> track = openTrackInModule(file, &other);
+    // FFmpeg's reason when it knew the file for what it is, else libsndfile's.
+    const bool known = other.compare(0, 17, "cannot be decoded") == 0 && other.find("FFmpeg reads either") == std::string::npos;
+    if (!track && reason) *reason = known ? other : why;
+    return track;
+}
+
+} // namespace Korvell
