@@ -41,7 +41,7 @@ const char* const kUsage =
     "  --check                    check the script(s) instead of playing (exit 0: clean, 1: warnings, 2: errors)\n"
     "  --help, --version\n"
     "korvell --render FILE [--size WxH] [--fps N] [--no-credits] [--srt FILE.srt] [--quiet] [--samples N]\n"
-    "               [--force] [--allow-silent] [the play options] [SCRIPT | FOLDER | PICTURE...]\n"
+    "               [--force] [--allow-silent] [--encoder E] [the play options] [SCRIPT | FOLDER | PICTURE...]\n"
     "  --render FILE              render the show to a video file instead of playing it: .mp4 or .mkv (H.264\n"
     "                             and AAC) or .webm (VP9 and Opus), frame n at n / fps, then the credits\n"
     "  --size WxH                 the video's size (default 1920x1080)\n"
@@ -50,6 +50,8 @@ const char* const kUsage =
     "  --quiet                    no progress on stderr\n"
     "  --samples N                samples per pixel for smoother picture edges, up to N (default 0: none; text is\n"
     "                             smooth without)\n"
+    "  --encoder x264|vaapi|nvenc H.264 by x264 (the default) or by the GPU through VAAPI or NVENC (x264, with a\n"
+    "                             note, when that cannot be opened)\n"
     "  --allow-silent             exit 0 when the music cannot be read (the video is written without it; else 1)\n"
     "  --force                    replace an existing FILE (or FILE.srt) even when it is not a video (or SubRip)\n"
     "                             Korvell could have written; a file the show reads is never replaced\n";
@@ -103,7 +105,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     c.plain = false;
     enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
            NO_CREDITS, SRT, QUIET, SAMPLES, FORCE, RECURSIVE = 'r', ORDER = 2000, SEED, SECONDS, FIT, MUSIC, FIT_MUSIC,
-           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT };
+           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT, ENCODER };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
@@ -120,6 +122,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         {"fit-music", no_argument, nullptr, FIT_MUSIC}, {"captions", no_argument, nullptr, CAPTIONS},
         {"new", required_argument, nullptr, NEW},     {"crossfade", required_argument, nullptr, CROSSFADE},
         {"beats", no_argument, nullptr, BEATS},       {"allow-silent", no_argument, nullptr, ALLOW_SILENT},
+        {"encoder", required_argument, nullptr, ENCODER},
         {nullptr, 0, nullptr, 0}};
     bool renderOnly = false; // an option that means something only with --render
     bool forced = false;
@@ -212,6 +215,12 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         case CAPTIONS: c.captions = true; c.pictureOptions = true; break;
         case BEATS: c.beats = true; c.pictureOptions = true; break;
         case ALLOW_SILENT: c.allowSilent = true; renderOnly = true; break;
+        case ENCODER:
+            if (arg != "x264" && arg != "vaapi" && arg != "nvenc")
+                return bad("--encoder takes x264, vaapi or nvenc, not '" + arg + "'");
+            c.encoder = arg;
+            renderOnly = true;
+            break;
         case CROSSFADE: {
             char* end = nullptr;
             const double s = std::strtod(arg.c_str(), &end);
@@ -277,7 +286,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     c.action = writing ? kvCommandLine::NEW : rendering ? kvCommandLine::RENDER : checking ? kvCommandLine::CHECK
                                                                                         : kvCommandLine::PLAY;
     if (renderOnly && !rendering)
-        return bad("--size, --fps, --srt, --quiet, --samples and --allow-silent go with --render");
+        return bad("--size, --fps, --srt, --quiet, --samples, --encoder and --allow-silent go with --render");
     if (forced && !rendering && !writing) return bad("--force goes with --render or --new");
     if (c.hasSeed && c.order != "random") return bad("--seed goes with --order random");
     if (c.fitMusic && c.hasSeconds) return bad("--fit-music chooses the seconds: leave out --seconds");

@@ -61,6 +61,7 @@ struct kvCommandLine {
     bool force = false;  // replace an existing output (or --new's script) whatever it is
     bool quiet = false;
     bool allowSilent = false; // music that cannot be read is no failure
+    std::string encoder = "x264"; // or "vaapi", "nvenc"
     // Text needs no multisampling, so a render takes none unless asked.
     int samples = 0;
 

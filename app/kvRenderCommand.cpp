@@ -259,6 +259,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
         settings.width = w;
         settings.height = h;
         settings.fps = cmd.fps;
+        settings.encoder = cmd.encoder;
         // The music as live play mixes it, from the show's start time on;
         // a track that cannot be read is silent in its place.
         bool silenced = false;
@@ -283,6 +284,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
         if (!encoderModule) return say("cannot render: " + why, 1);
         kvEncoder& encoder = *encoderModule;
         if (!encoder.open(settings, &why)) return say(why, 1);
+        if (!encoder.note().empty()) std::fprintf(stderr, "korvell: %s\n", encoder.note().c_str());
         if (silenced && !encoder.hasAudio()) std::fprintf(stderr, "korvell: the video has no sound\n");
         if (!srt.empty() && !writeSrt(partialSrt.path(), subtitleCues(player, start))) {
             encoder.abort();

@@ -25,7 +25,12 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
 #include "app/kvBaseGL.h"
+#include "export/kvYuvConverter.h"
 #include "app/kvMemory.h"
 #include "app/kvShowSource.h"
 #include "app/kvTimer.h"
@@ -523,13 +528,35 @@ void peakMemory()
                       "four slide textures", (peak - ready) / 1024.0, floorMiB, "MiB"});
 }
 
+// 6. The render's colour conversion of a 1280 x 720 frame: Korvell's own
+// against libswscale as the render used it before (bicubic, BT.709).
+void colourConversion()
+{
+    const int w = 1280, h = 720;
+    std::vector<uint8_t> bgra(static_cast<size_t>(w) * h * 4);
+    for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>((i * 7 + i / 4096) & 255);
+    std::vector<uint8_t> y(static_cast<size_t>(w) * h), u(y.size() / 4), v(y.size() / 4);
+    SwsContext* sws = sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(sws, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    const uint8_t* in[1] = {bgra.data()};
+    const int inStride[1] = {w * 4};
+    uint8_t* out[3] = {y.data(), u.data(), v.data()};
+    const int outStride[3] = {w, w / 2, w / 2};
+    sideBySide(
+        "BGRA to YUV 4:2:0 (BT.709) of a 1280 x 720 frame", "Korvell's converter",
+        [&] { bgraToYuv420(bgra.data(), w * 4, w, h, {y.data(), u.data(), v.data(), w, w / 2, w / 2}); }, "libswscale",
+        [&] { sws_scale(sws, in, inStride, 0, h, out, outStride); }, 60);
+    sws_freeContext(sws);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     allocateLargeBlocksFromTheSystem(); // as korvell's main does
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady | --folder]]\n");
+        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady | --folder | --colour]]\n");
         return 2;
     }
     g_data = argv[1];
@@ -543,6 +570,8 @@ int main(int argc, char** argv)
         steadyFrames();
     } else if (argc > 3 && std::string(argv[3]) == "--folder") {
         folderOrder();
+    } else if (argc > 3 && std::string(argv[3]) == "--colour") {
+        colourConversion();
     } else {
         decoding();
         slideSwitches();
@@ -550,6 +579,7 @@ int main(int argc, char** argv)
         script();
         archive();
         folderOrder();
+        colourConversion();
     }
     FILE* out = argc > 2 ? std::fopen(argv[2], "a") : stdout;
     if (!peakOnly) std::fprintf(out, "renderer: %s\n", g_glRenderer.c_str());

@@ -16,6 +16,8 @@ struct kvVideoSettings {
     int width = 1920;
     int height = 1080;
     int fps = 30;
+    // "x264", or a hardware H.264 encoder to try first: "vaapi", "nvenc".
+    std::string encoder = "x264";
     // The sound, read in order from the video's first frame: `frames`
     // interleaved stereo floats at 48000 Hz each call, on the encoder's
     // thread. Unset: no audio track.
@@ -36,6 +38,8 @@ public:
     virtual void abort() = 0;
     // Whether the video has an audio track.
     virtual bool hasAudio() const = 0;
+    // After open: why the encoder asked for is not the one used ("" when it is).
+    virtual std::string note() const = 0;
 };
 
 // The module's one entry point: a new encoder, owned by the caller.

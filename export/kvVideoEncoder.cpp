@@ -1,14 +1,16 @@
-// FFmpeg: muxing (libavformat), encoding (libavcodec), colour conversion
-// (libswscale), the mix's sample format (libswresample).
+// FFmpeg: muxing (libavformat), encoding (libavcodec), the mix's sample
+// format (libswresample).
 #include "export/kvVideoEncoder.h"
+
+#include "export/kvYuvConverter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/hwcontext.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 
@@ -35,9 +37,9 @@ struct kvVideoEncoder::State {
     AVFormatContext* out = nullptr;
     AVCodecContext* video = nullptr;
     AVStream* videoStream = nullptr;
-    AVFrame* yuv = nullptr;
-    SwsContext* sws = nullptr;
     AVPacket* packet = nullptr;
+    AVBufferRef* hardwareFrames = nullptr; // VAAPI's, when it encodes
+    std::string note;                      // why the encoder asked for is not the one used
     long long framesEncoded = 0;
 
     // Audio: the show's mix, converted to the encoder's sample format.
@@ -50,13 +52,12 @@ struct kvVideoEncoder::State {
 
     ~State()
     {
-        av_frame_free(&yuv);
         av_frame_free(&chunk);
         av_packet_free(&packet);
-        sws_freeContext(sws);
         swr_free(&swr);
         avcodec_free_context(&video);
         avcodec_free_context(&audio);
+        av_buffer_unref(&hardwareFrames);
         if (out) {
             if (out->pb) avio_closep(&out->pb);
             avformat_free_context(out);
@@ -87,11 +88,12 @@ struct kvVideoEncoder::State {
         }
     }
 
-    bool openVideo(const AVCodec* codec, std::string* error)
+    // Opens the video encoder (`hardware`: "", "vaapi" or "nvenc"); on
+    // failure nothing of it is left, so another may be tried.
+    bool openVideo(const AVCodec* codec, const std::string& hardware, std::string* error)
     {
-        videoStream = avformat_new_stream(out, nullptr);
         video = avcodec_alloc_context3(codec);
-        if (!videoStream || !video) {
+        if (!video) {
             *error = "out of memory";
             return false;
         }
@@ -107,8 +109,16 @@ struct kvVideoEncoder::State {
         video->color_trc = AVCOL_TRC_BT709;
         video->colorspace = AVCOL_SPC_BT709;
         video->gop_size = settings.fps * 2;
-        video->thread_count = 0; // as many as the machine has
+        // x264's own choice: one and a half frame threads a core, a sixth of
+        // them for the lookahead (measured here: 2, 3 or 4 threads on two
+        // cores render alike, within the machine's noise); it scales the
+        // same way on sixteen.
+        video->thread_count = 0;
         if (out->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (hardware == "vaapi" && !openHardwareFrames(error)) {
+            avcodec_free_context(&video);
+            return false;
+        }
         AVDictionary* options = nullptr;
         if (settings.container == "webm") {
             av_dict_set(&options, "deadline", "realtime", 0);
@@ -116,6 +126,11 @@ struct kvVideoEncoder::State {
             av_dict_set(&options, "row-mt", "1", 0);
             av_dict_set(&options, "crf", "32", 0);
             av_dict_set(&options, "b", "0", 0);
+        } else if (hardware == "nvenc") {
+            av_dict_set(&options, "preset", "p4", 0);
+            av_dict_set(&options, "cq", "23", 0);
+        } else if (hardware == "vaapi") {
+            av_dict_set(&options, "qp", "22", 0);
         } else {
             av_dict_set(&options, "preset", "veryfast", 0);
             av_dict_set(&options, "crf", "20", 0);
@@ -124,36 +139,58 @@ struct kvVideoEncoder::State {
         av_dict_free(&options);
         if (r < 0) {
             *error = std::string("cannot start the ") + codec->name + " encoder: " + ffError(r);
+            avcodec_free_context(&video);
+            av_buffer_unref(&hardwareFrames);
+            return false;
+        }
+        videoStream = avformat_new_stream(out, nullptr);
+        packet = av_packet_alloc();
+        if (!videoStream || !packet) {
+            *error = "out of memory";
             return false;
         }
         avcodec_parameters_from_context(videoStream->codecpar, video);
         videoStream->time_base = video->time_base;
         videoStream->avg_frame_rate = video->framerate;
-        yuv = av_frame_alloc();
-        packet = av_packet_alloc();
-        if (!yuv || !packet) {
+        return true;
+    }
+
+    // VAAPI's surfaces, and a first frame sent up to them: a device that
+    // opens but cannot take the frames fails here, before any work.
+    bool openHardwareFrames(std::string* error)
+    {
+        AVBufferRef* device = nullptr;
+        int r = av_hwdevice_ctx_create(&device, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0);
+        if (r < 0) {
+            *error = "no VAAPI device: " + ffError(r);
+            return false;
+        }
+        hardwareFrames = av_hwframe_ctx_alloc(device);
+        av_buffer_unref(&device);
+        if (!hardwareFrames) {
             *error = "out of memory";
             return false;
         }
-        yuv->format = video->pix_fmt;
-        yuv->width = video->width;
-        yuv->height = video->height;
-        yuv->color_range = video->color_range;
-        yuv->color_primaries = video->color_primaries;
-        yuv->color_trc = video->color_trc;
-        yuv->colorspace = video->colorspace;
-        if (av_frame_get_buffer(yuv, 0) < 0) {
-            *error = "out of memory";
+        AVHWFramesContext* frames = reinterpret_cast<AVHWFramesContext*>(hardwareFrames->data);
+        frames->format = AV_PIX_FMT_VAAPI;
+        frames->sw_format = AV_PIX_FMT_YUV420P;
+        frames->width = settings.width;
+        frames->height = settings.height;
+        frames->initial_pool_size = 8;
+        AVFrame* probe = newSoftwareFrame();
+        AVFrame* up = av_frame_alloc();
+        r = av_hwframe_ctx_init(hardwareFrames);
+        if (r >= 0 && probe && up) r = av_hwframe_get_buffer(hardwareFrames, up, 0);
+        if (r >= 0 && probe && up) r = av_hwframe_transfer_data(up, probe, 0);
+        av_frame_free(&probe);
+        av_frame_free(&up);
+        if (r < 0) {
+            *error = "VAAPI cannot take the frames: " + ffError(r);
+            av_buffer_unref(&hardwareFrames);
             return false;
         }
-        sws = sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGRA, settings.width, settings.height,
-                             AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-        // Full-range RGB in, BT.709 limited-range YUV out.
-        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-        if (!sws || sws_setColorspaceDetails(sws, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16) < 0) {
-            *error = "cannot convert the frames' colours";
-            return false;
-        }
+        video->pix_fmt = AV_PIX_FMT_VAAPI;
+        video->hw_frames_ctx = av_buffer_ref(hardwareFrames);
         return true;
     }
 
@@ -226,17 +263,37 @@ struct kvVideoEncoder::State {
         return true;
     }
 
-    bool encodeFrame(const uint8_t* bgra, std::string* error)
+    // A frame in YUV 4:2:0, to be converted into.
+    AVFrame* newSoftwareFrame() const
     {
-        if (av_frame_make_writable(yuv) < 0) {
-            *error = "out of memory";
+        AVFrame* f = av_frame_alloc();
+        if (!f) return nullptr;
+        f->format = AV_PIX_FMT_YUV420P;
+        f->width = settings.width;
+        f->height = settings.height;
+        f->color_range = AVCOL_RANGE_MPEG;
+        f->color_primaries = AVCOL_PRI_BT709;
+        f->color_trc = AVCOL_TRC_BT709;
+        f->colorspace = AVCOL_SPC_BT709;
+        if (av_frame_get_buffer(f, 0) < 0) av_frame_free(&f);
+        return f;
+    }
+
+    bool encodeFrame(AVFrame* yuv, std::string* error)
+    {
+        yuv->pts = framesEncoded++;
+        if (hardwareFrames) {
+            AVFrame* up = av_frame_alloc();
+            int r = up ? av_hwframe_get_buffer(hardwareFrames, up, 0) : AVERROR(ENOMEM);
+            if (r >= 0) r = av_hwframe_transfer_data(up, yuv, 0);
+            if (r >= 0) r = av_frame_copy_props(up, yuv);
+            const bool ok = r >= 0 && write(video, videoStream, up, error);
+            if (r < 0) *error = "cannot send a frame to VAAPI: " + ffError(r);
+            av_frame_free(&up);
+            if (!ok) return false;
+        } else if (!write(video, videoStream, yuv, error)) {
             return false;
         }
-        const uint8_t* planes[1] = {bgra};
-        const int strides[1] = {settings.width * 4};
-        sws_scale(sws, planes, strides, 0, settings.height, yuv->data, yuv->linesize);
-        yuv->pts = framesEncoded++;
-        if (!write(video, videoStream, yuv, error)) return false;
         // The audio keeps up with the pictures, so the file interleaves.
         return pumpAudio(audio ? framesEncoded * audio->sample_rate / settings.fps : 0, false, error);
     }
@@ -267,6 +324,8 @@ kvVideoEncoder::~kvVideoEncoder() { abort(); }
 
 bool kvVideoEncoder::hasAudio() const { return state && state->audio; }
 
+std::string kvVideoEncoder::note() const { return state ? state->note : std::string(); }
+
 bool kvVideoEncoder::open(const kvVideoSettings& settings, std::string* error)
 {
     // The libraries' own chatter stays out of the user's terminal; what
@@ -286,7 +345,17 @@ bool kvVideoEncoder::open(const kvVideoSettings& settings, std::string* error)
         *error = std::string("this FFmpeg has no ") + (webm ? "VP9 or Opus" : "H.264 or AAC") + " encoder";
         return false;
     }
-    if (!s->openVideo(videoCodec, error)) return false;
+    // A hardware H.264 encoder when asked for and it opens here; else x264,
+    // with a note saying why.
+    bool opened = false;
+    if (!webm && (settings.encoder == "vaapi" || settings.encoder == "nvenc")) {
+        const std::string name = "h264_" + settings.encoder;
+        const AVCodec* hardware = avcodec_find_encoder_by_name(name.c_str());
+        std::string why = "this FFmpeg has no " + name;
+        opened = hardware && s->openVideo(hardware, settings.encoder, &why);
+        if (!opened) s->note = "the " + settings.encoder + " encoder cannot be used (" + why + "): x264 encodes instead";
+    }
+    if (!opened && !s->openVideo(videoCodec, "", error)) return false;
     if (settings.audio && !s->openAudio(audioCodec, error)) return false;
     int r = avio_open(&s->out->pb, settings.path.c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
@@ -308,23 +377,29 @@ bool kvVideoEncoder::open(const kvVideoSettings& settings, std::string* error)
 
 bool kvVideoEncoder::addFrame(const uint8_t* bgra, int stride)
 {
-    const int w = state->settings.width, h = state->settings.height;
     std::unique_lock<std::mutex> lock(mutex);
     // A few frames ahead at most: drawing waits for encoding, not memory.
-    wake.wait(lock, [&] { return failed || queue.size() < 3; });
+    wake.wait(lock, [&] { return failed || queue.size() < kFramesAhead; });
     if (failed) return false;
-    std::vector<uint8_t> frame;
+    AVFrame* frame = nullptr;
     if (!spare.empty()) {
-        frame.swap(spare.back());
+        frame = spare.back();
         spare.pop_back();
     }
-    frame.resize(static_cast<size_t>(w) * h * 4);
     lock.unlock();
-    for (int y = 0; y < h; ++y)
-        std::memcpy(frame.data() + static_cast<size_t>(y) * w * 4, bgra + static_cast<ptrdiff_t>(y) * stride,
-                    static_cast<size_t>(w) * 4);
+    // The encoder may still hold a frame it was given: then a fresh buffer.
+    if (!frame) frame = state->newSoftwareFrame();
+    if (!frame || av_frame_make_writable(frame) < 0) {
+        av_frame_free(&frame);
+        lock.lock();
+        failed = true;
+        failure = "out of memory";
+        return false;
+    }
+    bgraToYuv420(bgra, stride, state->settings.width, state->settings.height,
+                 {frame->data[0], frame->data[1], frame->data[2], frame->linesize[0], frame->linesize[1], frame->linesize[2]});
     lock.lock();
-    queue.push_back(std::move(frame));
+    queue.push_back(frame);
     wake.notify_all();
     return true;
 }
@@ -336,13 +411,13 @@ void kvVideoEncoder::run()
         wake.wait(lock, [&] { return stopping || closing || !queue.empty(); });
         if (stopping) return;
         if (queue.empty() && closing) return;
-        std::vector<uint8_t> frame = std::move(queue.front());
+        AVFrame* frame = queue.front();
         queue.pop_front();
         lock.unlock();
         std::string error;
-        const bool ok = state->encodeFrame(frame.data(), &error);
+        const bool ok = state->encodeFrame(frame, &error);
         lock.lock();
-        spare.push_back(std::move(frame));
+        spare.push_back(frame);
         if (!ok) {
             failed = true;
             failure = error;
@@ -377,6 +452,10 @@ void kvVideoEncoder::abort()
     }
     wake.notify_all();
     if (worker.joinable()) worker.join();
+    for (AVFrame* f : queue) av_frame_free(&f);
+    for (AVFrame* f : spare) av_frame_free(&f);
+    queue.clear();
+    spare.clear();
     state.reset();
 }
 

@@ -1,7 +1,9 @@
 // A video file from rendered frames, with FFmpeg's libraries: H.264 and AAC
 // in MP4 or Matroska, VP9 and Opus in WebM, picked by the file's
-// extension. Frames are converted (libswscale) and encoded on a thread of
-// the encoder's own, so the next frame is drawn while this one encodes.
+// extension. Frames are converted to YUV 4:2:0 (kvYuvConverter) as they
+// are handed over, and encoded on a thread of the encoder's own (x264 on
+// threads of its own besides), so the next frame is drawn while this one
+// encodes.
 // The audio track is what the settings' mix gives, frame by frame with the
 // pictures, cut where the video ends.
 #pragma once
@@ -16,6 +18,8 @@
 
 #include "export/kvEncoder.h"
 
+struct AVFrame;
+
 namespace Korvell {
 
 class kvVideoEncoder : public kvEncoder {
@@ -28,6 +32,7 @@ public:
     bool finish(std::string* error) override;
     void abort() override;
     bool hasAudio() const override;
+    std::string note() const override;
 
 private:
     kvVideoEncoder(const kvVideoEncoder&) = delete;
@@ -39,8 +44,10 @@ private:
     std::thread worker;
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::vector<uint8_t>> queue; // tightly packed BGRA frames
-    std::vector<std::vector<uint8_t>> spare;
+    // Frames converted to the video's YUV, waiting and spare.
+    std::deque<AVFrame*> queue;
+    std::vector<AVFrame*> spare;
+    static constexpr size_t kFramesAhead = 8;
     bool closing = false;
     bool stopping = false;
     bool failed = false;

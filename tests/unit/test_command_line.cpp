@@ -88,7 +88,8 @@ TEST(CommandLine, EveryOption)
     EXPECT_EQ(f.music, (std::vector<std::string>{"a.mp3"}));
     EXPECT_EQ(f.scripts, (std::vector<std::string>{"trip", "x.jpg"}));
     kvCommandLine b = parse({"--music", "a.mp3", "--music", "b.ogg", "--crossfade", "2.5", "--beats", "--render",
-                             "t.mp4", "--allow-silent", "trip"});
+                             "t.mp4", "--allow-silent", "--encoder", "vaapi", "trip"});
+    EXPECT_EQ(b.encoder, "vaapi");
     EXPECT_EQ(b.music, (std::vector<std::string>{"a.mp3", "b.ogg"}));
     EXPECT_EQ(b.crossfade, 2.5);
     EXPECT_TRUE(b.beats && b.allowSilent && b.pictureOptions);
@@ -127,7 +128,7 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
          "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '1280x720@30'"},
         {{"--render", "a.mp4", "--fps", "0"}, "--fps takes a whole number from 1 to 240, not '0'"},
         {{"--render", "a.mp4", "--samples", "-1"}, "--samples takes a whole number from 0 to 16, not '-1'"},
-        {{"--fps", "25", "x.xml"}, "--size, --fps, --srt, --quiet, --samples and --allow-silent go with --render"},
+        {{"--fps", "25", "x.xml"}, "--size, --fps, --srt, --quiet, --samples, --encoder and --allow-silent go with --render"},
         {{"--force", "x.xml"}, "--force goes with --render or --new"},
         {{"--check", "--render", "a.mp4"}, "--check and --render cannot go together"},
         {{"--order", "date"}, "--order takes taken, name or random, not 'date'"},
@@ -142,7 +143,8 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
         {{"--beats", "--music", "a.mp3", "--seconds", "4"}, "--beats chooses the seconds: leave out --seconds and --fit-music"},
         {{"--crossfade", "-1", "trip"}, "--crossfade takes a number of seconds from 0 to 60, not '-1'"},
         {{"--crossfade", "nan", "trip"}, "--crossfade takes a number of seconds from 0 to 60, not 'nan'"},
-        {{"--allow-silent", "show.xml"}, "--size, --fps, --srt, --quiet, --samples and --allow-silent go with --render"},
+        {{"--render", "a.mp4", "--encoder", "qsv"}, "--encoder takes x264, vaapi or nvenc, not 'qsv'"},
+        {{"--allow-silent", "show.xml"}, "--size, --fps, --srt, --quiet, --samples, --encoder and --allow-silent go with --render"},
         {{"--fit-music", "--music", "a.mp3", "--seconds", "4"}, "--fit-music chooses the seconds: leave out --seconds"},
         {{"--check", "-r", "trip"}, "--check checks scripts: write one from pictures with --new first"},
         // A picture named by mistake is never the script written.

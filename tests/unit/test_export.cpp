@@ -145,6 +145,42 @@ TEST(VideoEncoder, SyntheticFramesInEveryContainer)
     }
 }
 
+// No GPU here: a hardware encoder asked for is tried, and x264 encodes
+// instead, with a note that says why.
+TEST(VideoEncoder, AHardwareEncoderThatCannotOpenFallsBackToX264)
+{
+    const std::string dir = scratchDir("hardware");
+    for (const char* hardware : {"vaapi", "nvenc"}) {
+        kvVideoSettings s;
+        s.path = dir + "/" + hardware + ".mkv";
+        s.container = "mkv";
+        s.width = 64;
+        s.height = 48;
+        s.fps = 10;
+        s.encoder = hardware;
+        kvVideoEncoder encoder;
+        std::string error;
+        ASSERT_TRUE(encoder.open(s, &error)) << hardware << ": " << error;
+        EXPECT_EQ(encoder.note().find(std::string("the ") + hardware + " encoder cannot be used ("), 0u) << encoder.note();
+        EXPECT_NE(encoder.note().find("): x264 encodes instead"), std::string::npos) << encoder.note();
+        std::vector<uint8_t> frame(64 * 48 * 4, 200);
+        for (int n = 0; n < 5; ++n) ASSERT_TRUE(encoder.addFrame(frame.data(), 64 * 4));
+        ASSERT_TRUE(encoder.finish(&error)) << error;
+        const std::string probe = run("ffprobe -v error -count_frames -select_streams v -show_entries "
+                                      "stream=nb_read_frames,codec_name -of csv=p=0 '" + s.path + "'");
+        EXPECT_EQ(probe, "h264,5\n") << hardware;
+    }
+    kvVideoSettings plain;
+    plain.path = dir + "/plain.mkv";
+    plain.container = "mkv";
+    plain.width = plain.height = 64;
+    kvVideoEncoder x264;
+    std::string error;
+    ASSERT_TRUE(x264.open(plain, &error)) << error;
+    EXPECT_EQ(x264.note(), "");
+    x264.abort();
+}
+
 TEST(VideoEncoder, RefusesWhatItCannotWrite)
 {
     EXPECT_EQ(containerFor("show.MP4"), "mp4");
