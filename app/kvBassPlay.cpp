@@ -14,22 +14,6 @@ namespace Korvell {
 
 namespace {
 
-// Held while the show's thread changes what the device's thread reads.
-class DeviceLock {
-public:
-    explicit DeviceLock(SDL_AudioDeviceID d) : device(d)
-    {
-        if (device) SDL_LockAudioDevice(device);
-    }
-    ~DeviceLock()
-    {
-        if (device) SDL_UnlockAudioDevice(device);
-    }
-
-private:
-    SDL_AudioDeviceID device;
-};
-
 long long framesAt(double seconds)
 {
     if (!(seconds > 0.0)) return 0;
@@ -70,6 +54,7 @@ void SDLCALL kvBassPlay::fill(void* self_, Uint8* stream, int bytes)
 {
     kvBassPlay* self = static_cast<kvBassPlay*>(self_);
     const int frames = bytes / static_cast<int>(2 * sizeof(float));
+    std::lock_guard<std::mutex> lock(self->guard);
     if (!self->playing || !self->mixer) {
         std::memset(stream, 0, static_cast<size_t>(bytes));
         return;
@@ -99,7 +84,7 @@ bool kvBassPlay::load(const kvMusic& music, const std::function<void(const std::
         if (any && device) mix.reset(new kvMixer(std::move(readers), music.crossfade, music.fadeout));
     }
     {
-        DeviceLock lock(device);
+        std::lock_guard<std::mutex> lock(guard);
         mixer.swap(mix);
         started = playing = false;
         at = 0;
@@ -110,38 +95,38 @@ bool kvBassPlay::load(const kvMusic& music, const std::function<void(const std::
 
 void kvBassPlay::setEnd(double seconds)
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     if (mixer) mixer->setEnd(seconds);
 }
 
 void kvBassPlay::playFrom(double seconds)
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     at = framesAt(seconds);
     started = playing = true;
 }
 
 void kvBassPlay::stop()
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     started = playing = false;
 }
 
 void kvBassPlay::pause()
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     playing = false;
 }
 
 void kvBassPlay::resume()
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     playing = started;
 }
 
 void kvBassPlay::follow(double seconds)
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     const long long want = framesAt(seconds);
     // Paused, the music waits exactly where the show stands.
     if (!playing || std::llabs(want - at) > kOutputRate / 4) at = want;
@@ -149,13 +134,13 @@ void kvBassPlay::follow(double seconds)
 
 bool kvBassPlay::isPlaying() const
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     return playing;
 }
 
 double kvBassPlay::position() const
 {
-    DeviceLock lock(device);
+    std::lock_guard<std::mutex> lock(guard);
     return static_cast<double>(at) / kOutputRate;
 }
 

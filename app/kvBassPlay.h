@@ -1,13 +1,14 @@
 // The show's music, live: the playlist mixed at 48000 Hz into an SDL audio
 // device, at the position the show's clock says. The device's thread reads
-// the mix; every change from the show's thread is made under the device's
-// lock. Without a sound device or a readable track the show runs silent.
+// the mix; it and the show's thread meet under one mutex, held briefly by
+// either (the mix of one buffer, or a change). Without a sound device or a readable track the show runs silent.
 #pragma once
 
 #include <SDL_audio.h>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -55,6 +56,7 @@ private:
     static void SDLCALL fill(void* self, Uint8* stream, int bytes);
 
     SDL_AudioDeviceID device = 0;
+    mutable std::mutex guard; // over what follows
     std::unique_ptr<kvMixer> mixer;
     long long at = 0;      // output frames; the device's thread moves it on
     bool started = false;  // by playFrom, until stop

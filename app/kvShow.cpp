@@ -55,11 +55,11 @@ bool kvShow::load()
     return true;
 }
 
-long long kvShow::musicStampOf(const kvMusic& m) const
+std::vector<long long> kvShow::musicStampOf(const kvMusic& m) const
 {
-    long long stamp = 0;
-    for (const std::string& track : m.tracks) stamp = stamp * 31 + stampOf(track);
-    return stamp;
+    std::vector<long long> stamps;
+    for (const std::string& track : m.tracks) stamps.push_back(stampOf(track));
+    return stamps;
 }
 
 void kvShow::loadMusic()

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/kvBassPlay.h"
 #include "app/kvFileWatcher.h"
@@ -61,14 +62,15 @@ private:
     void watchFiles();
     // The script's music into the player, told where the show ends.
     void loadMusic();
-    long long musicStampOf(const kvMusic& m) const;
+    // Each track's modification time, to tell a changed file.
+    std::vector<long long> musicStampOf(const kvMusic& m) const;
 
     kvRenderer& renderer;
     std::string script;
     std::string text;
     std::unique_ptr<kvBassPlay> music;
     std::unique_ptr<kvScriptedShow> show;
-    long long musicStamp = 0;
+    std::vector<long long> musicStamp;
     bool creditsWanted = true;
     kvFileWatcher watcher;
 };
