@@ -3,7 +3,7 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS  ?= 2
 
-.PHONY: all deps build run test clean install deb
+.PHONY: all deps build run test clean install deb deb-check
 PREFIX ?= /usr/local
 
 all: build
@@ -28,14 +28,22 @@ clean:
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
-# A Debian package in build-deb/, its dependencies found by dpkg-shlibdeps.
+# A Debian package in build-deb/ (stripped, its symbols in a -dbgsym
+# package), its dependencies found by dpkg-shlibdeps, checked by lintian.
 DEB_BUILD ?= build-deb
 deb: deps
 	@scripts/install-deps.sh deb
-	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(DEB_BUILD) -j$(JOBS) --target korvell korvell-pack
-	@cd $(DEB_BUILD) && cpack -G DEB
-	@ls $(DEB_BUILD)/*.deb
+	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(DEB_BUILD) -j$(JOBS) --target korvell korvell-pack korvell-encoder korvell-beats man-pages changelog
+	@cd $(DEB_BUILD) && rm -f *.deb *.ddeb && cpack -G DEB >/dev/null
+	@scripts/fix-dbgsym.sh $(DEB_BUILD)/korvell-dbgsym_*_amd64.ddeb
+	@ls $(DEB_BUILD)/*.deb $(DEB_BUILD)/*.ddeb
+	@lintian $(DEB_BUILD)/korvell_*_amd64.deb $(DEB_BUILD)/korvell-dbgsym_*_amd64.ddeb || true
+
+# The package installed on a bare Debian 12 (debootstrap): it names every
+# library it needs if the installed korvell checks and renders the demo.
+deb-check: deb
+	@scripts/check-deb.sh $(DEB_BUILD)
 
 # Robustness: the tests again under AddressSanitizer and UBSan, and the
 # fuzz targets under libFuzzer (FUZZ_SECONDS each, FUZZ_JOBS at a time).

@@ -36,7 +36,7 @@ void* moduleEntry(const char* module, const char* variable, const char* entry, c
         if (const char* given = std::getenv(variable)) candidates.push_back(given);
         const std::string folder = programFolder();
         candidates.push_back(folder + "/" + module);
-        candidates.push_back(folder + "/../lib/korvell/" + module);
+        candidates.push_back(folder + "/../" KORVELL_MODULE_DIR "/" + module);
         std::string why;
         for (const std::string& c : candidates) {
             if (access(c.c_str(), F_OK) != 0) continue;

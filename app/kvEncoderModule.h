@@ -15,7 +15,8 @@ namespace Korvell {
 
 // A new encoder, or null with the reason when the module cannot be
 // loaded. The module is looked for beside the program (a build tree), then
-// in ../lib/korvell/ from it (an installed one), or at KORVELL_ENCODER.
+// in ../lib/<multiarch>/korvell/ from it (an installed one), or at
+// KORVELL_ENCODER.
 std::unique_ptr<kvEncoder> loadEncoder(std::string* error);
 // A beat finder for sound at `rate` (korvell-beats.so, or KORVELL_BEATS).
 std::unique_ptr<kvBeatFinder> loadBeatFinder(int rate, std::string* error);

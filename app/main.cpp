@@ -148,7 +148,7 @@ int main(int argc, char** argv)
         std::printf("korvell %s\n", KORVELL_VERSION);
         return 0;
     case kvCommandLine::BAD:
-        std::fprintf(stderr, "korvell: %s\n%s", cmd.error.c_str(), kUsage);
+        std::fprintf(stderr, "korvell: %s\nTry 'korvell --help'.\n", cmd.error.c_str());
         return 2;
     case kvCommandLine::CHECK:
         return runCheck(cmd.scripts);

@@ -1,9 +1,12 @@
 // Script parser and parse log.
 #include "script/kvParser.h"
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +55,33 @@ std::string foreignEncoding(const std::string& first)
 
 // Once per run: a show read again opens its log again.
 bool g_logProblemSaid = false;
+bool g_logMovedSaid = false;
+
+// Where a log goes when the show's folder cannot hold it: Korvell's own
+// folder under $XDG_STATE_HOME (~/.local/state), made if need be; "" when
+// there is none.
+std::string stateFolder()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = state && *state == '/' ? state : home && *home ? std::string(home) + "/.local/state" : "";
+    if (base.empty()) return std::string();
+    const std::string folder = base + "/korvell";
+    for (size_t at = 1; at != std::string::npos; at = folder.find('/', at + 1)) {
+        const std::string part = folder.substr(0, folder.find('/', at + 1));
+        mkdir(part.c_str(), 0700); // an existing one is fine
+    }
+    struct stat st;
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? folder : std::string();
+}
+
+// Whether the folder a file would be made in refuses it.
+bool folderRefuses(const std::string& file)
+{
+    const size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    return access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS || errno == EPERM);
+}
 } // namespace
 
 kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
@@ -67,6 +97,20 @@ kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
     registerHandlers();
     if (!logFile.empty()) {
         log = openLogFile(logFile, &logProblem);
+        // A folder that cannot be written (an installed demo, a shared
+        // folder): the log goes to the state folder, and stderr says where.
+        const std::string state = !log && folderRefuses(logFile) ? stateFolder() : std::string();
+        if (!state.empty()) {
+            const size_t slash = logFile.rfind('/');
+            const std::string moved = state + "/" + (slash == std::string::npos ? logFile : logFile.substr(slash + 1));
+            std::string why;
+            log = openLogFile(moved, &why);
+            if (log) {
+                logName = moved;
+                if (!g_logMovedSaid) std::fprintf(stderr, "korvell: the show's folder cannot be written: its log is %s\n", moved.c_str());
+                g_logMovedSaid = true;
+            }
+        }
         if (!log && !g_logProblemSaid) {
             g_logProblemSaid = true;
             std::fprintf(stderr, "korvell: cannot write %s (%s): the show goes on without its log\n", logFile.c_str(),

@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei fonts-lohit-deva
   xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales
-  desktop-file-utils man-db
+  desktop-file-utils man-db appstream shared-mime-info libglib2.0-bin
 )
 
 # Extra tools for `make fuzz` (libFuzzer) and the valgrind run.
@@ -20,7 +20,7 @@ case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   valgrind) PACKAGES+=(valgrind) ;;
   bench) PACKAGES+=(feh mpv time) ;;
-  deb) PACKAGES+=(dpkg-dev file) ;;
+  deb) PACKAGES+=(dpkg-dev file lintian debootstrap) ;;
 esac
 
 missing=()

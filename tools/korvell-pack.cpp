@@ -257,10 +257,12 @@ int extract(const std::string& path, const std::string& name, const std::string&
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        std::fputs(kUsage, stderr);
+    // A mistake gets one line and where to look, not the whole usage.
+    auto usage = [](const std::string& why) {
+        std::fprintf(stderr, "korvell-pack: %s\nTry 'korvell-pack --help'.\n", why.c_str());
         return 2;
-    }
+    };
+    if (args.empty()) return usage("no command given (create, list or extract)");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::fputs(kUsage, stdout);
         return 0;
@@ -269,6 +271,8 @@ int main(int argc, char** argv)
         return create(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
     if (args[0] == "list" && args.size() == 2) return list(args[1]);
     if (args[0] == "extract" && args.size() == 4) return extract(args[1], args[2], args[3]);
-    std::fputs(kUsage, stderr);
-    return 2;
+    if (args[0] == "create") return usage("create takes ARCHIVE and then its entries");
+    if (args[0] == "list") return usage("list takes one ARCHIVE");
+    if (args[0] == "extract") return usage("extract takes ARCHIVE NAME OUTFILE");
+    return usage("unknown command '" + args[0] + "' (create, list or extract)");
 }

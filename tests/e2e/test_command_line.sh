@@ -115,9 +115,12 @@ focus "$win"; xdotool key Escape; sleep 0.3; xdotool key Escape
 wait_exit 10
 [ "$RC" = 0 ] || fail "exit code $RC"
 
-# 7. A bad option: one line of reason, the usage, exit 2.
+# 7. A bad option: one line of reason and where to look, exit 2; --help
+# is the whole usage.
 "$KORVELL" --mode 12 >"$WORK/bad.txt" 2>&1 && fail "a bad --mode was accepted" || RC=$?
 [ "$RC" = 2 ] || fail "exit $RC for a bad option"
 head -1 "$WORK/bad.txt" | grep -q "^korvell: --mode takes WxH" || fail "reason: $(head -1 "$WORK/bad.txt")"
-grep -q "^  --watch" "$WORK/bad.txt" || fail "no usage after the reason"
+[ "$(sed -n 2p "$WORK/bad.txt")" = "Try 'korvell --help'." ] || fail "second line: $(sed -n 2p "$WORK/bad.txt")"
+[ "$(wc -l <"$WORK/bad.txt")" = 2 ] || fail "more than two lines: $(cat "$WORK/bad.txt")"
+"$KORVELL" --help | grep -q "^  --watch" || fail "--help lacks the options"
 echo "PASS"

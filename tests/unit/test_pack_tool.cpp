@@ -100,4 +100,17 @@ TEST(PackTool, RefusalsExplainAndLeaveNoArchive)
     EXPECT_FALSE(exists(dir + "/x.kva"));
     EXPECT_EQ(run("--help", &out), 0);
     EXPECT_NE(out.find("korvell-pack create ARCHIVE ENTRY"), std::string::npos);
+    // A usage mistake: one line of reason and where to look, exit 2.
+    const struct {
+        const char* args;
+        const char* says;
+    } mistakes[] = {{"", "no command given (create, list or extract)"},
+                    {"creat x.kva a", "unknown command 'creat' (create, list or extract)"},
+                    {"create", "create takes ARCHIVE and then its entries"},
+                    {"list a b", "list takes one ARCHIVE"},
+                    {"extract a b", "extract takes ARCHIVE NAME OUTFILE"}};
+    for (const auto& m : mistakes) {
+        EXPECT_EQ(run(m.args, &out), 2) << m.args;
+        EXPECT_EQ(out, "korvell-pack: " + std::string(m.says) + "\nTry 'korvell-pack --help'.\n") << m.args;
+    }
 }
