@@ -74,6 +74,18 @@ std::string lowerCase(std::string s)
     return s;
 }
 
+// A number of seconds from `least` to `most`, written whole (no unit, no
+// trailing text); false for anything else.
+bool parseSeconds(const std::string& text, double least, double most, double* out)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !(v >= least && v <= most)) return false;
+    *out = v;
+    return true;
+}
+
 kvCommandLine bad(const std::string& why)
 {
     kvCommandLine c;
@@ -190,10 +202,8 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             break;
         }
         case SECONDS: {
-            char* end = nullptr;
-            errno = 0;
-            const double v = std::strtod(arg.c_str(), &end);
-            if (arg.empty() || *end != '\0' || errno != 0 || !(v >= 0.5 && v <= 3600.0))
+            double v = 0.0;
+            if (!parseSeconds(arg, 0.5, 3600.0, &v))
                 return bad("--seconds takes a number of seconds from 0.5 to 3600, not '" + arg + "'");
             c.seconds = static_cast<float>(v);
             c.hasSeconds = true;
@@ -222,11 +232,8 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             renderOnly = true;
             break;
         case CROSSFADE: {
-            char* end = nullptr;
-            const double s = std::strtod(arg.c_str(), &end);
-            if (arg.empty() || *end != '\0' || !(s >= 0.0 && s <= 60.0))
+            if (!parseSeconds(arg, 0.0, 60.0, &c.crossfade))
                 return bad("--crossfade takes a number of seconds from 0 to 60, not '" + arg + "'");
-            c.crossfade = s;
             c.pictureOptions = true;
             break;
         }
@@ -256,11 +263,8 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             c.language = arg;
             break;
         case START: {
-            char* end = nullptr;
-            errno = 0;
-            const double s = std::strtod(arg.c_str(), &end);
-            if (arg.empty() || *end != '\0' || errno != 0 || !std::isfinite(s) || s < 0.0 || s > 1e7)
-                return bad("--start takes a number of seconds, not '" + arg + "'");
+            double s = 0.0;
+            if (!parseSeconds(arg, 0.0, 1e7, &s)) return bad("--start takes a number of seconds, not '" + arg + "'");
             c.start = static_cast<float>(s);
             c.hasStart = true;
             break;
