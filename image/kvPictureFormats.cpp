@@ -104,8 +104,8 @@ bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, co
     heif_image* image = nullptr;
     e = heif_decode_image(handle, &image, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
-    if (e.code != heif_error_Ok) return fail(reason, "cannot be decoded: " + kind + ": " + e.message);
     std::unique_ptr<heif_image, void (*)(const heif_image*)> imageOwner(image, heif_image_release);
+    if (e.code != heif_error_Ok) return fail(reason, "cannot be decoded: " + kind + ": " + e.message);
     int stride = 0;
     const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
     if (!plane || heif_image_get_width(image, heif_channel_interleaved) != w
