@@ -71,8 +71,13 @@ void kvShow::loadMusic()
         s->getParser().logLine(line);
         if (!again) std::fprintf(stderr, "korvell: %s\n", line.c_str());
     });
+    music->setEnd(musicEnd());
+}
+
+double kvShow::musicEnd() const
+{
     const bool credits = creditsWanted && hasCredits();
-    music->setEnd(show->getPlayer().getShowEnd() + (credits ? kCreditsSeconds : 0.0));
+    return show->getPlayer().getShowEnd() + (credits ? kCreditsSeconds : 0.0);
 }
 
 void kvShow::prepare(float start)
@@ -127,8 +132,7 @@ void kvShow::reload()
         if (g_timer.isPaused()) music->pause();
     } else {
         for (const std::string& line : music->problems()) show->getParser().logLine(line);
-        const bool credits = creditsWanted && hasCredits();
-        music->setEnd(show->getPlayer().getShowEnd() + (credits ? kCreditsSeconds : 0.0));
+        music->setEnd(musicEnd());
     }
     watchFiles();
     std::fprintf(stderr, "korvell: %s read again at %.3f s\n", script.c_str(), static_cast<double>(now));

@@ -62,6 +62,8 @@ private:
     void watchFiles();
     // The script's music into the player, told where the show ends.
     void loadMusic();
+    // Where the music ends: with the show, or with its credits.
+    double musicEnd() const;
     // Each track's modification time, to tell a changed file.
     std::vector<long long> musicStampOf(const kvMusic& m) const;
 

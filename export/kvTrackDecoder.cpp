@@ -9,12 +9,12 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <vector>
 
+#include "base/kvBoundedFile.h"
 #include "base/kvFiles.h"
 #include "sound/kvPlaylist.h"
 
@@ -22,38 +22,19 @@ namespace Korvell {
 
 namespace {
 
-// Read through FFmpeg's I/O from a regular file opened without blocking,
-// never past the size it had when it was opened.
-struct SourceFile {
-    int fd = -1;
-    int64_t size = 0;
-    int64_t pos = 0;
-};
-
+// FFmpeg's I/O over the bounded file.
 int readSource(void* opaque, uint8_t* into, int size)
 {
-    SourceFile* f = static_cast<SourceFile*>(opaque);
-    const int64_t want = std::min<int64_t>(size, f->size - f->pos);
-    if (want <= 0) return AVERROR_EOF;
-    for (;;) {
-        const ssize_t n = pread(f->fd, into, static_cast<size_t>(want), static_cast<off_t>(f->pos));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return AVERROR(errno);
-        if (n == 0) return AVERROR_EOF;
-        f->pos += n;
-        return static_cast<int>(n);
-    }
+    const long long n = static_cast<kvBoundedFile*>(opaque)->read(into, size);
+    return n < 0 ? AVERROR(EIO) : n == 0 ? AVERROR_EOF : static_cast<int>(n);
 }
 
 int64_t seekSource(void* opaque, int64_t offset, int whence)
 {
-    SourceFile* f = static_cast<SourceFile*>(opaque);
-    if (whence & AVSEEK_SIZE) return f->size;
-    whence &= ~AVSEEK_FORCE;
-    const int64_t from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : f->size;
-    if (from + offset < 0) return AVERROR(EINVAL);
-    f->pos = from + offset;
-    return f->pos;
+    kvBoundedFile* f = static_cast<kvBoundedFile*>(opaque);
+    if (whence & AVSEEK_SIZE) return f->size();
+    const long long at = f->seek(offset, whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(EINVAL) : at;
 }
 
 class kvFFmpegTrack : public kvTrackReader {
@@ -69,16 +50,12 @@ public:
             av_freep(&io->buffer);
             avio_context_free(&io);
         }
-        if (file.fd >= 0) ::close(file.fd);
     }
 
     bool open(const std::string& name, std::string* reason)
     {
         av_log_set_level(AV_LOG_QUIET); // what goes wrong is said once, by the caller
-        long long size = 0;
-        file.fd = openRegularFile(diskPath(name), kMaxMusicBytes, &size, reason);
-        if (file.fd < 0) return false;
-        file.size = size;
+        if (!file.open(diskPath(name), kMaxMusicBytes, reason)) return false;
         const int kBuffer = 1 << 16;
         uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kBuffer));
         if (buffer) io = avio_alloc_context(buffer, kBuffer, 0, &file, readSource, nullptr, seekSource);
@@ -210,7 +187,7 @@ private:
         }
     }
 
-    SourceFile file;
+    kvBoundedFile file;
     AVIOContext* io = nullptr;
     AVFormatContext* in = nullptr;
     AVCodecContext* decoder = nullptr;

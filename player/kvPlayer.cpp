@@ -378,13 +378,12 @@ void kvPlayer::update()
     const vector2 b = imageAreaPos + imageAreaSize;
     r.pushMatrix();
     if (current->duration > 0.0f || fitOf(current) != FIT_STRETCH) computeMatrix(t);
-    // A picture at no opacity (a fade's dark middle) is not drawn at all.
-    if (current->texture && currentAlpha > 0.0f) {
+    if (current->texture) {
         drawPicture(current, currentAlpha, false);
     } else {
         r.setColorRGBA(vector4(imageColor, currentAlpha));
     }
-    if (previous && previousAlpha > 0.0f) {
+    if (previous) {
         if (previous->texture) {
             drawPicture(previous, previousAlpha, true);
         } else {

@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 
+#include "base/kvBoundedFile.h"
 #include "base/kvFiles.h"
 #include "sound/kvPlaylist.h"
 
@@ -19,7 +19,7 @@ namespace {
 
 const int kChunk = 4096; // source frames decoded at a time
 
-template <typename S> S* sourceOf(void* user) { return static_cast<S*>(user); }
+kvBoundedFile* fileOf(void* user) { return static_cast<kvBoundedFile*>(user); }
 
 // Whether a file's first bytes are MP3's: an ID3v2 tag or an MPEG audio
 // frame's sync.
@@ -36,38 +36,16 @@ bool looksLikeMpeg(int fd)
 std::unique_ptr<kvSoundFile> kvSoundFile::open(const std::string& file, std::string* reason)
 {
     std::unique_ptr<kvSoundFile> t(new kvSoundFile());
-    t->source.fd = openRegularFile(diskPath(file), kMaxMusicBytes, &t->source.size, reason);
-    if (t->source.fd < 0) return nullptr;
-    using Src = Source;
+    if (!t->source.open(diskPath(file), kMaxMusicBytes, reason)) return nullptr;
     static SF_VIRTUAL_IO io = {
-        [](void* u) -> sf_count_t { return sourceOf<Src>(u)->size; },
-        [](sf_count_t offset, int whence, void* u) -> sf_count_t {
-            Src* s = sourceOf<Src>(u);
-            const long long from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : s->size;
-            if (from + offset < 0) return -1;
-            s->pos = from + offset;
-            return s->pos;
-        },
-        [](void* into, sf_count_t count, void* u) -> sf_count_t {
-            Src* s = sourceOf<Src>(u);
-            if (count <= 0 || s->pos >= s->size) return 0;
-            const long long want = std::min<long long>(count, s->size - s->pos);
-            long long done = 0;
-            while (done < want) {
-                const ssize_t n = pread(s->fd, static_cast<char*>(into) + done, static_cast<size_t>(want - done),
-                                        static_cast<off_t>(s->pos + done));
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                done += n;
-            }
-            s->pos += done;
-            return done;
-        },
+        [](void* u) -> sf_count_t { return fileOf(u)->size(); },
+        [](sf_count_t offset, int whence, void* u) -> sf_count_t { return fileOf(u)->seek(offset, whence); },
+        [](void* into, sf_count_t count, void* u) -> sf_count_t { return std::max(0LL, fileOf(u)->read(into, count)); },
         [](const void*, sf_count_t, void*) -> sf_count_t { return 0; },
-        [](void* u) -> sf_count_t { return sourceOf<Src>(u)->pos; },
+        [](void* u) -> sf_count_t { return fileOf(u)->tell(); },
     };
     SF_INFO info = {};
-    if (looksLikeMpeg(t->source.fd)) {
+    if (looksLikeMpeg(t->source.descriptor())) {
         if (!t->openMpeg(reason)) return nullptr;
         info.samplerate = t->rate;
         info.channels = t->channels;
@@ -131,25 +109,8 @@ bool kvSoundFile::openMpeg(std::string* reason)
     mpg123_format_none(mpeg);
     for (size_t i = 0; i < count; ++i) mpg123_format(mpeg, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
     mpg123_replace_reader_handle(
-        mpeg,
-        [](void* u, void* into, size_t bytes) -> ssize_t {
-            Source* s = static_cast<Source*>(u);
-            const long long want = std::min<long long>(static_cast<long long>(bytes), std::max(0LL, s->size - s->pos));
-            ssize_t n;
-            do {
-                n = pread(s->fd, into, static_cast<size_t>(want), static_cast<off_t>(s->pos));
-            } while (n < 0 && errno == EINTR);
-            if (n > 0) s->pos += n;
-            return n;
-        },
-        [](void* u, off_t offset, int whence) -> off_t {
-            Source* s = static_cast<Source*>(u);
-            const long long from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : s->size;
-            if (from + offset < 0) return -1;
-            s->pos = from + offset;
-            return static_cast<off_t>(s->pos);
-        },
-        nullptr);
+        mpeg, [](void* u, void* into, size_t bytes) -> ssize_t { return fileOf(u)->read(into, static_cast<long long>(bytes)); },
+        [](void* u, off_t offset, int whence) -> off_t { return fileOf(u)->seek(offset, whence); }, nullptr);
     long rateOf = 0;
     int channelsOf = 0, encoding = 0;
     if (mpg123_open_handle(mpeg, &source) != MPG123_OK || mpg123_getformat(mpeg, &rateOf, &channelsOf, &encoding) != MPG123_OK
@@ -199,7 +160,6 @@ kvSoundFile::~kvSoundFile()
         mpg123_delete(mpeg);
     }
     if (sound) sf_close(sound);
-    if (source.fd >= 0) ::close(source.fd);
 }
 
 long long kvSoundFile::readSource(long long count)

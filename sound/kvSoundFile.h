@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/kvBoundedFile.h"
 #include "sound/kvTrackReader.h"
 
 typedef struct sf_private_tag SNDFILE;
@@ -41,10 +42,7 @@ private:
     bool openMpeg(std::string* reason);
     bool seekSource(long long frame);
 
-    struct Source {
-        int fd = -1;
-        long long size = 0, pos = 0;
-    } source;
+    kvBoundedFile source;
     SNDFILE* sound = nullptr;
     mpg123_handle* mpeg = nullptr;
     bool mpegError = false;
