@@ -58,3 +58,43 @@ TEST(YuvConverter, FlatColoursBlocksAndRowOrderAsBT709Says)
         }
     }
 }
+
+// Any picture, any width: every pixel's luma and every block's chroma
+// within rounding of the formulas, whichever way the rows are converted
+// (eight pixels at a time where the processor can, the rest one by one).
+TEST(YuvConverter, EveryPixelOfAnyWidthWithinRounding)
+{
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<uint8_t>(seed >> 16);
+    };
+    for (int w : {2, 8, 14, 38, 1280}) {
+        const int h = 4;
+        std::vector<uint8_t> bgra(static_cast<size_t>(w) * h * 4);
+        for (uint8_t& c : bgra) c = next();
+        for (int order : {1, -1}) {
+            std::vector<uint8_t> Y(w * h), U(w / 2 * h / 2), V(w / 2 * h / 2);
+            const uint8_t* first = order > 0 ? bgra.data() : bgra.data() + (h - 1) * w * 4;
+            bgraToYuv420(first, order * w * 4, w, h, {Y.data(), U.data(), V.data(), w, w / 2, w / 2});
+            auto pixel = [&](int x, int row) { return &first[static_cast<long>(row) * order * w * 4 + x * 4]; };
+            int wrong = 0;
+            for (int row = 0; row < h; ++row)
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t* p = pixel(x, row);
+                    wrong += std::fabs(Y[row * w + x] - bt709(p[2], p[1], p[0]).y) > 0.51;
+                }
+            for (int row = 0; row < h; row += 2)
+                for (int x = 0; x < w; x += 2) {
+                    double sum[3] = {0, 0, 0};
+                    for (int dy = 0; dy < 2; ++dy)
+                        for (int dx = 0; dx < 2; ++dx)
+                            for (int c = 0; c < 3; ++c) sum[c] += pixel(x + dx, row + dy)[c] / 4.0;
+                    const Yuv mean = bt709(sum[2], sum[1], sum[0]);
+                    const int i = row / 2 * (w / 2) + x / 2;
+                    wrong += std::fabs(U[i] - mean.u) > 0.51 || std::fabs(V[i] - mean.v) > 0.51;
+                }
+            EXPECT_EQ(wrong, 0) << "width " << w << ", rows " << (order > 0 ? "top first" : "bottom first");
+        }
+    }
+}
