@@ -47,7 +47,8 @@ const double kMaxVideoSeconds = 24.0 * 3600.0;
 class GLGrabber : public kvFrameGrabber {
 public:
     GLGrabber(int w, int h) : reader(w, h) {}
-    const uint8_t* grab(int* stride) override { return reader.read(stride); }
+    const uint8_t* previous(int* stride) override { return reader.previous(stride); }
+    void queue() override { reader.queue(); }
     const uint8_t* flush(int* stride) override { return reader.last(stride); }
 
 private:

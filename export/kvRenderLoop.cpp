@@ -16,8 +16,9 @@ long long renderScene(kvRenderer& renderer, int width, int height, kvSteppedCloc
     for (; n < maxFrames; ++n) {
         clock.setFrame(n);
         if (!renderer.drawFrame(width, height, scene)) break;
-        const uint8_t* frame = grabber.grab(&stride);
+        const uint8_t* frame = grabber.previous(&stride);
         if (frame && !sink.addFrame(frame, stride)) return -1;
+        grabber.queue();
         if (!progress(n + 1)) return -1;
     }
     const uint8_t* frame = grabber.flush(&stride);

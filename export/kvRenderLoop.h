@@ -14,12 +14,15 @@ class kvRenderer;
 class kvSteppedClock;
 class kvVideoSink;
 
-// Reads back the frame just drawn; gives frames one behind (see
-// kvFrameReader), and the last with flush.
+// Reads frames back one behind (see kvFrameReader): after frame n is
+// drawn, `previous` sets it drawing and gives frame n - 1, which the sink
+// takes while the GL works; `queue` then queues the read of frame n;
+// `flush` gives the last frame queued.
 class kvFrameGrabber {
 public:
     virtual ~kvFrameGrabber() {}
-    virtual const uint8_t* grab(int* stride) = 0;
+    virtual const uint8_t* previous(int* stride) = 0;
+    virtual void queue() = 0;
     virtual const uint8_t* flush(int* stride) = 0;
 };
 

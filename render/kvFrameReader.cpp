@@ -46,17 +46,26 @@ const uint8_t* kvFrameReader::map(int which, int* stride)
     return p + static_cast<size_t>(height - 1) * width * 4;
 }
 
-const uint8_t* kvFrameReader::read(int* stride)
+const uint8_t* kvFrameReader::previous(int* stride)
 {
-    unmap(); // the buffer handed out last time goes back to the GL
+    // The frame just drawn goes to the GL's own threads now, not when its
+    // read is queued after the hand-over.
+    glFlush();
+    if (pending < 0) return nullptr;
+    const int which = pending;
+    pending = -1;
+    return map(which, stride);
+}
+
+void kvFrameReader::queue()
+{
+    unmap(); // the buffer handed out goes back to the GL
     glBindBuffer(GL_PIXEL_PACK_BUFFER, buffers[next]);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    const int before = pending;
     pending = next;
     next = 1 - next;
-    return before < 0 ? nullptr : map(before, stride);
 }
 
 const uint8_t* kvFrameReader::last(int* stride)

@@ -1,6 +1,8 @@
 // Reads rendered frames back from the GL without waiting on each: two
-// pixel buffer objects take turns, so the read of frame n is queued while
-// frame n - 1, read the turn before, is handed out.
+// pixel buffer objects take turns. Frame n is set drawing (flushed) before
+// frame n - 1, read the turn before, is handed out, so whoever takes that
+// frame (the colour conversion) works while the GL draws; only then is the
+// read of frame n queued.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +14,14 @@ public:
     kvFrameReader(int width, int height);
     ~kvFrameReader();
 
-    // Queues the read of the frame just drawn, and gives the one before
-    // it: BGRA (Mesa's own order, read without a swizzle), its top row
-    // first, `stride` bytes from row to row (negative: the GL keeps rows
-    // bottom up). Null on the first call.
-    const uint8_t* read(int* stride);
-    // The last frame queued (after the last read).
+    // Starts the GL on the frame just drawn and gives the one queued
+    // before it: BGRA (Mesa's own order, read without a swizzle), its top
+    // row first, `stride` bytes from row to row (negative: the GL keeps
+    // rows bottom up). Null when none was queued. Valid until queue().
+    const uint8_t* previous(int* stride);
+    // Queues the read of the frame just drawn (before the next is drawn).
+    void queue();
+    // The last frame queued, after the last queue().
     const uint8_t* last(int* stride);
 
 private:

@@ -58,16 +58,19 @@ struct CountingGrabber : kvFrameGrabber {
     uint32_t drawn = 0, queued = 0;
     bool any = false;
     uint8_t bytes[4] = {0, 0, 0, 0};
-    const uint8_t* grab(int* stride) override
+    const uint8_t* previous(int* stride) override
     {
         *stride = 4;
-        const bool had = any;
-        const uint32_t before = queued;
+        if (!any) return nullptr;
+        any = false;
+        bytes[0] = static_cast<uint8_t>(queued);
+        bytes[1] = static_cast<uint8_t>(queued >> 8);
+        return bytes;
+    }
+    void queue() override
+    {
         queued = drawn++;
         any = true;
-        bytes[0] = static_cast<uint8_t>(before);
-        bytes[1] = static_cast<uint8_t>(before >> 8);
-        return had ? bytes : nullptr;
     }
     const uint8_t* flush(int* stride) override
     {
