@@ -5,8 +5,11 @@
 
 #include <GL/gl.h>
 
+#include <cstdlib>
+
 #include "image/kvTexture.h"
 #include "image/kvTextureModifier.h"
+#include "render/kvFrameReader.h"
 #include "render/kvRenderGL.h"
 #include "support/kvTestSupport.h"
 
@@ -219,4 +222,45 @@ TEST_F(Renderer, ReleasedPixelsKeepTheGLCopy)
     uint8_t p[3];
     readPixel(32, 24, p);
     expectRGB(p, 254, 0, 0, 2);
+}
+
+// The render's read-back, at each moment of a frame: after frame n is
+// drawn, `previous` gives frame n - 1 (none after the first), top row
+// first, while frame n is still to be read; `queue` then takes frame n,
+// and `last` gives the final frame. Each frame: its own background, a
+// white band along the top.
+TEST_F(Renderer, FramesAreReadBackOneBehindTopRowFirst)
+{
+    const int w = clientWidth(), h = clientHeight();
+    kvFrameReader reader(w, h);
+    const vector3 colours[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
+    auto draw = [&](const vector3& c) {
+        renderer->setClearColor(c);
+        beginFrame();
+        renderer->bindTexture(kvTextureIndex());
+        renderer->setColorRGB(vector3(1, 1, 1));
+        renderer->drawQuad(vector2(0, 0), vector2(1, 0.25f));
+    };
+    // Background (BGRA) of the frame given, and its first row's colour.
+    auto expectFrame = [&](const uint8_t* frame, int stride, const vector3& c, const char* when) {
+        ASSERT_NE(frame, nullptr) << when;
+        ASSERT_EQ(std::abs(stride), w * 4) << when;
+        const uint8_t* bottom = frame + static_cast<long>(h - 1) * stride;
+        EXPECT_EQ(bottom[2], c.x * 255) << when;
+        EXPECT_EQ(bottom[1], c.y * 255) << when;
+        EXPECT_EQ(bottom[0], c.z * 255) << when;
+        EXPECT_EQ(frame[0] + frame[1] + frame[2], 3 * 255) << when << ": the band is on the first row";
+    };
+    int stride = 0;
+    for (size_t n = 0; n < 4; ++n) {
+        draw(colours[n]);
+        const uint8_t* before = reader.previous(&stride);
+        if (n == 0)
+            EXPECT_EQ(before, nullptr) << "nothing is queued before the first frame";
+        else
+            expectFrame(before, stride, colours[n - 1], "the frame before");
+        reader.queue();
+    }
+    expectFrame(reader.last(&stride), stride, colours[3], "the last frame");
+    EXPECT_EQ(reader.last(&stride), nullptr) << "the last frame is given once";
 }
