@@ -1,7 +1,8 @@
 // BGRA frames to YUV 4:2:0, BT.709, limited range: the render's one colour
 // conversion, done on the drawing thread as a frame is handed over (it
-// writes a third of what a copy would), while the encoder's threads work
-// on the frames before. Integer arithmetic, the same result everywhere.
+// writes a third of what a copy would), while the GL rasterises the next
+// frame and the encoder's threads work on the frames before. Integer
+// arithmetic, the same result everywhere (AVX2 or not).
 #pragma once
 
 #include <cstdint>

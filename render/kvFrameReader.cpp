@@ -46,15 +46,20 @@ const uint8_t* kvFrameReader::map(int which, int* stride)
     return p + static_cast<size_t>(height - 1) * width * 4;
 }
 
+const uint8_t* kvFrameReader::mapPending(int* stride)
+{
+    if (pending < 0) return nullptr;
+    const int which = pending;
+    pending = -1;
+    return map(which, stride);
+}
+
 const uint8_t* kvFrameReader::previous(int* stride)
 {
     // The frame just drawn goes to the GL's own threads now, not when its
     // read is queued after the hand-over.
     glFlush();
-    if (pending < 0) return nullptr;
-    const int which = pending;
-    pending = -1;
-    return map(which, stride);
+    return mapPending(stride);
 }
 
 void kvFrameReader::queue()
@@ -71,10 +76,7 @@ void kvFrameReader::queue()
 const uint8_t* kvFrameReader::last(int* stride)
 {
     unmap();
-    if (pending < 0) return nullptr;
-    const int which = pending;
-    pending = -1;
-    return map(which, stride);
+    return mapPending(stride);
 }
 
 } // namespace Korvell

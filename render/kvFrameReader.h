@@ -28,6 +28,7 @@ private:
     kvFrameReader(const kvFrameReader&) = delete;
     kvFrameReader& operator=(const kvFrameReader&) = delete;
     const uint8_t* map(int which, int* stride);
+    const uint8_t* mapPending(int* stride); // the queued read, if any
     void unmap();
 
     int width;
