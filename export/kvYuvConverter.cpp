@@ -45,23 +45,24 @@ void convertSpan(const uint8_t* a, const uint8_t* b, uint8_t* ya, uint8_t* yb, u
 }
 
 #ifdef KV_YUV_AVX2
-// The eight 32-bit lanes' low bytes, in order, to memory.
-__attribute__((target("avx2"))) inline void storeLowBytes8(uint8_t* to, __m256i lanes)
+// kr * r + kg * g + kb * b, biased and shifted down, in each 32-bit lane.
+__attribute__((target("avx2"))) inline __m256i weighted(__m256i r, __m256i g, __m256i b, int kr, int kg, int kb,
+                                                        int bias, int shift)
 {
-    const __m256i words = _mm256_packus_epi32(lanes, lanes);  // per half: 4 words, twice
-    const __m256i bytes = _mm256_packus_epi16(words, words);  // per half: 4 bytes, four times
-    const uint32_t lo = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(bytes)));
-    const uint32_t hi = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(bytes, 1)));
-    const uint64_t both = lo | static_cast<uint64_t>(hi) << 32;
-    __builtin_memcpy(to, &both, 8);
+    __m256i sum = _mm256_mullo_epi32(r, _mm256_set1_epi32(kr));
+    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(g, _mm256_set1_epi32(kg)));
+    sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(b, _mm256_set1_epi32(kb)));
+    return _mm256_srai_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(bias)), shift);
 }
 
-__attribute__((target("avx2"))) inline __m256i lumaOf(__m256i r, __m256i g, __m256i b)
+// The low bytes of the lanes picked by `order` (all eight, or the first
+// four), in order, to memory.
+__attribute__((target("avx2"))) inline void storeLowBytes(uint8_t* to, __m256i lanes, __m256i order, int count)
 {
-    __m256i y = _mm256_mullo_epi32(r, _mm256_set1_epi32(kYr));
-    y = _mm256_add_epi32(y, _mm256_mullo_epi32(g, _mm256_set1_epi32(kYg)));
-    y = _mm256_add_epi32(y, _mm256_mullo_epi32(b, _mm256_set1_epi32(kYb)));
-    return _mm256_srai_epi32(_mm256_add_epi32(y, _mm256_set1_epi32(kYBias)), 16);
+    const __m256i picked = _mm256_permutevar8x32_epi32(lanes, order);
+    const __m128i first = _mm256_castsi256_si128(picked);
+    const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(first, _mm256_extracti128_si256(picked, 1)), first);
+    __builtin_memcpy(to, &bytes, static_cast<size_t>(count));
 }
 
 // Two rows, eight pixels at a time; the rest (fewer than eight) the plain way.
@@ -69,6 +70,9 @@ __attribute__((target("avx2"))) void convertRowsAvx2(const uint8_t* a, const uin
                                                        uint8_t* u, uint8_t* v, int width)
 {
     const __m256i low = _mm256_set1_epi32(0xff);
+    const __m256i inOrder = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    // After hadd each half holds its two blocks twice: blocks 0, 1, 0, 1 | 2, 3, 2, 3.
+    const __m256i blocks = _mm256_setr_epi32(0, 1, 4, 5, 0, 1, 4, 5);
     int x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m256i pa = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 4 * x));
@@ -77,45 +81,28 @@ __attribute__((target("avx2"))) void convertRowsAvx2(const uint8_t* a, const uin
                       ra = _mm256_and_si256(_mm256_srli_epi32(pa, 16), low);
         const __m256i bb = _mm256_and_si256(pb, low), gb = _mm256_and_si256(_mm256_srli_epi32(pb, 8), low),
                       rb = _mm256_and_si256(_mm256_srli_epi32(pb, 16), low);
-        storeLowBytes8(ya + x, lumaOf(ra, ga, ba));
-        storeLowBytes8(yb + x, lumaOf(rb, gb, bb));
-        // Each block's sum of four: the rows added, then neighbours (hadd
-        // pairs lanes within each half: blocks 0, 1, 0, 1 | 2, 3, 2, 3).
+        storeLowBytes(ya + x, weighted(ra, ga, ba, kYr, kYg, kYb, kYBias, 16), inOrder, 8);
+        storeLowBytes(yb + x, weighted(rb, gb, bb, kYr, kYg, kYb, kYBias, 16), inOrder, 8);
+        // Each block's sum of four: the rows added, then neighbours.
         __m256i r = _mm256_add_epi32(ra, rb), g = _mm256_add_epi32(ga, gb), bl = _mm256_add_epi32(ba, bb);
         r = _mm256_hadd_epi32(r, r);
         g = _mm256_hadd_epi32(g, g);
         bl = _mm256_hadd_epi32(bl, bl);
-        __m256i cu = _mm256_mullo_epi32(r, _mm256_set1_epi32(kUr));
-        cu = _mm256_add_epi32(cu, _mm256_mullo_epi32(g, _mm256_set1_epi32(kUg)));
-        cu = _mm256_add_epi32(cu, _mm256_mullo_epi32(bl, _mm256_set1_epi32(kUb)));
-        cu = _mm256_srai_epi32(_mm256_add_epi32(cu, _mm256_set1_epi32(kCBias)), 18);
-        __m256i cv = _mm256_mullo_epi32(r, _mm256_set1_epi32(kVr));
-        cv = _mm256_add_epi32(cv, _mm256_mullo_epi32(g, _mm256_set1_epi32(kVg)));
-        cv = _mm256_add_epi32(cv, _mm256_mullo_epi32(bl, _mm256_set1_epi32(kVb)));
-        cv = _mm256_srai_epi32(_mm256_add_epi32(cv, _mm256_set1_epi32(kCBias)), 18);
-        // Lanes 0, 1, 4, 5 hold blocks 0 to 3.
-        const __m256i order = _mm256_setr_epi32(0, 1, 4, 5, 0, 1, 4, 5);
-        const __m128i u4 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(cu, order));
-        const __m128i v4 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(cv, order));
-        const uint32_t uBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(u4, u4), u4)));
-        const uint32_t vBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(v4, v4), v4)));
-        __builtin_memcpy(u + x / 2, &uBytes, 4);
-        __builtin_memcpy(v + x / 2, &vBytes, 4);
+        storeLowBytes(u + x / 2, weighted(r, g, bl, kUr, kUg, kUb, kCBias, 18), blocks, 4);
+        storeLowBytes(v + x / 2, weighted(r, g, bl, kVr, kVg, kVb, kCBias, 18), blocks, 4);
     }
     convertSpan(a, b, ya, yb, u, v, x, width);
 }
 
-bool haveAvx2()
-{
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
 #endif
 
 } // namespace
 
 void bgraToYuv420(const uint8_t* bgra, int stride, int width, int height, const kvYuvPlanes& out)
 {
+#ifdef KV_YUV_AVX2
+    const bool avx2 = __builtin_cpu_supports("avx2");
+#endif
     for (int row = 0; row + 1 < height; row += 2) {
         const uint8_t* a = bgra + static_cast<long>(row) * stride;
         const uint8_t* b = a + stride;
@@ -124,7 +111,7 @@ void bgraToYuv420(const uint8_t* bgra, int stride, int width, int height, const 
         uint8_t* u = out.u + static_cast<long>(row / 2) * out.uStride;
         uint8_t* v = out.v + static_cast<long>(row / 2) * out.vStride;
 #ifdef KV_YUV_AVX2
-        if (haveAvx2()) {
+        if (avx2) {
             convertRowsAvx2(a, b, ya, yb, u, v, width);
             continue;
         }

@@ -1,8 +1,8 @@
-// Reads rendered frames back from the GL without waiting on each: two
-// pixel buffer objects take turns. Frame n is set drawing (flushed) before
-// frame n - 1, read the turn before, is handed out, so whoever takes that
-// frame (the colour conversion) works while the GL draws; only then is the
-// read of frame n queued.
+// Reads rendered frames back from the GL without waiting on each, through
+// one pixel buffer object. Frame n is set drawing (flushed) before frame
+// n - 1, read into the buffer the turn before, is handed out, so whoever
+// takes that frame (the colour conversion) works while the GL draws; only
+// then is the read of frame n queued into the same buffer.
 #pragma once
 
 #include <cstdint>
@@ -27,16 +27,14 @@ public:
 private:
     kvFrameReader(const kvFrameReader&) = delete;
     kvFrameReader& operator=(const kvFrameReader&) = delete;
-    const uint8_t* map(int which, int* stride);
-    const uint8_t* mapPending(int* stride); // the queued read, if any
+    const uint8_t* mapQueued(int* stride); // null when nothing is queued
     void unmap();
 
     int width;
     int height;
-    unsigned buffers[2];
-    int next;
-    int pending; // the buffer holding a queued read, or -1
-    int mapped;  // the buffer handed out, or -1
+    unsigned buffer = 0;
+    bool queued = false; // a frame's read waits in the buffer
+    bool mapped = false; // the buffer is handed out
 };
 
 } // namespace Korvell

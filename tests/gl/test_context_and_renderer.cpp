@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "image/kvTexture.h"
 #include "image/kvTextureModifier.h"
@@ -226,34 +227,28 @@ TEST_F(Renderer, ReleasedPixelsKeepTheGLCopy)
 
 // The render's read-back, at each moment of a frame: after frame n is
 // drawn, `previous` gives frame n - 1 (none after the first), top row
-// first, while frame n is still to be read; `queue` then takes frame n,
-// and `last` gives the final frame. Each frame: its own background, a
-// white band along the top.
+// first; `last` gives the final frame, once. Each frame: its own
+// background, a white band along the top.
 TEST_F(Renderer, FramesAreReadBackOneBehindTopRowFirst)
 {
     const int w = clientWidth(), h = clientHeight();
     kvFrameReader reader(w, h);
     const vector3 colours[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
-    auto draw = [&](const vector3& c) {
-        renderer->setClearColor(c);
-        beginFrame();
-        renderer->bindTexture(kvTextureIndex());
-        renderer->setColorRGB(vector3(1, 1, 1));
-        renderer->drawQuad(vector2(0, 0), vector2(1, 0.25f));
-    };
-    // Background (BGRA) of the frame given, and its first row's colour.
+    // The frame's background (BGRA, its last row) and its white first row.
     auto expectFrame = [&](const uint8_t* frame, int stride, const vector3& c, const char* when) {
-        ASSERT_NE(frame, nullptr) << when;
-        ASSERT_EQ(std::abs(stride), w * 4) << when;
+        ASSERT_TRUE(frame != nullptr && std::abs(stride) == w * 4) << when;
         const uint8_t* bottom = frame + static_cast<long>(h - 1) * stride;
-        EXPECT_EQ(bottom[2], c.x * 255) << when;
-        EXPECT_EQ(bottom[1], c.y * 255) << when;
-        EXPECT_EQ(bottom[0], c.z * 255) << when;
+        EXPECT_EQ(std::vector<int>({bottom[2], bottom[1], bottom[0]}),
+                  std::vector<int>({int(c.x * 255), int(c.y * 255), int(c.z * 255)})) << when;
         EXPECT_EQ(frame[0] + frame[1] + frame[2], 3 * 255) << when << ": the band is on the first row";
     };
     int stride = 0;
     for (size_t n = 0; n < 4; ++n) {
-        draw(colours[n]);
+        renderer->setClearColor(colours[n]);
+        beginFrame();
+        renderer->bindTexture(kvTextureIndex());
+        renderer->setColorRGB(vector3(1, 1, 1));
+        renderer->drawQuad(vector2(0, 0), vector2(1, 0.25f));
         const uint8_t* before = reader.previous(&stride);
         if (n == 0)
             EXPECT_EQ(before, nullptr) << "nothing is queued before the first frame";
