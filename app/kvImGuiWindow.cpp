@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/kvLiveDisplay.h"
 #include "render/kvFont.h"
 #include "render/kvRenderGL.h"
 
@@ -51,8 +52,9 @@ kvImGuiWindow::~kvImGuiWindow() { close(); }
 
 bool kvImGuiWindow::open(const char* title, int w, int h, bool lightStyle)
 {
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "korvell: no display: %s\n", SDL_GetError());
+    std::string why;
+    if (!startLiveDisplay(&why)) {
+        std::fprintf(stderr, "korvell: %s\n", why.c_str());
         return false;
     }
     width = w;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/kvImGuiWindow.h"
+#include "app/kvLiveDisplay.h"
 #include "app/kvSignals.h"
 
 namespace Korvell {
@@ -92,6 +93,12 @@ void showMessageBox(const std::string& title, const std::string& text)
 {
     // First, since without a display neither box can show.
     std::fprintf(stderr, "korvell: %s\n", text.c_str());
+    // Without a screen a box would wait for an answer nobody can give.
+    std::string why;
+    if (!startLiveDisplay(&why)) {
+        std::fprintf(stderr, "korvell: %s\n", why.c_str());
+        return;
+    }
     if (runOwnBox(title, text)) return;
     if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), nullptr) != 0)
         std::fprintf(stderr, "korvell: no message box could be shown: %s\n", SDL_GetError());

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <tuple>
 #include <vector>
+
+#include "app/kvLiveDisplay.h"
 
 namespace Korvell {
 
@@ -15,9 +18,9 @@ namespace {
 
 bool videoReady()
 {
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-    std::fprintf(stderr, "korvell: no display: %s\n", SDL_GetError());
+    std::string why;
+    if (startLiveDisplay(&why)) return true;
+    std::fprintf(stderr, "korvell: %s\n", why.c_str());
     return false;
 }
 

@@ -15,6 +15,7 @@
 #include "app/kvCommandLine.h"
 #include "app/kvFolderCommand.h"
 #include "app/kvFrameLoop.h"
+#include "app/kvLiveDisplay.h"
 #include "app/kvMemory.h"
 #include "app/kvMessageBox.h"
 #include "app/kvRenderCommand.h"
@@ -155,8 +156,17 @@ int main(int argc, char** argv)
     case kvCommandLine::NEW:
         return runNew(cmd);
     case kvCommandLine::RENDER:
-    case kvCommandLine::PLAY:
         break;
+    case kvCommandLine::PLAY: {
+        // Every window of a live run (the dialog, the show, the error box)
+        // needs a screen: without one, end now rather than play to nobody.
+        std::string why;
+        if (!startLiveDisplay(&why)) {
+            std::fprintf(stderr, "korvell: Window creation failed!\nkorvell: %s\n", why.c_str());
+            return 1;
+        }
+        break;
+    }
     }
     // A script, or pictures and folders of them: a show Korvell writes.
     std::string named = cmd.language == "polish" ? "polish.xml" : "english.xml";
