@@ -28,14 +28,7 @@ if grep -q '^KORVELL_SANITIZE:BOOL=ON' "$root/$build/CMakeCache.txt" 2>/dev/null
   export ASAN_OPTIONS="verify_asan_link_order=0:max_malloc_fill_size=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 fi
 cd "$root/$build"
-# Unit and GL tests run once: a flaky one must show. An end-to-end test
-# that fails is run up to twice more: each starts korvell several times,
-# and a windowed start on llvmpipe now and then never draws its first
-# frame (the rasteriser busy for good inside Mesa: 7 of 100 starts with
-# two starting at once on two cores, with or without the subtitles,
-# multisampling, llvmpipe's threads, its linear rasteriser or GLX). A real
-# fault fails every time, and each failure's output, with every thread's
-# stack, stays in the log.
+# Every test runs once: a flaky one must show.
 # A pass with nothing selected (the ThreadSanitizer run has no end-to-end
 # test) is skipped rather than reported as "No tests were found".
 selects() { ! ctest -N "$@" ${CTEST_ARGS:-} | grep -q '^Total Tests: 0$'; }
@@ -44,6 +37,6 @@ if selects -LE e2e; then
   ctest --output-on-failure -j2 -LE e2e ${CTEST_ARGS:-} || status=1
 fi
 if selects -L e2e; then
-  ctest --output-on-failure -j$e2e_jobs -L e2e --repeat until-pass:3 ${CTEST_ARGS:-} || status=1
+  ctest --output-on-failure -j$e2e_jobs -L e2e ${CTEST_ARGS:-} || status=1
 fi
 exit $status

@@ -2,12 +2,14 @@
 # Starts a private Xvfb and prints "DISPLAY PID". Xvfb picks a free display
 # number itself (-displayfd), so runs started side by side never share one.
 # It serves only the server's built-in fonts, as a desktop without X core
-# fonts does: nothing Korvell shows may depend on them.
+# fonts does: nothing Korvell shows may depend on them. It never resets:
+# by default Xvfb resets whenever its last client leaves, and refuses a
+# connection that arrives meanwhile.
 set -euo pipefail
 size="${1:-1024x768x24}"
 fifo="$(mktemp -u /tmp/korvell-xvfb.XXXXXX)"
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -fp built-ins 3>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset -fp built-ins 3>"$fifo" >/dev/null 2>&1 &
 pid=$!
 number=""
 read -r -t 20 number <"$fifo" || true
