@@ -25,7 +25,10 @@ clean:
 	rm -rf $(BUILD)
 
 # Installs under PREFIX (default /usr/local); DESTDIR is honoured.
-install: build
+# The prefix is built in too: the modules are found there without /proc.
+install: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 # A Debian package in build-deb/ (stripped, its symbols in a -dbgsym
@@ -33,7 +36,7 @@ install: build
 DEB_BUILD ?= build-deb
 deb: deps
 	@scripts/install-deps.sh deb
-	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 	@cmake --build $(DEB_BUILD) -j$(JOBS) --target korvell korvell-pack korvell-encoder korvell-beats man-pages changelog
 	@cd $(DEB_BUILD) && rm -f *.deb *.ddeb && cpack -G DEB >/dev/null
 	@scripts/fix-dbgsym.sh $(DEB_BUILD)/korvell-dbgsym_*_amd64.ddeb

@@ -15,14 +15,15 @@ namespace Korvell {
 
 namespace {
 
+// Empty when the program's own path cannot be read (no /proc in a chroot).
 std::string programFolder()
 {
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
+    if (n <= 0) return std::string();
     const std::string exe(path, static_cast<size_t>(n));
     const size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? "." : exe.substr(0, slash);
+    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
 
 } // namespace
@@ -35,8 +36,12 @@ void* moduleEntry(const char* module, const char* variable, const char* entry, c
         std::vector<std::string> candidates;
         if (const char* given = std::getenv(variable)) candidates.push_back(given);
         const std::string folder = programFolder();
-        candidates.push_back(folder + "/" + module);
-        candidates.push_back(folder + "/../" KORVELL_MODULE_DIR "/" + module);
+        if (!folder.empty()) {
+            candidates.push_back(folder + "/" + module);
+            candidates.push_back(folder + "/../" KORVELL_MODULE_DIR "/" + module);
+        }
+        // Where it was installed, whatever the program's path.
+        candidates.push_back(std::string(KORVELL_INSTALL_PREFIX "/" KORVELL_MODULE_DIR "/") + module);
         std::string why;
         for (const std::string& c : candidates) {
             if (access(c.c_str(), F_OK) != 0) continue;
@@ -47,7 +52,7 @@ void* moduleEntry(const char* module, const char* variable, const char* entry, c
         if (!handle) {
             if (error)
                 *error = std::string(what) + " (" + module + ") cannot be loaded: "
-                         + (why.empty() ? "it is not installed beside korvell" : why);
+                         + (why.empty() ? "it is neither beside korvell nor in " KORVELL_INSTALL_PREFIX "/" KORVELL_MODULE_DIR : why);
             return nullptr;
         }
     }

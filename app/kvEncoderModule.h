@@ -14,9 +14,10 @@
 namespace Korvell {
 
 // A new encoder, or null with the reason when the module cannot be
-// loaded. The module is looked for beside the program (a build tree), then
-// in ../lib/<multiarch>/korvell/ from it (an installed one), or at
-// KORVELL_ENCODER.
+// loaded. The module is looked for at KORVELL_ENCODER, beside the program
+// (a build tree), in ../lib/<multiarch>/korvell/ from it (an installed
+// one), then in that folder of the prefix it was installed to (where the
+// program's own path cannot be read: a chroot without /proc).
 std::unique_ptr<kvEncoder> loadEncoder(std::string* error);
 // A beat finder for sound at `rate` (korvell-beats.so, or KORVELL_BEATS).
 std::unique_ptr<kvBeatFinder> loadBeatFinder(int rate, std::string* error);
