@@ -429,6 +429,9 @@ std::vector<kvFinding> Checker::run(const std::string& script)
         }
     }
     show.configure();
+    int blindLine = 0;
+    const std::string blind = show.whyNoPictureIsDrawn(&blindLine);
+    if (!blind.empty()) warn(blindLine, blind);
     credits = !hooks.creditsPictures || hooks.creditsPictures(show.getArchive());
     if (!credits)
         note(1, std::string("none of the credits' pictures (credits\\back.jpg and the others) is ")

@@ -1,6 +1,8 @@
 // A show from its script.
 #include "script/kvScriptedShow.h"
 
+#include <cstdio>
+
 #include "base/kvFiles.h"
 #include "render/kvRenderer.h"
 #include "script/kvSchema.h"
@@ -38,6 +40,23 @@ void kvScriptedShow::configure()
     if (options.reportProblems) parser->reportProblemsOf(*player);
     parser->configure();
     renderer.setPictureArchive(&archive);
+    int line = 0;
+    const std::string blind = whyNoPictureIsDrawn(&line);
+    if (options.reportProblems && !blind.empty()) parser->logLine("Warning: " + blind);
+}
+
+std::string kvScriptedShow::whyNoPictureIsDrawn(int* line) const
+{
+    const vector2 size = player->getImageAreaSize();
+    if (size.x != 0.0f && size.y != 0.0f) return std::string();
+    const kvTag* area = nullptr;
+    for (const kvTag* tag : parser->getRootTags())
+        if (topLevelElement(tag->getName()) == kvElement::ImageArea) area = tag;
+    *line = area ? area->getLine() : 1;
+    if (!area) return "no picture will be drawn: the script has no <imagearea> (the rectangle pictures are drawn into)";
+    char given[64];
+    std::snprintf(given, sizeof given, "%g x %g", static_cast<double>(size.x), static_cast<double>(size.y));
+    return std::string("no picture will be drawn: <imagearea> has no size (") + given + ")";
 }
 
 bool kvScriptedShow::load(const std::string& script)

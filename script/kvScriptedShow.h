@@ -58,6 +58,9 @@ public:
         std::string path;
     };
     std::vector<NamedFile> namedFiles() const;
+    // Why no picture of this show would be drawn (an image area of no
+    // size), and the line to name; empty when pictures are drawn.
+    std::string whyNoPictureIsDrawn(int* line) const;
     // The player goes (the credits follow); the archive stays open for them.
     void endPlayer() { player.reset(); }
 

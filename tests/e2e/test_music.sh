@@ -14,6 +14,7 @@ sox -n -r 32000 -c 2 "$show/b.ogg" synth 6 sine 880 vol 0.5
 cat >"$show/show.xml" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <korvell>
+  <imagearea><position x="0" y="0"/><size width="1" height="1"/></imagearea>
   <playlist crossfade="2" fadeout="2"><track>a.wav</track><track>b.ogg</track></playlist>
   <image time="5"><file>grey.jpg</file></image>
   <image time="5"><file>grey.jpg</file></image>

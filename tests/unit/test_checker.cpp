@@ -31,10 +31,12 @@ struct Checker : ::testing::Test {
     {
         if (chdir(home.c_str()) != 0) ADD_FAILURE();
     }
-    // The findings for "<korvell>" + body + "</korvell>", body from line 3.
-    std::vector<std::string> check(const std::string& body, double musicSeconds = 0)
+    // The findings for "<korvell>" + body + "</korvell>", body from line 3,
+    // with an image area on line 2 unless told otherwise.
+    std::vector<std::string> check(const std::string& body, double musicSeconds = 0, bool area = true)
     {
-        writeFile("show.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<korvell>\n" + body + "\n</korvell>\n");
+        writeFile("show.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<korvell>"
+                                  + std::string(area ? kArea : "") + "\n" + body + "\n</korvell>\n");
         kvCheckHooks hooks;
         hooks.pictureProblem = [](const std::vector<uint8_t>& bytes) {
             return bytes.size() == 600 ? std::string("truncated") : std::string();
@@ -55,6 +57,8 @@ struct Checker : ::testing::Test {
         for (const kvFinding& f : checkScript("show.xml", hooks)) lines.push_back(formatFinding("show.xml", f));
         return lines;
     }
+    static constexpr const char* kArea =
+        "<imagearea><position x=\"0\" y=\"0\"/><size width=\"1\" height=\"1\"/></imagearea>";
     // Two slides of a picture, then an empty closing slide: clean.
     static std::string slides(const std::string& first = "<image time=\"5\"><file>a.jpg</file></image>")
     {
@@ -75,8 +79,18 @@ TEST_F(Checker, EachFindingAtItsLine)
     struct Case {
         std::string body;
         std::string finding;
+        bool area = true; // an image area on line 2
     } cases[] = {
         {"<viewport x=\"10\" y=\"10\"\n", "show.xml:5: error: the script does not parse: not well-formed (invalid token)"},
+        {slides(), "show.xml:1: warning: no picture will be drawn: the script has no <imagearea> (the rectangle "
+                   "pictures are drawn into)", false},
+        {"<imagearea><position x=\"0\" y=\"0\"/><size width=\"0\" height=\"1\"/></imagearea>\n" + slides(),
+         "show.xml:3: warning: no picture will be drawn: <imagearea> has no size (0 x 1)", false},
+        {"<imagearea>\n<position x=\"0\" y=\"0\"/><size width=\"1\"/></imagearea>\n" + slides(),
+         "show.xml:3: warning: no picture will be drawn: <imagearea> has no size (0 x 0)", false},
+        // The later image area is the one drawn into.
+        {"<imagearea><position x=\"0\" y=\"0\"/><size width=\"0\" height=\"0\"/></imagearea>\n" + slides(),
+         "show.xml:3: warning: no picture will be drawn: <imagearea> has no size (0 x 0)"},
         {"<image time=\"5\"><file>gone.jpg</file></image>\n" + slides(),
          "show.xml:3: error: picture \"gone.jpg\": no such file"},
         {"<image time=\"5\"><file>cut.jpg</file></image>\n" + slides(), "show.xml:3: error: picture \"cut.jpg\": truncated"},
@@ -142,7 +156,7 @@ TEST_F(Checker, EachFindingAtItsLine)
          "show.xml:3: warning: a second <file> inside <image> is not read: only the first counts"},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> found = check(c.body, 60.0);
+        std::vector<std::string> found = check(c.body, 60.0, c.area);
         ASSERT_EQ(found.size(), 1u) << c.finding << "\n got:\n"
                                     << (found.empty() ? std::string("(nothing)") : found[0])
                                     << (found.size() > 1 ? "\n" + found[1] : "");
