@@ -556,7 +556,7 @@ int main(int argc, char** argv)
 {
     allocateLargeBlocksFromTheSystem(); // as korvell's main does
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady | --folder | --colour]]\n");
+        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady | --script | --folder | --colour]]\n");
         return 2;
     }
     g_data = argv[1];
@@ -568,6 +568,8 @@ int main(int argc, char** argv)
         slideSwitches();
     } else if (argc > 3 && std::string(argv[3]) == "--steady") {
         steadyFrames();
+    } else if (argc > 3 && std::string(argv[3]) == "--script") {
+        script();
     } else if (argc > 3 && std::string(argv[3]) == "--folder") {
         folderOrder();
     } else if (argc > 3 && std::string(argv[3]) == "--colour") {

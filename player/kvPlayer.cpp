@@ -93,9 +93,9 @@ void kvPlayer::addBlank(float time, int transition, float transitionTime_)
     items.push_back(item);
 }
 
-void kvPlayer::addSubtitleLine(int number, const std::string& text)
+void kvPlayer::addSubtitleLine(int number, std::string text)
 {
-    if (number >= 1 && number <= getItemCount()) items[static_cast<size_t>(number - 1)]->lines.push_back(text);
+    if (number >= 1 && number <= getItemCount()) items[static_cast<size_t>(number - 1)]->lines.push_back(std::move(text));
 }
 
 bool kvPlayer::loadItemTexture(unsigned index)

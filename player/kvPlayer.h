@@ -52,7 +52,7 @@ public:
                            float transitionTime, bool reset);
     void addBlank(float time, int transition, float transitionTime);
     int getItemCount() const { return static_cast<int>(items.size()); }
-    void addSubtitleLine(int number, const std::string& text);
+    void addSubtitleLine(int number, std::string text);
 
     // Used by the entry function.
     bool loadItemTexture(unsigned index);

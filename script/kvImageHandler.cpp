@@ -27,7 +27,8 @@ void handleImage(kvScriptContext& context, kvTag* tag)
 
     if (file) {
         kvPlayerItem* item = player->addImage(file->getText(), time, code, transitionTime, reset);
-        item->move = vector2(readNumber(child(tag, E::Move), A::MoveX), readNumber(child(tag, E::Move), A::MoveY));
+        const kvTag* move = child(tag, E::Move);
+        item->move = vector2(readNumber(move, A::MoveX), readNumber(move, A::MoveY));
         item->zoom = readNumber(child(tag, E::Zoom), A::ZoomFactor);
         item->offset = vector2(readNumber(tag, A::ImageX), readNumber(tag, A::ImageY));
         item->startZoom = readNumber(tag, A::ImageZoom);

@@ -85,7 +85,7 @@ bool folderRefuses(const std::string& file)
 } // namespace
 
 kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
-    : context(context_), xmlParser(nullptr), logName(logFile), currentTag(nullptr)
+    : context(context_), xmlParser(nullptr), logName(logFile), tags(new kvTagTree), currentTag(nullptr)
 {
     xmlParser = XML_ParserCreate("UTF-8");
     if (xmlParser) {
@@ -124,7 +124,6 @@ kvParser::kvParser(const kvScriptContext& context_, const std::string& logFile)
 kvParser::~kvParser()
 {
     if (xmlParser) XML_ParserFree(xmlParser);
-    for (kvTag* tag : rootTags) delete tag;
     rootTags.clear();
     if (log) std::fclose(log);
 }
@@ -226,53 +225,100 @@ bool kvParser::parseStream(FILE* file, const std::string& fileName)
         fail(1, "out of memory");
         return false;
     }
+    // Scripts are read line by line, and what a line holds is the line's:
+    // its errors are reported at it, and a text that runs on over a line
+    // end is the next line's. Expat reads the lines faster in large pieces,
+    // which gives the same tree unless a text runs over a line end or the
+    // script has an error; then it is read again a line at a time.
+    Pass pass = readLines(file, closer.line, fileName, true);
+    if (pass == AGAIN) {
+        restart();
+        std::rewind(file);
+        pass = readLines(file, closer.line, fileName, false);
+    }
+    return pass == DONE;
+}
 
+void kvParser::restart()
+{
+    tags.reset(new kvTagTree);
+    rootTags.clear();
+    openTags.assign(1, nullptr);
+    currentTag = textTag = nullptr;
+    textLine = 0;
+    lineStarts.clear();
+    lineCursor = 0;
+    fed = 0;
+    runsOverLine = false;
+    XML_ParserReset(xmlParser, "UTF-8");
+    XML_SetElementHandler(xmlParser, onStartElement, onEndElement);
+    XML_SetCharacterDataHandler(xmlParser, onCharacterData);
+    XML_SetUserData(xmlParser, this);
+}
+
+kvParser::Pass kvParser::readLines(FILE* file, char*& buffer, const std::string& fileName, bool inPieces)
+{
+    const size_t kPiece = 64u << 10;
+    std::string pending;
     unsigned long lineNumber = 1;
     size_t capacity = 0;
     std::string encoding;
     for (;;) {
         // Lines of any length are read whole, so a long line neither
         // splits in two nor shifts the line numbers of the log.
-        const ssize_t got = getline(&closer.line, &capacity, file);
+        const ssize_t got = getline(&buffer, &capacity, file);
         if (got < 0 && std::ferror(file)) {
+            if (inPieces) return AGAIN; // an earlier line's error comes first
             // A read error that is not the end of the file: say so rather
             // than report an XML error.
             logLine("IO Error: Cannot read XML file: " + fileName + " (line " + std::to_string(lineNumber) + ")");
             logLine("Parsing stopped due to errors!");
             errorLine = static_cast<int>(lineNumber);
             errorText = "cannot be read";
-            return false;
+            return FAILED;
         }
-        std::string line = got > 0 ? std::string(closer.line, static_cast<size_t>(got)) : std::string();
+        const char* line = got > 0 ? buffer : "";
+        size_t size = got > 0 ? static_cast<size_t>(got) : 0;
         // The last line is the one that ends without a line end.
-        const bool final = line.empty() || line.back() != '\n';
-        if (!final) line.pop_back();
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const bool final = size == 0 || line[size - 1] != '\n';
+        if (!final) --size;
+        if (size > 0 && line[size - 1] == '\r') --size;
         if (lineNumber == 1) {
-            encoding = foreignEncoding(line);
+            encoding = foreignEncoding(std::string(line, size));
             // A UTF-16 script is not XML to a UTF-8 parser at all.
             if (encoding.compare(0, 4, "UTF-") == 0) {
                 fail(1, "the script is in " + encoding + ", and Korvell reads UTF-8 scripts (save it as UTF-8)");
-                return false;
+                return FAILED;
             }
         }
         // The line ends are not fed: expat sees the lines joined.
-        size_t length = strnlen(line.c_str(), line.size());
+        const size_t length = strnlen(line, size);
         lineStarts.push_back(fed);
         fed += length;
-        if (!feed(line.data(), length, final)) {
+        bool fedWell = true;
+        if (!inPieces) {
+            fedWell = feed(line, length, final);
+        } else {
+            pending.append(line, length);
+            if (final || pending.size() >= kPiece) {
+                fedWell = feed(pending.data(), pending.size(), final);
+                pending.clear();
+                if (!fedWell || runsOverLine) return AGAIN;
+            }
+        }
+        if (!fedWell) {
             const std::string what = XML_ErrorString(XML_GetErrorCode(xmlParser));
             fail(lineNumber, encoding.empty() ? what
                                               : "the script declares the encoding " + encoding
                                                     + ", and Korvell reads UTF-8 scripts (save it as UTF-8)");
-            return false;
+            return FAILED;
         }
         ++lineNumber;
         if (final) {
             logLine("Parsing finished. No errors occured! :-)");
             if (!encoding.empty())
                 logLine("Warning: the script declares the encoding " + encoding + "; it is read as UTF-8.");
-            return true;
+            return DONE;
         }
     }
 }
@@ -298,9 +344,8 @@ void XMLCALL kvParser::onStartElement(void* userData, const XML_Char* name, cons
 {
     kvParser* self = static_cast<kvParser*>(userData);
     if (std::strcmp(name, kRoot) == 0) return;
-    kvTag* tag = new kvTag(name, self->openTags.back());
+    kvTag* tag = self->tags->add(name, self->openTags.back(), attributes);
     tag->setLine(self->currentLine());
-    for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) tag->setAttribute(attributes[i], attributes[i + 1]);
     if (!tag->getParent()) self->rootTags.push_back(tag);
     self->openTags.push_back(tag);
     self->currentTag = tag;
@@ -315,12 +360,21 @@ void XMLCALL kvParser::onEndElement(void* userData, const XML_Char* name)
     self->currentTag = nullptr;
 }
 
-int kvParser::currentLine() const
+int kvParser::currentLine()
 {
     const XML_Index at = XML_GetCurrentByteIndex(xmlParser);
     if (at < 0) return 0;
-    auto it = std::upper_bound(lineStarts.begin(), lineStarts.end(), static_cast<uint64_t>(at));
-    return static_cast<int>(it - lineStarts.begin());
+    const uint64_t byte = static_cast<uint64_t>(at);
+    // Expat moves forward through the text: the line found last is where
+    // the search starts, and it seldom has far to go.
+    size_t line = lineCursor;
+    if (line >= lineStarts.size() || lineStarts[line] > byte) {
+        auto it = std::upper_bound(lineStarts.begin(), lineStarts.end(), byte);
+        line = it == lineStarts.begin() ? 0 : static_cast<size_t>(it - lineStarts.begin()) - 1;
+    }
+    while (line + 1 < lineStarts.size() && lineStarts[line + 1] <= byte) ++line;
+    lineCursor = line;
+    return static_cast<int>(line + 1);
 }
 
 void XMLCALL kvParser::onCharacterData(void* userData, const XML_Char* characters, int length)
@@ -330,12 +384,18 @@ void XMLCALL kvParser::onCharacterData(void* userData, const XML_Char* character
     // Within a line, the runs around an entity, a character reference or
     // CDATA are one text ("Fish &amp; chips"); a later line's text replaces
     // an earlier line's, as scripts have always been read.
-    const std::string run(characters, static_cast<size_t>(length));
     const int line = self->currentLine();
+    // Read in pieces, a text over a line end is one run here; read a line
+    // at a time it would be two.
+    const size_t next = static_cast<size_t>(line);
+    if (next < self->lineStarts.size()
+        && self->lineStarts[next] < static_cast<uint64_t>(XML_GetCurrentByteIndex(self->xmlParser))
+                                        + static_cast<uint64_t>(XML_GetCurrentByteCount(self->xmlParser)))
+        self->runsOverLine = true;
     if (line == self->textLine && self->textTag == self->currentTag)
-        self->currentTag->setText(self->currentTag->getText() + run);
+        self->currentTag->appendText(characters, static_cast<size_t>(length));
     else
-        self->currentTag->setText(run);
+        self->currentTag->assignText(characters, static_cast<size_t>(length));
     self->textTag = self->currentTag;
     self->textLine = line;
 }

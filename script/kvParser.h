@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,9 @@
 
 #include "script/kvSchema.h"
 #include "script/kvScriptContext.h"
+#include "script/kvTag.h"
 
 namespace Korvell {
-
-class kvTag;
 
 class kvParser {
 public:
@@ -60,8 +60,14 @@ private:
     void registerHandlers();
     bool feed(const char* data, size_t length, bool final);
     bool parseStream(FILE* file, const std::string& fileName);
+    enum Pass { DONE, FAILED, AGAIN };
+    // Every line of the script to expat, a line at a time or in large
+    // pieces; AGAIN: the pieces must be read again a line at a time.
+    Pass readLines(FILE* file, char*& buffer, const std::string& fileName, bool inPieces);
+    // Back to no tags and no lines, for a second reading.
+    void restart();
     // The script line expat is at.
-    int currentLine() const;
+    int currentLine();
     void fail(unsigned long line, const std::string& text);
 
     kvScriptContext context;
@@ -71,6 +77,7 @@ private:
     std::string logName;
     std::string logProblem;
     std::string scriptName;
+    std::unique_ptr<kvTagTree> tags;
     std::vector<kvTag*> rootTags;
     std::deque<kvTag*> openTags;
     kvTag* currentTag;
@@ -80,7 +87,10 @@ private:
     // Where each line fed so far begins in the joined stream expat sees,
     // so an element's byte offset gives its line.
     std::vector<uint64_t> lineStarts;
+    size_t lineCursor = 0;
     uint64_t fed = 0;
+    // A text ran over a line end (read in pieces: read it again by lines).
+    bool runsOverLine = false;
     int errorLine = 0;
     std::string errorText;
 };

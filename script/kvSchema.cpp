@@ -1,7 +1,7 @@
 // The schema's table, and reading values through it.
 #include "script/kvSchema.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 
 #include "player/kvFit.h"
@@ -110,9 +110,40 @@ const std::vector<kvAttributeRule>& attributes()
     return table;
 }
 
-bool value(const kvTag* tag, kvAttribute attribute, std::string& text)
+// What a tag was asked for, by slot: its attributes below 64, its
+// children's elements from 64.
+static_assert(static_cast<unsigned>(kvAttribute::Count) <= 64, "attributes fit their slots");
+static_assert(static_cast<unsigned>(kvElement::Count) <= 64, "elements fit their slots");
+unsigned slotOf(kvAttribute attribute) { return static_cast<unsigned>(attribute); }
+unsigned slotOf(kvElement element) { return 64u + static_cast<unsigned>(element); }
+
+// The names as strings, made once: a tag's names compare by length first.
+const std::string& nameOf(kvAttribute attribute)
 {
-    return tag && tag->getAttribute(ruleOf(attribute).name, text);
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const kvAttributeRule& r : attributes()) all.push_back(r.name);
+        return all;
+    }();
+    return names[static_cast<size_t>(attribute)];
+}
+
+const std::string& nameOf(kvElement element)
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const kvElementRule& r : elements()) all.push_back(r.name);
+        return all;
+    }();
+    return names[static_cast<size_t>(element)];
+}
+
+// The attribute's text, or null; asked either way.
+const std::string* value(const kvTag* tag, kvAttribute attribute)
+{
+    if (!tag) return nullptr;
+    tag->noteAsked(slotOf(attribute));
+    return tag->findAttribute(nameOf(attribute));
 }
 
 float read(kvValueKind kind, const std::string& text)
@@ -158,52 +189,70 @@ kvElement topLevelElement(const std::string& name)
     return TOP;
 }
 
+bool wasAsked(const kvTag* tag, kvAttribute attribute) { return tag->wasAsked(slotOf(attribute)); }
+bool wasAsked(const kvTag* tag, kvElement element) { return tag->wasAsked(slotOf(element)); }
+
 const kvTag* child(const kvTag* tag, kvElement element)
 {
-    return tag ? tag->findChild(ruleOf(element).name) : nullptr;
+    if (!tag) return nullptr;
+    tag->noteAsked(slotOf(element));
+    return tag->findChild(nameOf(element));
 }
 
 std::vector<const kvTag*> children(const kvTag* tag, kvElement element)
 {
     std::vector<const kvTag*> all;
-    if (!tag || !tag->findChild(ruleOf(element).name)) return all; // asked, as every read is
+    if (!tag) return all;
+    tag->noteAsked(slotOf(element));
     for (const kvTag* c : tag->getChildren())
-        if (c->getName() == ruleOf(element).name) all.push_back(c);
+        if (c->getName() == nameOf(element)) all.push_back(c);
     return all;
 }
 
 const kvTag* numberedChild(const kvTag* tag, kvElement element, int n)
 {
-    return tag ? tag->findChild(ruleOf(element).name + std::to_string(n)) : nullptr;
+    if (!tag) return nullptr;
+    tag->noteAsked(slotOf(element));
+    // The name "line7" is the stem and the number's digits.
+    char number[16];
+    const size_t digits = static_cast<size_t>(std::to_chars(number, number + sizeof number, n).ptr - number);
+    const std::string& stem = nameOf(element);
+    for (kvTag* c : tag->getChildren()) {
+        const std::string& name = c->getName();
+        if (name.size() == stem.size() + digits && name.compare(0, stem.size(), stem) == 0
+            && name.compare(stem.size(), digits, number, digits) == 0)
+            return c;
+    }
+    return nullptr;
 }
 
 float readNumber(const kvTag* tag, kvAttribute attribute)
 {
-    std::string text;
-    return value(tag, attribute, text) ? read(ruleOf(attribute).kind, text) : ruleOf(attribute).fallback;
+    const std::string* text = value(tag, attribute);
+    return text ? read(ruleOf(attribute).kind, *text) : ruleOf(attribute).fallback;
 }
 
 int readInteger(const kvTag* tag, kvAttribute attribute)
 {
-    std::string text;
-    return value(tag, attribute, text) ? parseInt(text) : static_cast<int>(ruleOf(attribute).fallback);
+    const std::string* text = value(tag, attribute);
+    return text ? parseInt(*text) : static_cast<int>(ruleOf(attribute).fallback);
 }
 
 bool readFlag(const kvTag* tag, kvAttribute attribute)
 {
-    std::string text;
-    return value(tag, attribute, text) && text == "yes";
+    const std::string* text = value(tag, attribute);
+    return text && *text == "yes";
 }
 
 bool readGroup(const kvTag* tag, std::initializer_list<kvAttribute> group, float* out)
 {
-    std::vector<std::string> texts(group.size());
+    const std::string* texts[8] = {};
     size_t i = 0;
     for (kvAttribute a : group)
-        if (!value(tag, a, texts[i++])) return false;
+        if (i >= 8 || !(texts[i++] = value(tag, a))) return false;
     i = 0;
     for (kvAttribute a : group) {
-        out[i] = read(ruleOf(a).kind, texts[i]);
+        out[i] = read(ruleOf(a).kind, *texts[i]);
         ++i;
     }
     return true;
@@ -212,7 +261,7 @@ bool readGroup(const kvTag* tag, std::initializer_list<kvAttribute> group, float
 int readKeyword(const kvTag* tag, kvElement element, int fallback)
 {
     if (!tag) return fallback;
-    const std::string text = tag->getText();
+    const std::string& text = tag->getText();
     for (const kvKeyword& k : ruleOf(element).keywords)
         if (text == k.word) return k.code;
     return fallback;

@@ -80,7 +80,8 @@ std::vector<kvAttribute> attributesOf(kvElement element);
 // The top-level element of a name, or kvElement::Count.
 kvElement topLevelElement(const std::string& name);
 
-// Reading values through the schema; a null tag reads the defaults.
+// Reading values through the schema; a null tag reads the defaults. Each
+// read notes what it asked of the tag, found or not.
 const kvTag* child(const kvTag* tag, kvElement element);
 // Every child of a repeated element, in order.
 std::vector<const kvTag*> children(const kvTag* tag, kvElement element);
@@ -95,5 +96,8 @@ bool readGroup(const kvTag* tag, std::initializer_list<kvAttribute> group, float
 // The code of the element's keyword when its text is exactly one, else
 // `fallback`.
 int readKeyword(const kvTag* tag, kvElement element, int fallback);
+// Whether a read asked the tag for the attribute, or for a child element.
+bool wasAsked(const kvTag* tag, kvAttribute attribute);
+bool wasAsked(const kvTag* tag, kvElement element);
 
 } // namespace Korvell

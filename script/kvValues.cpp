@@ -2,6 +2,8 @@
 #include "script/kvValues.h"
 
 #include <cfloat>
+#include <charconv>
+#include <cstdint>
 #include <climits>
 #include <clocale>
 #include <cstdlib>
@@ -46,6 +48,36 @@ double parseDecimal(const std::string& text, size_t* used)
         }
     }
     if (used) *used = i;
+    // Most values are short decimals ("3", "0.25"): with at most 15
+    // digits and no exponent, the digits as a whole number divided by a
+    // power of ten are two exact doubles and one rounding, strtod's value.
+    static const double kTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (digits <= 15) {
+        size_t k = begin;
+        const bool negative = text[k] == '-';
+        if (text[k] == '+' || text[k] == '-') ++k;
+        uint64_t whole = 0;
+        int decimals = -1;
+        for (; k < i; ++k) {
+            if (text[k] == '.') {
+                decimals = 0;
+                continue;
+            }
+            if (text[k] < '0' || text[k] > '9') break; // an exponent
+            whole = whole * 10 + static_cast<uint64_t>(text[k] - '0');
+            if (decimals >= 0) ++decimals;
+        }
+        if (k == i) {
+            const double v = static_cast<double>(whole) / kTens[decimals > 0 ? decimals : 0];
+            return negative ? -v : v;
+        }
+    }
+    // The same correctly rounded value as strtod, without its locale
+    // machinery; out of range (1e999, 1e-999) as strtod answers.
+    const char* first = text.data() + begin + (text[begin] == '+' ? 1 : 0);
+    double v = 0.0;
+    const std::from_chars_result r = std::from_chars(first, text.data() + i, v);
+    if (r.ec == std::errc() && r.ptr == text.data() + i) return v;
     return strtod_l(text.substr(begin, i - begin).c_str(), nullptr, cLocale());
 }
 

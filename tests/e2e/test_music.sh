@@ -85,7 +85,7 @@ sed 's|<playlist.*</playlist>|<music>song.mp3</music>|' "$show/show.xml" >"$show
 rc=0
 "$KORVELL" --check "$show/silent.xml" >"$WORK/stdout.txt" 2>&1 || rc=$?
 [ "$rc" = 2 ] || fail "--check of a picture named song.mp3: exit $rc"
-grep -q 'silent.xml:3: error: music "song.mp3": cannot be decoded' "$WORK/stdout.txt" || fail "the checker's finding"
+grep -q 'silent.xml:4: error: music "song.mp3": cannot be decoded' "$WORK/stdout.txt" || fail "the checker's finding"
 rc=0
 "$KORVELL" --render "$out/silent.mkv" --size 64x48 --fps 10 --no-credits --quiet "$show/silent.xml" >"$WORK/stdout.txt" 2>&1 || rc=$?
 [ "$rc" = 1 ] || fail "a render without its music: exit $rc"

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "script/kvScriptedShow.h"
 #include "script/kvTag.h"
 #include "support/kvScriptTest.h"
 
@@ -205,6 +206,73 @@ TEST_F(ParserLog, TextAroundReferencesIsReadWhole)
         parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
         ASSERT_TRUE(parseText("<korvell>\n<image>" + c.element + "</image>\n</korvell>\n")) << c.element;
         ASSERT_FALSE(root(0)->getChildren().empty()) << c.element;
-        EXPECT_EQ(root(0)->getChildren()[0]->getText(), c.text) << c.element;
+        EXPECT_EQ(root(0)->getChildren().front()->getText(), c.text) << c.element;
+    }
+}
+
+// A long script is read in large pieces, and again a line at a time where
+// that would differ: an error anywhere is reported at its own line, a text
+// over a line end is its last line's, whichever piece they fall in.
+TEST_F(ParserLog, ALongScriptReadsAsItsLinesSay)
+{
+    std::string slides;
+    for (int i = 0; i < 3000; ++i) // lines 2 to 3001, some 150 KiB
+        slides += "<image time=\"1\"><file>pictures/p" + std::to_string(i) + ".jpg</file><line1>a line</line1></image>\n";
+    struct Case {
+        std::string tail; // from line 3002
+        std::string error; // the log's error line, or "" for a clean parse
+        std::string lastText;
+    } cases[] = {
+        {"<image><line1>one\ntwo</line1></image>\n</korvell>\n", "", "two"},
+        {"<image><line1>one]\n]two</line1></image>\n</korvell>\n", "", ""},
+        {"<image><line1><![CDATA[one\ntwo]]></line1></image>\n</korvell>\n", "", "two"},
+        {"<image>\n<line1>x</image>\n</korvell>\n", "Parse error at line 3003: mismatched tag.", ""},
+        {"<image>\n<line1 a=\"1\" a=\"2\">x</line1>\n</image></korvell>\n",
+         "Parse error at line 3003: duplicate attribute.", ""},
+        {"<image>\n\n", "Parse error at line 3004: no element found.", ""},
+    };
+    for (const Case& c : cases) {
+        parser.reset(new kvParser(context(), dir + "/xmlparse.log"));
+        const bool parsed = parseText("<korvell>\n" + slides + c.tail);
+        EXPECT_EQ(parsed, c.error.empty()) << c.tail;
+        if (!parsed) {
+            EXPECT_EQ(log().at(4), c.error) << c.tail;
+            continue;
+        }
+        ASSERT_EQ(parser->getRootTags().size(), 3001u) << c.tail;
+        EXPECT_EQ(root(2999)->findChild("file")->getText(), "pictures/p2999.jpg");
+        const std::string last = root(3000)->findChild("line1")->getText();
+        if (c.lastText.empty())
+            EXPECT_NE(last.find("two"), std::string::npos) << c.tail << ": " << last;
+        else
+            EXPECT_EQ(last, c.lastText) << c.tail;
+    }
+}
+
+// A show whose pictures would be drawn into no area says so once, after
+// configuring; one that has an area says nothing of it.
+TEST_F(ParserLog, AShowThatDrawsNoPictureSaysSoOnce)
+{
+    const std::string slides = "<image time=\"2\"><file>a.jpg</file></image><image time=\"1\"/>";
+    const std::string area = "<imagearea><position x=\"0\" y=\"0\"/><size width=\"1\" height=\"1\"/></imagearea>";
+    for (const std::string& body : {slides, area + slides}) {
+        writeFile(dir + "/show.xml", "<korvell>" + body + "</korvell>");
+        kvScriptedShow::Options options;
+        options.log = dir + "/show.log";
+        {
+            kvScriptedShow show(*rec, clock, options);
+            ASSERT_TRUE(show.load(dir + "/show.xml"));
+            show.prepare(64, 48, 0.0f);
+        }
+        const std::string text = readFile(dir + "/show.log");
+        const std::string warning = "\nWarning: no picture will be drawn: the script has no <imagearea> (the rectangle "
+                                    "pictures are drawn into)\n";
+        const size_t at = text.find(warning);
+        if (body == slides) {
+            EXPECT_NE(at, std::string::npos) << text;
+            EXPECT_EQ(text.find(warning, at + 1), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(text.find("no picture"), std::string::npos) << text;
+        }
     }
 }
