@@ -43,9 +43,30 @@ void kvBaseApp::readClientSize()
     SDL_GL_GetDrawableSize(window, &clientWidth, &clientHeight);
 }
 
+void kvBaseApp::prepareAhead(int w, int h, bool full)
+{
+    if (window || aheadWindow) return;
+    setMode(w, h, refreshRate, full);
+    if (!createAppWindow("Korvell")) return;
+    aheadWindow = window;
+    window = nullptr;
+}
+
 bool kvBaseApp::createAppWindow(const std::string& title)
 {
     if (window) return false;
+    if (aheadWindow) {
+        // The window made ahead, now for the mode chosen.
+        window = aheadWindow;
+        aheadWindow = nullptr;
+        windowTitle = title;
+        SDL_SetWindowTitle(window, title.c_str());
+        SDL_SetWindowBordered(window, fullscreen ? SDL_FALSE : SDL_TRUE);
+        SDL_SetWindowSize(window, width, height);
+        SDL_SetWindowPosition(window, 0, 0);
+        readClientSize();
+        return true;
+    }
     // The close box is a request like any other: SDL must not turn it
     // into a second quit message of its own.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");

@@ -29,6 +29,12 @@ public:
     virtual void beginFrame();
     virtual void endFrame();
 
+    // A window (and with kvBaseGL its context) made hidden while the setup
+    // dialog waits for the user, for the mode it offers first; the window
+    // and context of the show take them, fitted to the mode chosen. On the
+    // software renderer a multisampled context costs a good part of the
+    // start; made here, it is ready when "Demo" is pressed.
+    virtual void prepareAhead(int w, int h, bool full);
     bool createAppWindow(const std::string& title);
     bool destroyAppWindow();
     void showAppWindow(bool show);
@@ -79,6 +85,7 @@ protected:
     void readClientSize();
 
     SDL_Window* window;
+    SDL_Window* aheadWindow = nullptr; // made by prepareAhead, not yet taken
     int width;
     int height;
     int refreshRate;

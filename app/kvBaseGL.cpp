@@ -54,15 +54,45 @@ bool kvBaseGL::tryContext(int sampleCount, bool srgb)
     return true;
 }
 
-bool kvBaseGL::initApi()
+bool kvBaseGL::makeContext()
 {
-    if (!window || glContext) return false;
     bool ok = false;
     for (bool srgb : {true, false}) {
         for (int s = maxSamples; s > 0 && !ok; s -= 2) ok = tryContext(s, srgb);
         if (!ok) ok = tryContext(0, srgb);
         if (ok) break;
     }
+    return ok;
+}
+
+void kvBaseGL::prepareAhead(int w, int h, bool full)
+{
+    if (window || glContext || aheadWindow) return;
+    setMode(w, h, refreshRate, full);
+    if (!createAppWindow("Korvell")) return;
+    if (makeContext()) {
+        aheadContext = glContext;
+        aheadSamples = samples;
+        glContext = nullptr;
+        SDL_GL_MakeCurrent(window, nullptr);
+    }
+    aheadWindow = window;
+    window = nullptr;
+}
+
+bool kvBaseGL::initApi()
+{
+    if (!window || glContext) return false;
+    bool ok = false;
+    if (aheadContext && SDL_GL_MakeCurrent(window, aheadContext) == 0) {
+        glContext = aheadContext;
+        samples = aheadSamples;
+        ok = true;
+    } else if (aheadContext) {
+        SDL_GL_DeleteContext(aheadContext);
+    }
+    aheadContext = nullptr;
+    if (!ok) ok = makeContext();
     if (!ok) return false;
     SDL_GL_SetSwapInterval(1);
     // The popup menu keeps ImGui's built-in font, as a small system menu.

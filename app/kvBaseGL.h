@@ -16,6 +16,7 @@ public:
     kvBaseGL();
     ~kvBaseGL() override;
 
+    void prepareAhead(int w, int h, bool full) override;
     bool initApi() override;
     bool releaseApi() override;
     void beginFrame() override;
@@ -33,9 +34,13 @@ protected:
 
 private:
     bool tryContext(int sampleCount, bool srgb);
+    // The context, with the multisample and sRGB fallbacks.
+    bool makeContext();
     void drawPopupMenu();
 
     SDL_GLContext glContext;
+    SDL_GLContext aheadContext = nullptr; // made by prepareAhead, not yet taken
+    int aheadSamples = -1;
     ImGuiContext* imgui;
     std::vector<int> sampleAttempts;
     int samples;

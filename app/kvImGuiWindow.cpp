@@ -105,6 +105,11 @@ void kvImGuiWindow::show()
     SDL_RaiseWindow(window);
 }
 
+void kvImGuiWindow::makeCurrent()
+{
+    if (window && gl) SDL_GL_MakeCurrent(window, gl);
+}
+
 bool kvImGuiWindow::pollEvent(SDL_Event& event)
 {
     if (!SDL_PollEvent(&event)) return false;

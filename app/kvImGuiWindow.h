@@ -27,6 +27,8 @@ public:
     bool open(const char* title, int width, int height, bool lightStyle);
     void resize(int width, int height);
     void show();
+    // Its GL context current again (after another window's was made).
+    void makeCurrent();
 
     // One event, also handed to ImGui; false when none is waiting.
     bool pollEvent(SDL_Event& event);

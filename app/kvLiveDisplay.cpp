@@ -58,7 +58,14 @@ bool startLiveDisplay(std::string* why)
         }
     }
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!drawsNowhere(driver)) return true;
+    if (!drawsNowhere(driver)) {
+        // SDL unloads the GL library with the last GL window, and loading
+        // it again (Mesa's driver, LLVM with it) costs more than the rest
+        // of the start: the dialog's window goes before the show's comes.
+        static bool pinned = false;
+        if (!pinned) pinned = SDL_GL_LoadLibrary(nullptr) == 0;
+        return true;
+    }
     const std::string name = driver ? driver : "none";
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (why)

@@ -166,6 +166,7 @@ bool kvSetupDialog::runWindow()
     const Uint32 id = SDL_GetWindowID(dialog.getWindow());
 
     int result = GO_ON;
+    bool preparedAhead = false;
     while (result == GO_ON) {
         if (quitSignal()) return false;
         // Polling with a short sleep rather than SDL's wait, whose wake-up
@@ -212,6 +213,14 @@ bool kvSetupDialog::runWindow()
             ImGui::GetWindowDrawList()->AddRect(a, b, IM_COL32(40, 90, 200, 255), 0.0f, 0, 1.5f);
         }
         dialog.endFrame(0.94f, 0.94f, 0.94f);
+        // Once the dialog is on the screen: the show's window, for the mode
+        // offered now, is made while the user chooses.
+        if (!preparedAhead) {
+            preparedAhead = true;
+            const auto& res = app.getResolutions()[static_cast<size_t>(resolution)];
+            app.prepareAhead(res.first, res.second, !windowed);
+            dialog.makeCurrent();
+        }
     }
     return result == RESULT_DEMO;
 }

@@ -76,6 +76,39 @@ TEST_F(Context, SecondWindowAndSecondReleaseAreRefused)
     EXPECT_FALSE(app->destroyAppWindow());
 }
 
+// The window and context made while the setup dialog waits are the show's:
+// taken once, fitted to the mode chosen after them (size, border), and the
+// context draws; before they are taken nothing of theirs is the app's.
+TEST(ContextAhead, IsTakenForTheModeChosenAfterIt)
+{
+    kvBaseGL app;
+    app.prepareAhead(320, 200, true);
+    EXPECT_EQ(app.getWindow(), nullptr);
+    EXPECT_EQ(app.getRenderer(), nullptr);
+    const std::vector<int> tried = app.getSampleAttempts();
+    ASSERT_FALSE(tried.empty());
+    app.prepareAhead(64, 64, false); // once only
+    EXPECT_EQ(app.getSampleAttempts(), tried);
+    app.setMode(96, 72, 60, false);
+    ASSERT_TRUE(app.createAppWindow("Korvell"));
+    EXPECT_FALSE(app.createAppWindow("again"));
+    EXPECT_EQ(app.getClientWidth(), 96);
+    EXPECT_EQ(app.getClientHeight(), 72);
+    EXPECT_FALSE(SDL_GetWindowFlags(app.getWindow()) & SDL_WINDOW_BORDERLESS);
+    ASSERT_TRUE(app.initApi());
+    EXPECT_EQ(app.getSampleAttempts(), tried); // no second context was made
+    EXPECT_EQ(app.getSamples(), tried.back());
+    kvRenderer* renderer = app.getRenderer();
+    ASSERT_NE(renderer, nullptr);
+    renderer->setClearColor(vector3(0.0f, 1.0f, 0.0f));
+    renderer->clear();
+    uint8_t p[3];
+    glReadPixels(90, 60, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+    expectRGB(p, 0, 255, 0);
+    app.releaseApi();
+    app.destroyAppWindow();
+}
+
 TEST_F(Renderer, PictureIsDrawnUprightInItsOwnColours)
 {
     kvTextureIndex t = renderer->loadTexture(fixture("quadrants.jpg"), 0);
