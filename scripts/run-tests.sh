@@ -20,12 +20,7 @@ e2e_jobs=2
 if grep -q '^KORVELL_SANITIZE:BOOL=ON' "$root/$build/CMakeCache.txt" 2>/dev/null; then
   e2e_jobs=1
   export LD_PRELOAD="$root/$build/libkv-no-dlclose.so${LD_PRELOAD:+:$LD_PRELOAD}"
-  # ASan fills fresh allocations with 0xbe. Given that, llvmpipe now and
-  # then spins for ever drawing the first frame on a fresh X server (its
-  # rasteriser threads busy, the program waiting in glEnd): 2 of 70 starts
-  # of an ASan korvell, none of 130 with the fill off, none of 40 of the
-  # plain build. The fill finds no fault of ours that ASan would report.
-  export ASAN_OPTIONS="verify_asan_link_order=0:max_malloc_fill_size=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+  export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 fi
 cd "$root/$build"
 # Every test runs once: a flaky one must show.
