@@ -30,7 +30,7 @@ run_one() {
 }
 
 status=0
-targets=(script archive texture utf8 linebreak)
+targets=(script archive texture utf8 linebreak clip)
 pids=()
 for t in "${targets[@]}"; do
   run_one "$t" &
