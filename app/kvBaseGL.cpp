@@ -5,6 +5,7 @@
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include "app/kvEncoderModule.h"
 #include "app/kvImGuiWindow.h"
 #include "app/kvMessages.h"
 #include "render/kvRenderGL.h"
@@ -97,7 +98,10 @@ bool kvBaseGL::initApi()
     SDL_GL_SetSwapInterval(1);
     // The popup menu keeps ImGui's built-in font, as a small system menu.
     imgui = createImGuiContext(window, glContext, false, nullptr);
-    renderer = new kvRenderGL();
+    kvRenderGL* gl = new kvRenderGL();
+    // Clips are decoded by FFmpeg in the module, loaded when the first is met.
+    gl->setClipMaker(makeClipDecoderInModule);
+    renderer = gl;
     return true;
 }
 

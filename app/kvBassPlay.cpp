@@ -83,6 +83,15 @@ bool kvBassPlay::load(const kvMusic& music, const std::function<void(const std::
         }
         if (any && device) mix.reset(new kvMixer(std::move(readers), music.crossfade, music.fadeout));
     }
+    // The clips' sounds over the music (or alone).
+    if (!music.clips.empty() && device) {
+        std::vector<kvVoice> voices = openClipVoices(music, [&](const std::string& line) {
+            fresh.push_back(line);
+            if (report) report(line, !reported.insert(line).second);
+        });
+        if (!voices.empty() && !mix) mix.reset(new kvMixer({}, 0.0, 0.0));
+        for (kvVoice& v : voices) mix->addVoice(std::move(v));
+    }
     {
         std::lock_guard<std::mutex> lock(guard);
         mixer.swap(mix);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/kvEncoderModule.h"
 #include "app/kvMusicTrack.h"
 #include "base/kvFiles.h"
 #include "credits/kvCredits.h"
@@ -39,6 +40,19 @@ std::string musicProblem(const std::string& file, double* seconds)
     return std::string();
 }
 
+// Opened, and its first frame decoded, as the show would.
+std::string clipProblem(const std::string& file, kvClipFacts* facts)
+{
+    std::string why;
+    std::unique_ptr<kvClipDecoder> decoder = makeClipDecoderInModule(&why);
+    if (!decoder) return why;
+    if (!decoder->open(file, 64, 64, &why)) return why;
+    kvClipFrame frame;
+    if (!decoder->next(frame, &why)) return why.empty() ? "cannot be decoded: it holds no frame" : why;
+    *facts = decoder->facts();
+    return std::string();
+}
+
 } // namespace
 
 int runCheck(const std::vector<std::string>& given)
@@ -61,6 +75,7 @@ int runCheck(const std::vector<std::string>& given)
     hooks.undrawable = kvFont::undrawable;
     hooks.creditsPictures = kvCredits::anyPicture;
     hooks.creditsSeconds = kvCredits::kSeconds;
+    hooks.clipProblem = clipProblem;
     char buffer[4096];
     const std::string home = getcwd(buffer, sizeof buffer) ? buffer : ".";
     int worst = 0;

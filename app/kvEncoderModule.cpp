@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace Korvell {
@@ -30,6 +31,9 @@ std::string programFolder()
 
 void* moduleEntry(const char* module, const char* variable, const char* entry, const char* what, std::string* error)
 {
+    // Clips' workers load it too, each on its own thread.
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
     static std::map<std::string, void*> loaded;
     void*& handle = loaded[module];
     if (!handle) {
@@ -73,6 +77,20 @@ std::unique_ptr<kvTrackReader> openTrackInModule(const std::string& file, std::s
     const auto open = reinterpret_cast<kvOpenTrack>(
         moduleEntry("korvell-encoder.so", "KORVELL_ENCODER", KORVELL_TRACK_ENTRY, "the video encoder", reason));
     return std::unique_ptr<kvTrackReader>(open ? open(file, reason) : nullptr);
+}
+
+std::unique_ptr<kvClipDecoder> makeClipDecoderInModule(std::string* reason)
+{
+    const auto make = reinterpret_cast<kvMakeClipDecoder>(
+        moduleEntry("korvell-encoder.so", "KORVELL_ENCODER", KORVELL_CLIP_ENTRY, "the clip decoder", reason));
+    return std::unique_ptr<kvClipDecoder>(make ? make() : nullptr);
+}
+
+bool probeClipInModule(const std::string& file, kvClipFacts* facts, std::string* reason)
+{
+    const auto probe = reinterpret_cast<kvProbeClip>(
+        moduleEntry("korvell-encoder.so", "KORVELL_ENCODER", KORVELL_PROBE_ENTRY, "the clip decoder", reason));
+    return probe && probe(file, facts, reason);
 }
 
 std::unique_ptr<kvBeatFinder> loadBeatFinder(int rate, std::string* error)

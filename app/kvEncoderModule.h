@@ -1,5 +1,6 @@
 // Korvell's modules, loaded when first needed: the video encoder
-// (korvell-encoder.so) when a render begins, the beat finder
+// (korvell-encoder.so, FFmpeg: also clips and the odd music file) when a
+// render begins or a clip is first met, the beat finder
 // (korvell-beats.so) for --beats. FFmpeg and the hundred-odd libraries
 // both bring are never loaded for a live show.
 #pragma once
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "export/kvEncoder.h"
+#include "image/kvClipDecoder.h"
 #include "sound/kvBeatFinder.h"
 #include "sound/kvTrackReader.h"
 
@@ -21,6 +23,10 @@ namespace Korvell {
 std::unique_ptr<kvEncoder> loadEncoder(std::string* error);
 // A beat finder for sound at `rate` (korvell-beats.so, or KORVELL_BEATS).
 std::unique_ptr<kvBeatFinder> loadBeatFinder(int rate, std::string* error);
+// A clip's decoder from the module, or null with the reason; a clip's facts
+// from its headers (false with the reason).
+std::unique_ptr<kvClipDecoder> makeClipDecoderInModule(std::string* reason);
+bool probeClipInModule(const std::string& file, kvClipFacts* facts, std::string* reason);
 // A music file through the encoder module's FFmpeg decoder; null with the
 // reason (the module's own when it cannot be loaded).
 std::unique_ptr<kvTrackReader> openTrackInModule(const std::string& file, std::string* reason);

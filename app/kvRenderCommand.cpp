@@ -32,6 +32,7 @@
 #include "export/kvSubtitleCues.h"
 #include "player/kvPlayer.h"
 #include "render/kvFrameReader.h"
+#include "render/kvRenderGL.h"
 #include "render/kvRenderer.h"
 #include "script/kvScriptedShow.h"
 #include "sound/kvMixer.h"
@@ -204,6 +205,8 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
     if (!app->createAppWindow("Korvell") || !app->initApi())
         return say("Cannot initialize API! (no offscreen OpenGL: Mesa's EGL is needed)", 1);
     kvRenderer& renderer = *app->getRenderer();
+    // Every frame shows the clip frame due at its time: waited for, never dropped.
+    static_cast<kvRenderGL&>(renderer).setClipsExact(true);
     const int w = cmd.renderWidth, h = cmd.renderHeight;
     const double start = cmd.hasStart ? cmd.start : 0.0;
     int code = 0;
@@ -212,6 +215,7 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
         kvScriptedShow::Options options;
         options.noise = cmd.noise;
         if (!made.empty()) options.log.clear();
+        options.probeClip = [](const std::string& f, kvClipFacts* facts) { return probeClipInModule(f, facts, nullptr); };
         kvScriptedShow show(renderer, showClock, options);
         if (!(made.empty() ? show.parse(script) : show.parseText(script, made))) return say(show.failureMessage(), 1);
         show.configure();
@@ -275,8 +279,12 @@ int runRender(const kvCommandLine& cmd, const std::string& scriptPath, const std
         }
         kvMixer mixer(std::move(tracks), show.getMusic().crossfade, show.getMusic().fadeout);
         mixer.setEnd(player.getShowEnd() + (credits ? kvCredits::kSeconds : 0.0));
+        for (kvVoice& v : openClipVoices(show.getMusic(), [](const std::string& line) {
+                 std::fprintf(stderr, "korvell: %s\n", line.c_str());
+             }))
+            mixer.addVoice(std::move(v));
         long long mixed = std::llround(start * kOutputRate);
-        if (mixer.playlist().total() > 0)
+        if (mixer.playlist().total() > 0 || mixer.voiceCount() > 0)
             settings.audio = [&mixer, mixed](float* stereo, int frames) mutable {
                 mixer.mix(mixed, frames, stereo);
                 mixed += frames;

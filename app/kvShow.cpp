@@ -8,6 +8,7 @@
 #include <set>
 
 #include "app/kvBaseGL.h"
+#include "app/kvEncoderModule.h"
 #include "app/kvFrameLoop.h"
 #include "app/kvTimer.h"
 #include "base/kvFiles.h"
@@ -44,6 +45,7 @@ std::unique_ptr<kvScriptedShow> kvShow::makeShow()
     kvScriptedShow::Options options;
     options.noise = g_noiseEnabled;
     if (!text.empty()) options.log.clear();
+    options.probeClip = [](const std::string& file, kvClipFacts* facts) { return probeClipInModule(file, facts, nullptr); };
     return std::unique_ptr<kvScriptedShow>(new kvScriptedShow(renderer, g_timer, options));
 }
 

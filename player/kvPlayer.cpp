@@ -37,7 +37,10 @@ kvPlayer::~kvPlayer()
             if (t) renderer.deleteTexture(t);
             t = kvTextureIndex();
         }
-    for (kvPlayerItem* item : items) delete item;
+    for (kvPlayerItem* item : items) {
+        if (item->clip) renderer.closeClip(item->clip);
+        delete item;
+    }
     items.clear();
     // The noise texture too (the renderer would only free it at its own
     // end, and a show read again makes a new one).
@@ -73,6 +76,107 @@ void kvPlayer::setSubtitleEffect(int code, float time)
 void kvPlayer::addFont(const std::string& face, bool bold, bool italic)
 {
     fonts.push_back(renderer.createFont(face, bold, italic));
+}
+
+kvPlayerItem* kvPlayer::addClip(const std::string& fileName, float time, int transition, float transitionTime_,
+                               bool reset, const kvClipPart& part)
+{
+    kvPlayerItem* item = addImage(fileName, time, transition, transitionTime_, reset);
+    item->clipPart = part;
+    item->clipPart.isClip = true;
+    return item;
+}
+
+std::vector<kvClipSound> kvPlayer::clipSounds() const
+{
+    std::vector<kvClipSound> sounds;
+    for (const kvPlayerItem* item : items) {
+        const kvClipPart& part = item->clipPart;
+        if (!part.isClip || !part.sound || part.volume <= 0.0f || item->fileName.empty()) continue;
+        kvClipSound s;
+        s.file = item->fileName;
+        s.start = std::max(0.0, static_cast<double>(item->endTime) - static_cast<double>(item->duration));
+        s.from = part.trimStart;
+        s.seconds = std::min(part.length, static_cast<double>(item->duration));
+        s.volume = part.volume;
+        s.duck = part.duck;
+        if (s.seconds > 0.0) sounds.push_back(s);
+    }
+    return sounds;
+}
+
+double kvPlayer::clipSeconds(const kvPlayerItem* item, float t) const
+{
+    // The clip starts when its slide does, as its entering transition does.
+    const double begins = static_cast<double>(item->endTime) - static_cast<double>(item->duration);
+    return item->clipPart.clipTime(static_cast<double>(t) - begins);
+}
+
+bool kvPlayer::openClip(kvPlayerItem* item)
+{
+    if (item->clip) return true;
+    if (item->fileName.empty() || failedClips.count(item->fileName)) return false;
+    kvClipRequest request;
+    request.fileName = item->fileName;
+    request.trimStart = item->clipPart.trimStart;
+    request.shownSpan = shownSpan(item);
+    request.blurred = fitOf(item) == FIT_BLUR;
+    std::string reason;
+    item->clip = renderer.openClip(request, &reason);
+    if (!item->clip) {
+        reportClip(item, reason);
+        return false;
+    }
+    openClips.push_back(item);
+    return true;
+}
+
+void kvPlayer::reportClip(kvPlayerItem* item, const std::string& reason)
+{
+    failedClips.insert(item->fileName);
+    if (reportProblem && reported.insert(item->fileName).second)
+        reportProblem("Clip " + quoted(item->fileName) + " cannot be shown: " + reason + ".");
+}
+
+bool kvPlayer::showClipAt(kvPlayerItem* item, double seconds)
+{
+    if (!openClip(item)) {
+        item->texture = item->blurTexture = kvTextureIndex();
+        return false;
+    }
+    item->texture = renderer.clipFrame(item->clip, seconds, &item->blurTexture);
+    std::string reason;
+    if (!item->texture && renderer.clipProblem(item->clip, &reason)) {
+        // Shown as a missing picture is: nothing, the show going on.
+        reportClip(item, reason);
+        closeClip(item);
+        return false;
+    }
+    return item->texture != kvTextureIndex();
+}
+
+void kvPlayer::closeClip(kvPlayerItem* item)
+{
+    if (!item->clip) return;
+    renderer.closeClip(item->clip);
+    item->clip = kvClipIndex();
+    item->texture = item->blurTexture = kvTextureIndex();
+    openClips.erase(std::remove(openClips.begin(), openClips.end(), item), openClips.end());
+}
+
+void kvPlayer::updateClips(float t)
+{
+    // The clips of the slides shown now follow the clock; the slides near
+    // them keep theirs open (decoded ahead, or to go back to); the rest go.
+    for (kvPlayerItem* item : {current, previous})
+        if (item && item->clipPart.isClip) showClipAt(item, clipSeconds(item, t));
+    std::vector<kvPlayerItem*> open = openClips;
+    for (kvPlayerItem* item : open) {
+        if (item == current || item == previous) continue;
+        bool near = false;
+        for (size_t k = nextIndex; k < nextIndex + 2 && k < items.size(); ++k) near = near || items[k] == item;
+        if (!near) closeClip(item);
+    }
 }
 
 kvPlayerItem* kvPlayer::addImage(const std::string& fileName, float time, int transition,
@@ -111,10 +215,11 @@ bool kvPlayer::loadItemTexture(unsigned index)
         }
     }
     kvPlayerItem* item = items[index];
-    if (item->fileName.empty()) {
+    if (item->fileName.empty() || item->clipPart.isClip) {
+        // A clip's frames come from its own textures, never evicted here.
         loadedTextures.push_back(kvTextureIndex());
         loadedBlurs.push_back(kvTextureIndex());
-        return true;
+        return item->clipPart.isClip ? showClipAt(item, clipSeconds(item, clock.elapsed())) : true;
     }
     std::string reason;
     kvTextureIndex blur;
@@ -202,6 +307,10 @@ void kvPlayer::preloadUpcoming()
     std::vector<kvPreloadRequest> wanted;
     for (size_t k = nextIndex; k < nextIndex + 2 && k + 1 < items.size(); ++k) {
         if (items[k]->fileName.empty()) continue;
+        if (items[k]->clipPart.isClip) {
+            openClip(items[k]); // its first frames decoded from now on
+            continue;
+        }
         kvPreloadRequest r;
         r.fileName = items[k]->fileName;
         r.shownSpan = shownSpan(items[k]);
@@ -372,6 +481,7 @@ void kvPlayer::update()
     if (!current) return;
     preloadUpcoming();
     updateTransition(t);
+    if (!openClips.empty() || current->clipPart.isClip || (previous && previous->clipPart.isClip)) updateClips(t);
 
     kvRenderer& r = renderer;
     const vector2 a = imageAreaPos;

@@ -16,6 +16,7 @@
 #include "math/vector2.h"
 #include "math/vector3.h"
 #include "player/kvPlayerItem.h"
+#include "sound/kvPlaylist.h"
 
 namespace Korvell {
 
@@ -50,6 +51,12 @@ public:
     void addFont(const std::string& face, bool bold, bool italic);
     kvPlayerItem* addImage(const std::string& fileName, float time, int transition,
                            float transitionTime, bool reset);
+    // The clips' sounds, where the show plays them: from their slide's
+    // start, for the trimmed clip or the slide, whichever is shorter.
+    std::vector<kvClipSound> clipSounds() const;
+    // A clip's slide: a picture's, its frames from the clip's part.
+    kvPlayerItem* addClip(const std::string& fileName, float time, int transition, float transitionTime, bool reset,
+                          const kvClipPart& part);
     void addBlank(float time, int transition, float transitionTime);
     int getItemCount() const { return static_cast<int>(items.size()); }
     void addSubtitleLine(int number, std::string text);
@@ -130,6 +137,16 @@ private:
     // The slide's picture (over its blurred copy for a "blur" fit).
     void drawPicture(const kvPlayerItem* item, float alpha, bool leaving);
     void preloadUpcoming();
+    // Clips: the clip time of a slide at clock time t; opened (once; a
+    // clip that failed is not tried again); its frame at a clip time put
+    // in the slide's textures; closed; each frame, those shown follow the
+    // clock and those far from the current slide close.
+    double clipSeconds(const kvPlayerItem* item, float t) const;
+    bool openClip(kvPlayerItem* item);
+    bool showClipAt(kvPlayerItem* item, double seconds);
+    void closeClip(kvPlayerItem* item);
+    void reportClip(kvPlayerItem* item, const std::string& reason);
+    void updateClips(float t);
 
     kvRenderer& renderer;
     kvClock& clock;
@@ -165,6 +182,8 @@ private:
     bool over;
     std::function<void(const std::string&)> reportProblem;
     std::set<std::string> reported;
+    std::vector<kvPlayerItem*> openClips;
+    std::set<std::string> failedClips;
 };
 
 } // namespace Korvell

@@ -5,10 +5,31 @@
 #include <string>
 #include <vector>
 
+#include "image/kvClipDecoder.h"
 #include "image/kvTextureContainer.h"
 #include "math/vector2.h"
 
 namespace Korvell {
+
+// What makes a slide a clip's: the part of the clip it plays, in the
+// clip's seconds, and its sound's level and the music's under it.
+struct kvClipPart {
+    bool isClip = false;
+    double trimStart = 0.0;
+    double trimEnd = -1.0; // -1: to the clip's end
+    double length = 0.0;   // the trimmed length, as read from the clip (0: unknown)
+    bool sound = false;    // the clip has an audio stream
+    float volume = 1.0f;
+    float duck = 0.3f;
+    // The clip time at `seconds` into the slide: from the trimmed start,
+    // held at the trimmed end.
+    double clipTime(double seconds) const
+    {
+        const double t = trimStart + (seconds > 0.0 ? seconds : 0.0);
+        const double end = trimEnd >= 0.0 ? trimEnd : (length > 0.0 ? trimStart + length : -1.0);
+        return end >= 0.0 && t > end ? end : t;
+    }
+};
 
 enum {
     TRANSITION_KEEP = 0,
@@ -47,6 +68,9 @@ public:
     vector2 placedA, placedB;
     bool fitted = false; // placed by a fit other than stretch
     float blurMatrix[16];
+    // A clip's slide: its part of the clip, and the clip while it is open.
+    kvClipPart clipPart;
+    kvClipIndex clip;
 
     // Zoom is off when its factor is 0. At progress p through the slide
     // (0 to 1 as it plays, -1 to 0 after a back step to it) the zoom is

@@ -45,6 +45,7 @@ const size_t kPreloadBytes = 48u << 20;
 
 kvRenderGL::~kvRenderGL()
 {
+    clips.clear(); // their workers stop first
     preloader.reset(); // the worker stops first
     for (Prepared& p : prepared)
         if (p.name) glDeleteTextures(1, &p.name);
@@ -482,6 +483,100 @@ bool kvRenderGL::releaseTextureData(kvTextureIndex index)
 {
     kvTexture* t = textures.get(index);
     return t ? t->release() : false;
+}
+
+} // namespace Korvell
+
+namespace Korvell {
+
+kvClipIndex kvRenderGL::openClip(const kvClipRequest& request, std::string* reason)
+{
+    if (!clipMaker) {
+        if (reason) *reason = "clips cannot be decoded here";
+        return kvClipIndex();
+    }
+    // Decoded at most as large as the clip can appear, as a picture is.
+    const kvPictureRequest size = requestFor(request.fileName, request.shownSpan, false);
+    kvClipStream::Options options;
+    options.file = request.fileName;
+    options.start = request.trimStart;
+    options.maxWidth = size.neededWidth;
+    options.maxHeight = size.neededHeight;
+    options.blurred = request.blurred;
+    options.exact = clipsExact;
+    std::unique_ptr<Clip> clip(new Clip());
+    clip->stream.reset(new kvClipStream(clipMaker, options));
+    clips.push_back(std::move(clip));
+    return kvClipIndex(static_cast<int32_t>(clips.size()));
+}
+
+kvClipStream* kvRenderGL::clipStream(kvClipIndex index) const
+{
+    if (index.id <= 0 || static_cast<size_t>(index.id) > clips.size()) return nullptr;
+    const std::unique_ptr<Clip>& c = clips[static_cast<size_t>(index.id - 1)];
+    return c ? c->stream.get() : nullptr;
+}
+
+void kvRenderGL::showClipPicture(const kvTexture& picture, kvTextureIndex& index)
+{
+    const kvTexture* now = textures.get(index);
+    if (!now || now->getBufferWidth() != picture.getBufferWidth() || now->getBufferHeight() != picture.getBufferHeight()) {
+        if (index) deleteTexture(index);
+        // The texture keeps the frame's sizes, not its pixels: each frame
+        // goes up from the clip's own buffer.
+        kvTexture* sized = new kvTexture();
+        sized->createBuffer(picture.getWidth(), picture.getHeight(), picture.getBytesPerPixel() * 8,
+                            picture.getBufferWidth(), picture.getBufferHeight());
+        sized->release();
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        const GLenum format = picture.getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), picture.getBufferWidth(), picture.getBufferHeight(),
+                     0, format, GL_UNSIGNED_BYTE, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        index = textures.add(sized);
+        textureNames.push_back(name);
+    }
+    glBindTexture(GL_TEXTURE_2D, liveName(index));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, picture.getBufferWidth(), picture.getBufferHeight(),
+                    picture.getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, picture.getPixels());
+    glBindTexture(GL_TEXTURE_2D, liveName(boundTexture));
+}
+
+kvTextureIndex kvRenderGL::clipFrame(kvClipIndex index, double seconds, kvTextureIndex* blurred)
+{
+    if (blurred) *blurred = kvTextureIndex();
+    if (index.id <= 0 || static_cast<size_t>(index.id) > clips.size()) return kvTextureIndex();
+    Clip* c = clips[static_cast<size_t>(index.id - 1)].get();
+    if (!c) return kvTextureIndex();
+    const kvClipFrame* frame = c->stream->frameAt(seconds);
+    if (!frame || !frame->picture) return kvTextureIndex();
+    if (frame->serial != c->shown) {
+        showClipPicture(*frame->picture, c->picture);
+        if (frame->blurred) showClipPicture(*frame->blurred, c->blurred);
+        c->shown = frame->serial;
+    }
+    if (blurred) *blurred = c->blurred;
+    return c->picture;
+}
+
+void kvRenderGL::closeClip(kvClipIndex index)
+{
+    if (index.id <= 0 || static_cast<size_t>(index.id) > clips.size()) return;
+    std::unique_ptr<Clip>& c = clips[static_cast<size_t>(index.id - 1)];
+    if (!c) return;
+    if (c->picture) deleteTexture(c->picture);
+    if (c->blurred) deleteTexture(c->blurred);
+    c.reset();
+}
+
+bool kvRenderGL::clipProblem(kvClipIndex index, std::string* reason) const
+{
+    const kvClipStream* stream = clipStream(index);
+    return stream && stream->failed(reason);
 }
 
 } // namespace Korvell

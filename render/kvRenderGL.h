@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "image/kvClipStream.h"
 #include "image/kvPreloader.h"
 #include "render/kvRenderer.h"
 
@@ -49,6 +50,18 @@ public:
     bool findLineBreak(kvFontIndex font, const std::string& text, float scale, float margin,
                        int* position) override;
     bool releaseTextureData(kvTextureIndex index) override;
+    kvClipIndex openClip(const kvClipRequest& request, std::string* reason) override;
+    kvTextureIndex clipFrame(kvClipIndex clip, double seconds, kvTextureIndex* blurred = nullptr) override;
+    void closeClip(kvClipIndex clip) override;
+    bool clipProblem(kvClipIndex clip, std::string* reason) const override;
+
+    // Where clips' decoders come from (the FFmpeg module); without one, no
+    // clip opens.
+    void setClipMaker(const kvClipStream::Maker& maker) { clipMaker = maker; }
+    // A render waits for each clip frame due; a live show never does.
+    void setClipsExact(bool exact) { clipsExact = exact; }
+    // Tests and benches: a clip's stream (null for an unknown index).
+    kvClipStream* clipStream(kvClipIndex clip) const;
 
     // Bytes of picture uploaded ahead per frame at most.
     static constexpr size_t kUploadSliceBytes = 1u << 20;
@@ -79,6 +92,14 @@ private:
         int rowsUploaded = 0;
     };
 
+    // An open clip: its stream, and the textures its frames are shown in.
+    struct Clip {
+        std::unique_ptr<kvClipStream> stream;
+        kvTextureIndex picture;
+        kvTextureIndex blurred;
+        long long shown = 0; // the serial of the frame now in the textures
+    };
+
     // A deleted texture's GL storage, kept for reuse.
     struct Spare {
         GLuint name;
@@ -99,6 +120,9 @@ private:
     kvTextureIndex registerPrepared(Prepared& p, kvTextureIndex* blurred);
     // The GL name of a live texture, or 0 for a dead or unknown index.
     GLuint liveName(kvTextureIndex index) const;
+    // A clip frame's picture into `index` (a new texture of its size when
+    // the index is 0 or of another size).
+    void showClipPicture(const kvTexture& picture, kvTextureIndex& index);
 
     // Texture n's GL name at position n - 1; 0 once the texture is deleted.
     std::vector<GLuint> textureNames;
@@ -106,6 +130,9 @@ private:
     std::unique_ptr<kvGlyphAtlas> atlas;
     std::unique_ptr<kvPreloader> preloader;
     std::vector<Prepared> prepared;
+    std::vector<std::unique_ptr<Clip>> clips; // clip n at n - 1; null once closed
+    kvClipStream::Maker clipMaker;
+    bool clipsExact = false;
     std::vector<Spare> spares;
     Spare lastLoaded = {0, 0, 0, 0};
     size_t uploadSliceBytes = kUploadSliceBytes;

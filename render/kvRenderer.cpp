@@ -23,4 +23,28 @@ bool kvRenderer::textureSize(kvTextureIndex index, int* width, int* height, floa
     return true;
 }
 
+kvClipIndex kvRenderer::openClip(const kvClipRequest& request, std::string* reason)
+{
+    (void)request;
+    if (reason) *reason = "clips are not shown here";
+    return kvClipIndex();
+}
+
+kvTextureIndex kvRenderer::clipFrame(kvClipIndex clip, double seconds, kvTextureIndex* blurred)
+{
+    (void)clip;
+    (void)seconds;
+    if (blurred) *blurred = kvTextureIndex();
+    return kvTextureIndex();
+}
+
+void kvRenderer::closeClip(kvClipIndex clip) { (void)clip; }
+
+bool kvRenderer::clipProblem(kvClipIndex clip, std::string* reason) const
+{
+    (void)clip;
+    (void)reason;
+    return false;
+}
+
 } // namespace Korvell

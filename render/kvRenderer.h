@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "image/kvClipDecoder.h"
 #include "image/kvTextureContainer.h"
 #include "math/vector2.h"
 #include "math/vector3.h"
@@ -31,6 +32,15 @@ struct kvPreloadRequest {
     int filter = 1;
     vector2 shownSpan;
     bool blurred = false; // its blurred copy is wanted too
+};
+
+// A clip to show: the part of it played, and the span it covers on the
+// screen (as for a picture).
+struct kvClipRequest {
+    std::string fileName;
+    double trimStart = 0.0;
+    vector2 shownSpan;
+    bool blurred = false; // a blurred copy of its frames is wanted too
 };
 
 class kvRenderer {
@@ -82,6 +92,20 @@ public:
     virtual bool findLineBreak(kvFontIndex font, const std::string& text, float scale, float margin,
                                int* position) = 0;
     virtual bool releaseTextureData(kvTextureIndex index) = 0;
+
+    // Clips. Opened ahead of their slide, a clip's first frames are
+    // decoded on a worker from its trimmed start; 0 when it cannot be
+    // opened, with the reason. A renderer without clips opens none.
+    virtual kvClipIndex openClip(const kvClipRequest& request, std::string* reason);
+    // The clip's texture showing the frame due at clip time `seconds`: the
+    // last one at or before it (the first before it begins, the last after
+    // it ends), with its blurred copy when asked for. Live, the newest
+    // frame decoded that is due (a late frame is dropped, the clock never
+    // waits); in a render the frame due, waited for.
+    virtual kvTextureIndex clipFrame(kvClipIndex clip, double seconds, kvTextureIndex* blurred = nullptr);
+    virtual void closeClip(kvClipIndex clip);
+    // Whether the clip failed (it cannot be opened or decoded), and why.
+    virtual bool clipProblem(kvClipIndex clip, std::string* reason) const;
 
     // One frame of a scene: cleared, the view set up for the client size,
     // the scene drawn; what the scene says (false: it is over). The live

@@ -127,6 +127,19 @@ private:
     void checkKeyword(const kvTag* tag, kvElement element);
     void checkChildren(const kvTag* tag, kvElement element);
     void checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& archive);
+    void checkClip(const kvTag* tag);
+    // The hook's answer for a clip, asked once.
+    std::string clipProblem(const std::string& file, kvClipFacts* facts)
+    {
+        auto it = clips.find(file);
+        if (it == clips.end()) {
+            kvClipFacts f;
+            const std::string why = hooks.clipProblem(file, &f);
+            it = clips.insert({file, {why, f}}).first;
+        }
+        *facts = it->second.second;
+        return it->second.first;
+    }
     void checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive,
                      const kvRenderer& renderer);
 
@@ -135,6 +148,7 @@ private:
     double musicSeconds = 0.0;
     int musicLine = 0;
     bool credits = true;
+    std::map<std::string, std::pair<std::string, kvClipFacts>> clips;
 };
 
 void Checker::checkAttributes(const kvTag* tag, kvElement element)
@@ -174,7 +188,8 @@ void Checker::checkAttributes(const kvTag* tag, kvElement element)
             warn(tag->getLine(), quotedValue + " reads as the whole number " + number(read));
         } else if (a->kind == VALUE_TIME && !(full >= 0.0 && full <= FLT_MAX)) {
             warn(tag->getLine(), quotedValue + (full < 0.0 ? " is negative" : " is not a finite number")
-                                     + (element == E::Image ? ": the slide's time is taken as 0" : ": it is taken as 0"));
+                                     + (element == E::Image || element == E::Video ? ": the slide's time is taken as 0"
+                                                                                  : ": it is taken as 0"));
         }
     }
 }
@@ -285,16 +300,17 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& arc
                                       0.0);
             musicSeconds = static_cast<double>(playlist.total()) / kOutputRate;
         }
-        if (element != E::Image) continue;
+        if (element == E::Video) checkClip(tag);
+        if (element != E::Image && element != E::Video) continue;
         for (int n = 1; hooks.undrawable; ++n) {
-            const kvTag* line = numberedChild(tag, E::Line, n);
+            const kvTag* line = numberedChild(tag, element == E::Video ? E::VideoLine : E::Line, n);
             if (!line) break;
             const uint32_t cp = hooks.undrawable(line->getText());
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", cp);
             if (cp) warn(line->getLine(), "<" + line->getName() + "> has a character no installed font draws (" + code + ")");
         }
-        const kvTag* file = child(tag, E::File);
+        const kvTag* file = element == E::Image ? child(tag, E::File) : nullptr;
         if (!file || !checked.insert(file->getText()).second) continue;
         std::vector<uint8_t> bytes;
         std::string why;
@@ -307,14 +323,46 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& arc
     }
 }
 
+// A clip: it opens and decodes, its trim lies inside it, its slide's time
+// against its length.
+void Checker::checkClip(const kvTag* tag)
+{
+    const kvTag* file = child(tag, E::VideoFile);
+    if (!file || !hooks.clipProblem) return;
+    kvClipFacts facts;
+    const std::string why = clipProblem(file->getText(), &facts);
+    if (!why.empty()) {
+        error(file->getLine(), "clip " + quoted(file->getText()) + ": " + why);
+        return;
+    }
+    const kvTag* trim = child(tag, E::Trim);
+    const double start = readNumber(trim, A::TrimStart), end = readNumber(trim, A::TrimEnd);
+    const std::string length = number(std::round(facts.seconds * 100.0) / 100.0) + " s";
+    const int trimLine = trim ? trim->getLine() : tag->getLine();
+    if (start >= facts.seconds)
+        warn(trimLine, "start=\"" + number(start) + "\" is past the end of the clip (" + length
+                           + "): its last frame shows, in silence");
+    else if (end >= 0.0 && end > facts.seconds + 0.05)
+        warn(trimLine, "end=\"" + number(end) + "\" is past the end of the clip (" + length + "): it plays to its end");
+    else if (end >= 0.0 && end < start)
+        warn(trimLine, "end=\"" + number(end) + "\" is before start=\"" + number(start) + "\": the clip plays from its start on");
+    const double last = end >= 0.0 ? std::min(end, facts.seconds) : facts.seconds;
+    const double trimmed = std::max(0.0, last - std::min(start, facts.seconds));
+    const double time = readNumber(tag, A::VideoTime);
+    if (time > trimmed + 0.05)
+        note(tag->getLine(), "the slide lasts " + number(time) + " s, the clip " + number(std::round(trimmed * 100.0) / 100.0)
+                                 + " s: its last frame is held, in silence");
+}
+
 // What the player was given: transitions, pans and zooms, the last slide,
 // the show's length against its music's.
 void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& player, const kvDataFile& archive,
                           const kvRenderer& renderer)
 {
-    std::vector<const kvTag*> images;
+    std::vector<const kvTag*> images; // the slides, pictures' and clips'
     for (const kvTag* tag : roots)
-        if (topLevelElement(tag->getName()) == E::Image) images.push_back(tag);
+        if (topLevelElement(tag->getName()) == E::Image || topLevelElement(tag->getName()) == E::Video)
+            images.push_back(tag);
     const int count = player.getItemCount();
     if (count != static_cast<int>(images.size())) return;
     for (int i = 0; i < count; ++i) {
@@ -334,7 +382,7 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& play
         // Pan and zoom beyond the picture: the texture coordinates of the
         // image area, at the slide's start and end, against the picture's
         // far coordinates.
-        if (item->fileName.empty() || item->duration <= 0.0f) continue;
+        if (item->fileName.empty() || item->duration <= 0.0f || item->clipPart.isClip) continue;
         std::vector<uint8_t> bytes;
         if (!readPictureFile(item->fileName, &archive, bytes, nullptr)) continue;
         const kvPictureInfo info = inspectPicture(bytes.data(), bytes.size());
@@ -405,6 +453,8 @@ std::vector<kvFinding> Checker::run(const std::string& script)
     options.noise = true;
     options.log = "";
     options.reportProblems = false;
+    if (hooks.clipProblem)
+        options.probeClip = [this](const std::string& file, kvClipFacts* facts) { return clipProblem(file, facts).empty(); };
     kvScriptedShow show(renderer, clock, options);
     if (!show.parse(script)) {
         error(std::max(1, show.getParser().getErrorLine()), "the script does not parse: " + show.getParser().getErrorText());

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "image/kvClipDecoder.h"
+
 namespace Korvell {
 
 class kvDataFile;
@@ -35,6 +37,9 @@ struct kvCheckHooks {
     std::function<bool(const kvDataFile& archive)> creditsPictures;
     // How long the credits last, for the music's length.
     double creditsSeconds = 0.0;
+    // A clip opened and its first frame decoded: "" and its facts, or why
+    // it cannot be shown. Unset: clips are taken to play, facts unknown.
+    std::function<std::string(const std::string& file, kvClipFacts* facts)> clipProblem;
 };
 
 // Findings in line order; the script is named by a path relative to the

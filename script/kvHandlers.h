@@ -12,6 +12,7 @@ class kvTag;
 void handleViewport(kvScriptContext& context, kvTag* tag);
 void handleImageArea(kvScriptContext& context, kvTag* tag);
 void handleImage(kvScriptContext& context, kvTag* tag);
+void handleVideo(kvScriptContext& context, kvTag* tag);
 void handleGlobal(kvScriptContext& context, kvTag* tag);
 void handleSubtitles(kvScriptContext& context, kvTag* tag);
 void handleMusic(kvScriptContext& context, kvTag* tag);

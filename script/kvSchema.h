@@ -24,6 +24,7 @@ enum class kvElement {
     Global, Filter, Background, ImageColor, Effect, GlobalFit,
     Subtitles, Face, Style, Color, Center, SubtitleEffect,
     Image, File, Transition, Move, Zoom, Line, ImageFit,
+    Video, VideoFile, VideoTransition, VideoMove, VideoZoom, VideoLine, VideoFit, Trim, Sound,
     Music, Playlist, Track, DataFile,
     Count
 };
@@ -35,6 +36,8 @@ enum class kvAttribute {
     SubtitlesY, SubtitlesScale, SubtitlesDelay, SubtitlesMargin, StyleBold, StyleItalic, ColorR, ColorG, ColorB,
     SubtitleEffectTime,
     ImageTime, ImageX, ImageY, ImageZoom, TransitionTime, MoveX, MoveY, ZoomFactor,
+    VideoTime, VideoX, VideoY, VideoStartZoom, VideoTransitionTime, VideoMoveX, VideoMoveY, VideoZoomFactor,
+    TrimStart, TrimEnd, SoundVolume, SoundDuck,
     PlaylistCrossfade, PlaylistFadeout,
     Count
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "image/kvClipDecoder.h"
 #include "sound/kvPlaylist.h"
 
 namespace Korvell {
@@ -21,6 +22,9 @@ struct kvScriptContext {
     std::function<void(const kvMusic&)> setMusic;
     // Whether the noise effect may be made at all.
     bool noiseEnabled = false;
+    // A clip's facts from its headers (its length, its sound); unset or
+    // false: not known (a video element then needs its time given).
+    std::function<bool(const std::string& file, kvClipFacts* facts)> probeClip;
 };
 
 } // namespace Korvell

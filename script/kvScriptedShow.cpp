@@ -17,6 +17,7 @@ kvScriptedShow::kvScriptedShow(kvRenderer& renderer_, kvClock& clock, const Opti
     context.player = player.get();
     context.archive = &archive;
     context.noiseEnabled = options.noise;
+    context.probeClip = options.probeClip;
     context.setMusic = [this](const kvMusic& m) { music = m; };
     parser.reset(new kvParser(context, options.log));
 }
@@ -40,6 +41,8 @@ void kvScriptedShow::configure()
     if (options.reportProblems) parser->reportProblemsOf(*player);
     parser->configure();
     renderer.setPictureArchive(&archive);
+    // The clips' sounds play over the music, wherever their slides are.
+    music.clips = player->clipSounds();
     int line = 0;
     const std::string blind = whyNoPictureIsDrawn(&line);
     if (options.reportProblems && !blind.empty()) parser->logLine("Warning: " + blind);
@@ -78,6 +81,8 @@ std::vector<kvScriptedShow::NamedFile> kvScriptedShow::namedFiles() const
         if (element == kvElement::DataFile) files.push_back({"the show's archive", diskPath(tag->getText())});
         const kvTag* file = element == kvElement::Image ? child(tag, kvElement::File) : nullptr;
         if (file) files.push_back({"the picture", diskPath(file->getText())});
+        const kvTag* clip = element == kvElement::Video ? child(tag, kvElement::VideoFile) : nullptr;
+        if (clip) files.push_back({"the clip", diskPath(clip->getText())});
     }
     return files;
 }

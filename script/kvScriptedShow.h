@@ -24,6 +24,9 @@ public:
         std::string log = "xmlparse.log"; // "": none
         // Pictures that cannot be shown are named in the log and on stderr.
         bool reportProblems = true;
+        // A clip's facts from its headers (its length and sound); unset: the
+        // show knows none, and a clip's slide needs its time given.
+        std::function<bool(const std::string& file, kvClipFacts* facts)> probeClip;
     };
     kvScriptedShow(kvRenderer& renderer, kvClock& clock, const Options& options);
     ~kvScriptedShow();

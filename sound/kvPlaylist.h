@@ -11,16 +11,35 @@ namespace Korvell {
 // Every track is resampled to this rate, live and rendered.
 constexpr int kOutputRate = 48000;
 
-// What the script asks for: one music element is a playlist of one track.
+// A clip's sound in the show: from `from` seconds into the clip, for
+// `seconds`, starting at show time `start`; its level, and the music's
+// under it.
+struct kvClipSound {
+    std::string file;
+    double start = 0.0;
+    double from = 0.0;
+    double seconds = 0.0;
+    float volume = 1.0f;
+    float duck = 1.0f;
+    bool operator==(const kvClipSound& o) const
+    {
+        return file == o.file && start == o.start && from == o.from && seconds == o.seconds && volume == o.volume
+               && duck == o.duck;
+    }
+};
+
+// What the script asks for: one music element is a playlist of one track;
+// the clips' sounds play over it.
 struct kvMusic {
     std::vector<std::string> tracks; // as the script names them
     double crossfade = 0.0;          // seconds between two tracks
     double fadeout = 0.0;            // seconds before the music's end
     int line = 0;                    // of the element, for the checker
+    std::vector<kvClipSound> clips;
     bool empty() const { return tracks.empty(); }
     bool operator==(const kvMusic& o) const
     {
-        return tracks == o.tracks && crossfade == o.crossfade && fadeout == o.fadeout;
+        return tracks == o.tracks && crossfade == o.crossfade && fadeout == o.fadeout && clips == o.clips;
     }
 };
 

@@ -33,6 +33,7 @@ protected:
         c.archive = &archive;
         c.noiseEnabled = noise;
         c.setMusic = [this](const kvMusic& m) { music.push_back(m); };
+        c.probeClip = probeClip;
         return c;
     }
     // Parses and configures "<korvell>" + body + "</korvell>".
@@ -55,6 +56,8 @@ protected:
     kvDataFile archive;
     bool noise = false;
     std::vector<kvMusic> music;
+    // A clip's facts, as the module would read them (unset: none known).
+    std::function<bool(const std::string& file, kvClipFacts* facts)> probeClip;
     std::unique_ptr<kvParser> parser;
 };
 

@@ -51,6 +51,13 @@ struct Checker : ::testing::Test {
         hooks.drawnFace = [](const std::string& face, bool, bool) {
             return face == "Nonexistent Sans" ? std::string("DejaVu Sans") : face;
         };
+        // Clips: clip.mp4 lasts 6 s; bad.mp4 does not decode.
+        hooks.clipProblem = [](const std::string& file, kvClipFacts* facts) {
+            if (file == "bad.mp4") return std::string("cannot be decoded: not a video FFmpeg reads");
+            facts->seconds = 6.0;
+            facts->sound = true;
+            return std::string();
+        };
         // No font draws the private-use plane's characters.
         hooks.undrawable = [](const std::string& text) { return text.find("\xF3\xB0") != std::string::npos ? 0xF0000u : 0u; };
         std::vector<std::string> lines;
@@ -152,6 +159,16 @@ TEST_F(Checker, EachFindingAtItsLine)
          "gap"},
         {"<subtitles><center/></subtitles>\n" + slides(),
          "show.xml:3: warning: <center> inside <subtitles> is not read: it has no <face>"},
+        {"<video><file>bad.mp4</file></video>\n" + slides(),
+         "show.xml:3: error: clip \"bad.mp4\": cannot be decoded: not a video FFmpeg reads"},
+        {"<video><file>clip.mp4</file>\n<trim start=\"7\"/></video>\n" + slides(),
+         "show.xml:4: warning: start=\"7\" is past the end of the clip (6 s): its last frame shows, in silence"},
+        {"<video><file>clip.mp4</file>\n<trim start=\"1\" end=\"9\"/></video>\n" + slides(),
+         "show.xml:4: warning: end=\"9\" is past the end of the clip (6 s): it plays to its end"},
+        {"<video time=\"8\"><file>clip.mp4</file><trim start=\"2\"/></video>\n" + slides(),
+         "show.xml:3: note: the slide lasts 8 s, the clip 4 s: its last frame is held, in silence"},
+        {"<video tme=\"8\"><file>clip.mp4</file></video>\n" + slides(),
+         "show.xml:3: warning: attribute tme is not read by <video> and has no effect (time was probably meant)"},
         {slides("<image time=\"5\"><file>a.jpg</file><file>b.jpg</file></image>"),
          "show.xml:3: warning: a second <file> inside <image> is not read: only the first counts"},
     };

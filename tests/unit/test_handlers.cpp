@@ -118,6 +118,73 @@ TEST_F(Handlers, ImageDefaultsAndFields)
     EXPECT_FLOAT_EQ(b->offset.y, 0.2f);
 }
 
+// A video element is a slide like an image, with the part of the clip it
+// plays (trimmed), its sound's level and the music's under it; without a
+// time it lasts as long as the trimmed clip, when the clip can be read.
+TEST_F(Handlers, VideoSlidesTakeTheirClipsPartAndLength)
+{
+    struct Case {
+        std::string element;
+        bool known; // the clip's headers read: 8 s, with sound
+        float time;
+        double trimStart, trimEnd, length;
+        float volume, duck;
+    } cases[] = {
+        {"<video><file>c.mp4</file></video>", true, 8.0f, 0.0, -1.0, 8.0, 1.0f, 0.3f},
+        {"<video time=\"3\"><file>c.mp4</file><trim start=\"2.5\" end=\"9\"/><sound volume=\"0.5\" duck=\"0.2\"/>"
+         "</video>",
+         true, 3.0f, 2.5, 9.0, 5.5, 0.5f, 0.2f},
+        {"<video><file>c.mp4</file><trim start=\"1\" end=\"4\"/></video>", false, 3.0f, 1.0, 4.0, 3.0, 1.0f, 0.3f},
+        {"<video><file>c.mp4</file></video>", false, 0.0f, 0.0, -1.0, 0.0, 1.0f, 0.3f},
+        {"<video><file>c.mp4</file><trim start=\"5\" end=\"2\"/><sound volume=\"-1\" duck=\"7\"/></video>", true,
+         0.0f, 5.0, 5.0, 0.0, 0.0f, 1.0f},
+    };
+    for (const Case& c : cases) {
+        newPlayer();
+        probeClip = nullptr;
+        if (c.known)
+            probeClip = [](const std::string& file, kvClipFacts* facts) {
+                facts->seconds = 8.0;
+                facts->sound = true;
+                return file == "c.mp4";
+            };
+        run(c.element + "<image time=\"1\"/>");
+        ASSERT_EQ(player->getItemCount(), 2) << c.element;
+        const kvPlayerItem* v = item(0);
+        EXPECT_TRUE(v->clipPart.isClip) << c.element;
+        EXPECT_EQ(v->fileName, "c.mp4");
+        EXPECT_FLOAT_EQ(v->duration, c.time) << c.element;
+        EXPECT_DOUBLE_EQ(v->clipPart.trimStart, c.trimStart) << c.element;
+        EXPECT_DOUBLE_EQ(v->clipPart.trimEnd, c.trimEnd) << c.element;
+        EXPECT_DOUBLE_EQ(v->clipPart.length, c.length) << c.element;
+        EXPECT_FLOAT_EQ(v->clipPart.volume, c.volume) << c.element;
+        EXPECT_FLOAT_EQ(v->clipPart.duck, c.duck) << c.element;
+        EXPECT_EQ(v->clipPart.sound, c.known);
+    }
+    // A clip's sound plays from its slide's start for the shorter of the
+    // trimmed clip and the slide; a muted one, or one without sound, not.
+    newPlayer();
+    probeClip = [](const std::string& file, kvClipFacts* facts) {
+        facts->seconds = 8.0;
+        facts->sound = file != "silent.mp4";
+        return true;
+    };
+    run("<image time=\"2\"><file>a.jpg</file></image>"
+        "<video time=\"3\"><file>c.mp4</file><trim start=\"6\"/></video>"
+        "<video><file>c.mp4</file><trim start=\"1\" end=\"2.5\"/><sound duck=\"0.1\"/></video>"
+        "<video><file>silent.mp4</file></video><video><file>c.mp4</file><sound volume=\"0\"/></video>"
+        "<image time=\"1\"/>");
+    const std::vector<kvClipSound> sounds = player->clipSounds();
+    ASSERT_EQ(sounds.size(), 2u);
+    EXPECT_EQ(sounds[0], (kvClipSound{"c.mp4", 2.0, 6.0, 2.0, 1.0f, 0.3f}));
+    EXPECT_EQ(sounds[1], (kvClipSound{"c.mp4", 5.0, 1.0, 1.5, 1.0f, 0.1f}));
+    // The clip time of a slide: from its trimmed start, held at its end.
+    const kvClipPart& part = item(2)->clipPart;
+    EXPECT_DOUBLE_EQ(part.clipTime(-1.0), 1.0);
+    EXPECT_DOUBLE_EQ(part.clipTime(0.5), 1.5);
+    EXPECT_DOUBLE_EQ(part.clipTime(9.0), 2.5);
+}
+
 TEST_F(Handlers, TransitionKeywordsAreExact)
 {
     run("<image time=\"1\"><file>a</file><transition>none</transition></image>"

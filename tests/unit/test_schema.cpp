@@ -43,6 +43,7 @@ std::string every(kvElement parent)
         if (!r.keywords.empty()) xml += r.keywords.front().word;
         else if (e == kvElement::Face) xml += "Liberation Sans";
         else if (e == kvElement::File) xml += "a.jpg";
+        else if (e == kvElement::VideoFile) xml += "a.mp4";
         else if (e == kvElement::Music) xml += "song.ogg";
         else if (e == kvElement::DataFile) xml += "show.kva";
         else if (r.numbered) xml += "a line";
@@ -124,7 +125,8 @@ TEST_F(Schema, HandlersReadEveryEntryAndNothingElseAndItChecksClean)
     for (const kvTag* tag : parser->getRootTags()) walk(tag, topLevelElement(tag->getName()));
 
     // The checker, on the same script, finds nothing to say.
-    writeFile(dir + "/every.xml", "<korvell>\n" + body + "</korvell>\n");
+    // (The show closes with an empty slide: the one before it shows.)
+    writeFile(dir + "/every.xml", "<korvell>\n" + body + "<image time=\"1\"/>\n</korvell>\n");
     kvCheckHooks hooks;
     hooks.musicProblem = [](const std::string&, double*) { return std::string(); };
     hooks.drawnFace = [](const std::string& face, bool, bool) { return face; };
