@@ -64,6 +64,7 @@ struct kvCommandLine {
     std::string encoder = "x264"; // or "vaapi", "nvenc"
     // Text needs no multisampling, so a render takes none unless asked.
     int samples = 0;
+    bool hasSamples = false; // --samples given (live, the most samples tried; else 8)
 
     // For BAD: the one-line reason.
     std::string error;

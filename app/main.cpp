@@ -201,6 +201,7 @@ int main(int argc, char** argv)
     // as if Korvell had been started there.
     const std::string script = made.empty() && !cmd.scripts.empty() ? enterScriptFolder(named) : named;
     g_app = new kvBaseGL();
+    if (cmd.hasSamples) g_app->setMaxSamples(cmd.samples);
     // On a failed start the process ends with whatever was made still in
     // place; the system reclaims it.
     if (!startUp(cmd, script)) return exitCodeFor(1);

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ extern "C" {
 }
 
 #include "app/kvBaseGL.h"
+#include "export/kvClipDecoderFFmpeg.h"
 #include "export/kvYuvConverter.h"
 #include "app/kvMemory.h"
 #include "app/kvShowSource.h"
@@ -118,10 +120,11 @@ int runCommand(const std::vector<std::string>& args)
     return status;
 }
 
-kvBaseGL* openApp(int w, int h)
+kvBaseGL* openApp(int w, int h, int maxSamples = -1)
 {
     kvBaseGL* app = new kvBaseGL();
     app->setMode(w, h, 60, false);
+    if (maxSamples >= 0) app->setMaxSamples(maxSamples);
     if (!app->createAppWindow("korvell-bench") || !app->initApi()) {
         std::fprintf(stderr, "korvell-bench: no GL context\n");
         std::exit(1);
@@ -550,13 +553,152 @@ void colourConversion()
     sws_freeContext(sws);
 }
 
+// 7. Clips played live: a clip's slide after a picture, on the real clock,
+// each frame drawn and swapped as the live loop does. Frames dropped are
+// the clip's frames due in its time that never reached the screen.
+struct ClipPlay {
+    long long shown = 0, due = 0;
+    double median = 0, worstAtStart = 0;
+    long long peakKiB = 0;
+};
+
+long long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, 6, "VmRSS:") == 0) return std::atoll(line.c_str() + 6);
+    return 0;
+}
+
+ClipPlay playClip(kvBaseGL* app, const std::string& clip, float seconds)
+{
+    kvRenderGL& r = static_cast<kvRenderGL&>(*app->getRenderer());
+    r.setClipMaker([](std::string*) { return makeClipDecoder(); });
+    r.setClipsExact(false);
+    kvTimer clock(realTicks);
+    kvPlayer player(r, clock);
+    player.setImageAreaSize(vector2(1, 1));
+    player.addImage(g_data + "/photo-1920.jpg", 1.0f, TRANSITION_NONE, 0.0f, false);
+    kvClipPart part;
+    part.length = seconds;
+    player.addClip(clip, seconds, TRANSITION_NONE, 0.0f, false, part);
+    player.addImage("", 1.0f, TRANSITION_KEEP, 0.0f, false);
+    r.setupView(app->getClientWidth(), app->getClientHeight());
+    player.prepare(0.0f);
+    std::vector<double> all, start;
+    std::set<long long> seen;
+    ClipPlay p;
+    const long long before = residentKiB();
+    clock.start();
+    while (!player.isOver()) {
+        const double t0 = nowMs();
+        const float showTime = clock.elapsed();
+        r.clear();
+        r.setupView(app->getClientWidth(), app->getClientHeight());
+        player.update();
+        app->endFrame();
+        glFinish();
+        const double took = nowMs() - t0;
+        const kvPlayerItem* item = player.getItem(1);
+        if (player.getCurrent() == item && item->clip) {
+            seen.insert(r.clipFrameShown(item->clip));
+            all.push_back(took);
+            if (showTime < 1.3f) p.worstAtStart = std::max(p.worstAtStart, took);
+            p.peakKiB = std::max(p.peakKiB, residentKiB() - before);
+        }
+    }
+    p.shown = static_cast<long long>(seen.size());
+    kvClipFacts facts;
+    std::unique_ptr<kvClipDecoder> d = makeClipDecoder();
+    std::string why;
+    if (d->open(clip, 0, 0, &why)) p.due = std::llround(std::min(static_cast<double>(seconds), d->facts().seconds) * d->facts().rate);
+    p.median = median(all);
+    return p;
+}
+
+// mpv playing the same clip in a window of the same size: the frames it
+// dropped, from its own count printed at the end.
+long long mpvDropped(const std::string& clip, int w, int h)
+{
+    const std::string out = g_data + "/mpv-drops.txt";
+    // A script of mpv's own tells its counts as it quits.
+    const std::string script = g_data + "/mpv-drops.lua";
+    std::ofstream(script) << "local vo, dec = 0, 0\n"
+                             "mp.observe_property('frame-drop-count', 'number', function(_, v) if v then vo = v end end)\n"
+                             "mp.observe_property('decoder-frame-drop-count', 'number', function(_, v) if v then dec = v end end)\n"
+                             "mp.register_event('shutdown', function() mp.msg.info('dropped ' .. vo .. ' ' .. dec) end)\n";
+    const std::string cmd = "mpv --no-config --no-audio --geometry=" + std::to_string(w) + "x" + std::to_string(h)
+                            + "+0+0 --msg-level=all=error,mpv_drops=info --script=" + script + " '" + clip + "' >" + out
+                            + " 2>&1";
+    if (std::system(cmd.c_str()) != 0) return -1;
+    std::ifstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        const size_t at = line.find("dropped ");
+        if (at == std::string::npos) continue;
+        std::istringstream counts(line.substr(at + 8));
+        long long vo = -1, dec = -1;
+        counts >> vo >> dec;
+        return vo + dec;
+    }
+    return -1;
+}
+
+void clips()
+{
+    const std::string hd = g_data + "/clip-1080p30.mp4", uhd = g_data + "/clip-2160p-hevc10.mp4";
+    const long long mpv = mpvDropped(hd, 1920, 1080);
+    // As a live show's window is made (multisampled as far as the GL goes),
+    // and with --samples 0.
+    kvBaseGL* app = openApp(1920, 1080);
+    g_glRenderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const int samples = app->getSamples();
+    ClipPlay p = playClip(app, hd, 10.0f);
+    closeApp(app);
+    app = openApp(1920, 1080, 0);
+    ClipPlay q = playClip(app, hd, 10.0f);
+    ClipPlay u = playClip(app, uhd, 5.0f);
+    closeApp(app);
+    const std::string with = std::to_string(samples) + " samples a pixel";
+    addRow("a 1080p 30 fps H.264 clip played live at 1920 x 1080 (" + with + ", the default): frames dropped vs mpv",
+           "korvell", static_cast<double>(p.due - p.shown), "mpv", static_cast<double>(mpv), "frames");
+    addRow("the same with --samples 0: frames dropped vs mpv", "korvell", static_cast<double>(q.due - q.shown), "mpv",
+           static_cast<double>(mpv), "frames");
+    addRow("the same, median frame: " + with + " vs --samples 0", with, p.median, "--samples 0", q.median);
+    addRow("the same (--samples 0): worst frame within 0.3 s of the clip's start vs the median frame",
+           "worst at its start", q.worstAtStart, "median", q.median);
+    addRow("the same: resident memory while it plays (five frames at most, 6 MiB each) vs one 1920 x 1080 frame", "peak",
+           q.peakKiB / 1024.0, "one frame", 1922.0 * 1082 * 3 / 1048576.0, "MiB");
+    addRow("a 2160p HEVC 10-bit clip (as a phone records) played live at 1920 x 1080 (--samples 0): frames shown vs due",
+           "shown", static_cast<double>(u.shown), "due", static_cast<double>(u.due), "frames");
+    addRow("the same: resident memory while it plays vs one 1920 x 1080 frame", "peak", u.peakKiB / 1024.0, "one frame",
+           1922.0 * 1082 * 3 / 1048576.0, "MiB");
+    // Decoding alone, as fast as it goes, against ffmpeg's own decoder.
+    auto decodeAll = [](const std::string& clip, int w, int h) {
+        return [clip, w, h]() {
+            std::unique_ptr<kvClipDecoder> d = makeClipDecoder();
+            std::string why;
+            if (!d->open(clip, w, h, &why)) std::abort();
+            kvClipFrame f;
+            while (d->next(f, &why)) {
+            }
+        };
+    };
+    auto ffmpegDecode = [](const std::string& clip) {
+        return [clip]() { runCommand({"ffmpeg", "-v", "error", "-i", clip, "-f", "null", "-"}); };
+    };
+    sideBySide("decode the 2160p HEVC 10-bit clip (5 s) for a 1920 x 1080 screen vs ffmpeg decoding it alone", "korvell",
+               decodeAll(uhd, 1920, 1080), "ffmpeg", ffmpegDecode(uhd), 3);
+    sideBySide("decode the 1080p H.264 clip (10 s) at its size vs ffmpeg decoding it alone", "korvell",
+               decodeAll(hd, 0, 0), "ffmpeg", ffmpegDecode(hd), 3);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     allocateLargeBlocksFromTheSystem(); // as korvell's main does
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady | --script | --folder | --colour]]\n");
+        std::fprintf(stderr, "usage: korvell-bench DATA_DIR [ROWS-FILE [--peak | --switches | --steady | --script | --clips | --folder | --colour]]\n");
         return 2;
     }
     g_data = argv[1];
@@ -568,6 +710,8 @@ int main(int argc, char** argv)
         slideSwitches();
     } else if (argc > 3 && std::string(argv[3]) == "--steady") {
         steadyFrames();
+    } else if (argc > 3 && std::string(argv[3]) == "--clips") {
+        clips();
     } else if (argc > 3 && std::string(argv[3]) == "--script") {
         script();
     } else if (argc > 3 && std::string(argv[3]) == "--folder") {

@@ -4,24 +4,34 @@ set -euo pipefail
 out="$1"
 pack="$2"
 mkdir -p "$out/small"
-[ -f "$out/.done-2" ] && exit 0
-i=1
-for name in photo-1920 photo-1920b photo-1920c photo-1920d; do
-  convert -size 960x540 -seed "$i" plasma:fractal -blur 0x1 -resize 1920x1080! -quality 88 "$out/$name.jpg"
-  i=$((i + 1))
-done
-i=1
-for name in photo-4000 photo-4000b photo-4000c photo-4000d; do
-  convert -size 1000x750 -seed "$((i + 20))" plasma:fractal -blur 0x1 -resize 4000x3000! -quality 88 "$out/$name.jpg"
-  i=$((i + 1))
-done
-for k in $(seq 0 9); do
-  convert -size 64x48 -seed "$((k + 10))" plasma:fractal -quality 85 "$out/small/base$k.jpg"
-done
-args=()
-for n in $(seq 0 999); do
-  cp "$out/small/base$((n % 10)).jpg" "$out/small/s$n.jpg"
-  args+=("$out/small/s$n.jpg")
-done
-"$pack" create "$out/small.kva" "${args[@]}" >/dev/null
-touch "$out/.done-2"
+if [ ! -f "$out/.done-2" ]; then
+  i=1
+  for name in photo-1920 photo-1920b photo-1920c photo-1920d; do
+    convert -size 960x540 -seed "$i" plasma:fractal -blur 0x1 -resize 1920x1080! -quality 88 "$out/$name.jpg"
+    i=$((i + 1))
+  done
+  i=1
+  for name in photo-4000 photo-4000b photo-4000c photo-4000d; do
+    convert -size 1000x750 -seed "$((i + 20))" plasma:fractal -blur 0x1 -resize 4000x3000! -quality 88 "$out/$name.jpg"
+    i=$((i + 1))
+  done
+  for k in $(seq 0 9); do
+    convert -size 64x48 -seed "$((k + 10))" plasma:fractal -quality 85 "$out/small/base$k.jpg"
+  done
+  args=()
+  for n in $(seq 0 999); do
+    cp "$out/small/base$((n % 10)).jpg" "$out/small/s$n.jpg"
+    args+=("$out/small/s$n.jpg")
+  done
+  "$pack" create "$out/small.kva" "${args[@]}" >/dev/null
+  touch "$out/.done-2"
+fi
+# Clips: 10 s of 1080p at 30 fps in H.264, and 5 s of 2160p HEVC 10-bit (as
+# a phone records), both moving; made once.
+if [ ! -f "$out/.done-clips" ]; then
+  ffmpeg -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=30:d=10" -c:v libx264 -preset veryfast -pix_fmt yuv420p \
+    "$out/clip-1080p30.mp4"
+  ffmpeg -v error -y -f lavfi -i "testsrc2=s=3840x2160:r=30:d=5" -c:v libx265 -preset ultrafast -pix_fmt yuv420p10le \
+    -tag:v hvc1 -x265-params log-level=error "$out/clip-2160p-hevc10.mp4"
+  touch "$out/.done-clips"
+fi

@@ -173,6 +173,37 @@ fr=$(secs "$t0" "$(now_ms)")
   echo "| render the demo vs x264 alone encoding the same frames (veryfast, CRF 20) | korvell: $kr s | x264 alone: $xr s | $(ratio "$kr" "$xr") |"
 } >>"$rows"
 
+# A show of pictures and clips, rendered, against ffmpeg composing the same
+# (each scaled to the frame, joined by crossfades of a second; the same
+# size, rate and x264 preset): three photos of 4 s and two clips of 5 s.
+mixed="$work/mixed"
+mkdir -p "$mixed"
+cp "$data/photo-1920.jpg" "$data/photo-1920b.jpg" "$data/photo-1920c.jpg" "$data/clip-1080p30.mp4" "$mixed/"
+cat >"$mixed/show.xml" <<XML
+<korvell><viewport x="16" y="9"/><imagearea><position x="0" y="0"/><size width="16" height="9"/></imagearea>
+<image time="4"><file>photo-1920.jpg</file></image>
+<video time="5"><file>clip-1080p30.mp4</file><transition time="1">crossfade</transition><sound volume="0"/></video>
+<image time="4"><file>photo-1920b.jpg</file><transition time="1">crossfade</transition></image>
+<video time="5"><file>clip-1080p30.mp4</file><trim start="4"/><transition time="1">crossfade</transition><sound volume="0"/></video>
+<image time="4"><file>photo-1920c.jpg</file><transition time="1">crossfade</transition></image>
+<image time="1"/></korvell>
+XML
+t0=$(now_ms)
+env -u DISPLAY "$root/$build/korvell" --render "$work/mixed.mp4" --size 1280x720 --fps 30 --no-credits --quiet \
+  "$mixed/show.xml" >/dev/null 2>&1
+km=$(secs "$t0" "$(now_ms)")
+scale="scale=1280:720,setsar=1,fps=30,format=yuv420p"
+t0=$(now_ms)
+ffmpeg -v error -y -loop 1 -t 4 -i "$mixed/photo-1920.jpg" -t 6 -i "$mixed/clip-1080p30.mp4" \
+  -loop 1 -t 5 -i "$mixed/photo-1920b.jpg" -ss 4 -t 6 -i "$mixed/clip-1080p30.mp4" -loop 1 -t 5 -i "$mixed/photo-1920c.jpg" \
+  -filter_complex "[0:v]$scale[a];[1:v]$scale[b];[2:v]$scale[c];[3:v]$scale[d];[4:v]$scale[e];\
+[a][b]xfade=transition=fade:duration=1:offset=3[ab];[ab][c]xfade=transition=fade:duration=1:offset=8[abc];\
+[abc][d]xfade=transition=fade:duration=1:offset=12[abcd];[abcd][e]xfade=transition=fade:duration=1:offset=17[v]" \
+  -map "[v]" -c:v libx264 -preset veryfast -crf 20 "$work/mixed-ffmpeg.mp4" >/dev/null 2>&1
+fm=$(secs "$t0" "$(now_ms)")
+echo "| render a show of three photos and two 1080p clips (22 s), 1280 x 720 at 30 fps, vs ffmpeg's scale, concat and xfade composing the same | korvell: $km s | ffmpeg: $fm s | $(ratio "$km" "$fm") |" >>"$rows"
+"$root/$build/korvell-bench" "$data" "$rows" --clips
+
 cpu=$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)
 echo "# Korvell benchmarks"
 echo

@@ -300,7 +300,8 @@ private:
         out.picture.reset(new kvTexture());
         // One texel more each way than the frame: its edge repeated, and
         // what wrapping samples beside the first row and column.
-        if (!out.picture->createBuffer(outWidth, outHeight, 24, outWidth + 2, outHeight + 2)) {
+        // Every byte is written: the frame, then its edges extended.
+        if (!out.picture->createBuffer(outWidth, outHeight, 24, outWidth + 2, outHeight + 2, false)) {
             if (reason) *reason = "cannot be decoded: out of memory";
             return false;
         }

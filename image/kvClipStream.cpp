@@ -47,6 +47,7 @@ void kvClipStream::run()
             return;
         }
         clipFacts = decoder->facts();
+        decodedBy = decoder->decoding();
         opened = true;
     }
     decoder->seek(options.start);
@@ -104,7 +105,7 @@ bool kvClipStream::knowsFrameAt(double t) const
     return queue.front()->seconds > t + kEpsilon || queue.size() >= 2 || ended;
 }
 
-const kvClipFrame* kvClipStream::frameAt(double t)
+const kvClipFrame* kvClipStream::frameAt(double t, bool mayWait)
 {
     std::unique_lock<std::mutex> lock(mutex);
     if (broken) return nullptr;
@@ -127,7 +128,8 @@ const kvClipFrame* kvClipStream::frameAt(double t)
         ++dropped;
     }
     wake.notify_all();
-    if (options.exact) {
+    if (!mayWait) {
+    } else if (options.exact) {
         arrived.wait(lock, [this, t] { return knowsFrameAt(t); });
     } else if (!shown) {
         // Nothing shown yet (the clip's start, or after a jump): the frame
@@ -157,6 +159,12 @@ bool kvClipStream::facts(kvClipFacts* out) const
     std::lock_guard<std::mutex> lock(mutex);
     if (opened && out) *out = clipFacts;
     return opened;
+}
+
+std::string kvClipStream::decoding() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return decodedBy;
 }
 
 long long kvClipStream::decodedCount() const

@@ -43,11 +43,14 @@ public:
     // clip that failed, or live before its first frame is decoded and
     // after waiting a while for it). The frame stays the stream's and
     // valid until the next call.
-    const kvClipFrame* frameAt(double seconds);
+    // With `mayWait` false it never waits, even for a first frame.
+    const kvClipFrame* frameAt(double seconds, bool mayWait = true);
     // Whether it failed (it cannot be opened or decoded), and why.
     bool failed(std::string* reason) const;
-    // Its facts once opened (false before, or when it failed).
+    // Its facts once opened (false before, or when it failed), and how it
+    // is decoded ("vaapi", or "software" and its threads; "" before).
     bool facts(kvClipFacts* out) const;
+    std::string decoding() const;
     // Frames decoded so far and frames passed over unseen (tests, benches).
     long long decodedCount() const;
     long long droppedCount() const;
@@ -81,6 +84,7 @@ private:
     bool held = false;
     std::string reason;
     kvClipFacts clipFacts;
+    std::string decodedBy;
     long long decoded = 0;
     long long dropped = 0;
     std::thread worker;

@@ -96,7 +96,7 @@ bool kvTexture::create(int w, int h, int bitsPerPixel)
     return createBuffer(w, h, bitsPerPixel, bufferSide(w), bufferSide(h));
 }
 
-bool kvTexture::createBuffer(int w, int h, int bitsPerPixel, int bufW, int bufH)
+bool kvTexture::createBuffer(int w, int h, int bitsPerPixel, int bufW, int bufH, bool cleared)
 {
     if (pixels || w <= 0 || h <= 0) return false;
     if (bitsPerPixel != 24 && bitsPerPixel != 32) return false;
@@ -109,7 +109,7 @@ bool kvTexture::createBuffer(int w, int h, int bitsPerPixel, int bufW, int bufH)
     if (bytes > kMaxBufferBytes) return false;
     uint8_t* buffer = takeBuffer(bytes);
     if (!buffer) return false;
-    std::memset(buffer, 0, bytes);
+    if (cleared) std::memset(buffer, 0, bytes);
     pixels = buffer;
     width = w;
     height = h;

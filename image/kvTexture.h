@@ -27,7 +27,9 @@ public:
     // As create, with the buffer's sides given (powers of two, at least the
     // picture's): a picture decoded at a DCT scale keeps the full-size
     // buffer's proportions.
-    bool createBuffer(int width, int height, int bitsPerPixel, int bufferWidth, int bufferHeight);
+    // Unless `cleared` is false (a caller that writes every byte, as a
+    // clip's frames do with their edges extended), the buffer starts black.
+    bool createBuffer(int width, int height, int bitsPerPixel, int bufferWidth, int bufferHeight, bool cleared = true);
     bool load(const std::string& fileName, const kvDataFile* archive = nullptr);
     bool release();
     bool setPixel(int x, int y, vector3 color);

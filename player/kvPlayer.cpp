@@ -308,7 +308,8 @@ void kvPlayer::preloadUpcoming()
     for (size_t k = nextIndex; k < nextIndex + 2 && k + 1 < items.size(); ++k) {
         if (items[k]->fileName.empty()) continue;
         if (items[k]->clipPart.isClip) {
-            openClip(items[k]); // its first frames decoded from now on
+            // Its first frames decoded from now on, the first in its texture.
+            if (openClip(items[k])) renderer.prepareClip(items[k]->clip, items[k]->clipPart.trimStart);
             continue;
         }
         kvPreloadRequest r;

@@ -517,6 +517,13 @@ kvClipStream* kvRenderGL::clipStream(kvClipIndex index) const
     return c ? c->stream.get() : nullptr;
 }
 
+long long kvRenderGL::clipFrameShown(kvClipIndex index) const
+{
+    if (index.id <= 0 || static_cast<size_t>(index.id) > clips.size()) return 0;
+    const std::unique_ptr<Clip>& c = clips[static_cast<size_t>(index.id - 1)];
+    return c ? c->shown : 0;
+}
+
 void kvRenderGL::showClipPicture(const kvTexture& picture, kvTextureIndex& index)
 {
     const kvTexture* now = textures.get(index);
@@ -526,7 +533,7 @@ void kvRenderGL::showClipPicture(const kvTexture& picture, kvTextureIndex& index
         // goes up from the clip's own buffer.
         kvTexture* sized = new kvTexture();
         sized->createBuffer(picture.getWidth(), picture.getHeight(), picture.getBytesPerPixel() * 8,
-                            picture.getBufferWidth(), picture.getBufferHeight());
+                            picture.getBufferWidth(), picture.getBufferHeight(), false);
         sized->release();
         GLuint name = 0;
         glGenTextures(1, &name);
@@ -561,6 +568,18 @@ kvTextureIndex kvRenderGL::clipFrame(kvClipIndex index, double seconds, kvTextur
     }
     if (blurred) *blurred = c->blurred;
     return c->picture;
+}
+
+void kvRenderGL::prepareClip(kvClipIndex index, double seconds)
+{
+    if (index.id <= 0 || static_cast<size_t>(index.id) > clips.size()) return;
+    Clip* c = clips[static_cast<size_t>(index.id - 1)].get();
+    if (!c || c->shown) return;
+    const kvClipFrame* frame = c->stream->frameAt(seconds, false);
+    if (!frame || !frame->picture) return;
+    showClipPicture(*frame->picture, c->picture);
+    if (frame->blurred) showClipPicture(*frame->blurred, c->blurred);
+    c->shown = frame->serial;
 }
 
 void kvRenderGL::closeClip(kvClipIndex index)

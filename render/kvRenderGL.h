@@ -52,6 +52,7 @@ public:
     bool releaseTextureData(kvTextureIndex index) override;
     kvClipIndex openClip(const kvClipRequest& request, std::string* reason) override;
     kvTextureIndex clipFrame(kvClipIndex clip, double seconds, kvTextureIndex* blurred = nullptr) override;
+    void prepareClip(kvClipIndex clip, double seconds) override;
     void closeClip(kvClipIndex clip) override;
     bool clipProblem(kvClipIndex clip, std::string* reason) const override;
 
@@ -60,8 +61,10 @@ public:
     void setClipMaker(const kvClipStream::Maker& maker) { clipMaker = maker; }
     // A render waits for each clip frame due; a live show never does.
     void setClipsExact(bool exact) { clipsExact = exact; }
-    // Tests and benches: a clip's stream (null for an unknown index).
+    // Tests and benches: a clip's stream (null for an unknown index), and
+    // the serial of its frame now in its texture (0: none yet).
     kvClipStream* clipStream(kvClipIndex clip) const;
+    long long clipFrameShown(kvClipIndex clip) const;
 
     // Bytes of picture uploaded ahead per frame at most.
     static constexpr size_t kUploadSliceBytes = 1u << 20;

@@ -38,6 +38,12 @@ kvTextureIndex kvRenderer::clipFrame(kvClipIndex clip, double seconds, kvTexture
     return kvTextureIndex();
 }
 
+void kvRenderer::prepareClip(kvClipIndex clip, double seconds)
+{
+    (void)clip;
+    (void)seconds;
+}
+
 void kvRenderer::closeClip(kvClipIndex clip) { (void)clip; }
 
 bool kvRenderer::clipProblem(kvClipIndex clip, std::string* reason) const

@@ -103,6 +103,10 @@ public:
     // frame decoded that is due (a late frame is dropped, the clock never
     // waits); in a render the frame due, waited for.
     virtual kvTextureIndex clipFrame(kvClipIndex clip, double seconds, kvTextureIndex* blurred = nullptr);
+    // Before its slide: the clip's first frame put in its texture once it
+    // is decoded (never waited for), so that the slide's first frame only
+    // changes what the texture holds.
+    virtual void prepareClip(kvClipIndex clip, double seconds);
     virtual void closeClip(kvClipIndex clip);
     // Whether the clip failed (it cannot be opened or decoded), and why.
     virtual bool clipProblem(kvClipIndex clip, std::string* reason) const;

@@ -89,6 +89,24 @@ ffmpeg -v error -y -i "$out/late.mp4" -vn -ac 1 -ar 48000 "$WORK/late.wav"
 late=$(rms "$WORK/late.wav" 0 0.3 950-1050)
 awk -v t="$late" 'BEGIN{exit !(t > 0.005)}' || fail "from 4.2 s the clip's tone is not there at once ($late)"
 
+# A clip that is a FIFO (or cannot be decoded): --check says so at its line
+# at once; the render names it once and shows nothing in its place.
+mkfifo "$show/pipe.mp4"
+cat >"$show/fifo.xml" <<XML
+<korvell><viewport x="16" y="9"/><imagearea><position x="0" y="0"/><size width="16" height="9"/></imagearea>
+<video time="1"><file>pipe.mp4</file></video><image time="1"><file>white.jpg</file></image><image time="1"/></korvell>
+XML
+rc=0
+timeout 20 "$KORVELL" --check "$show/fifo.xml" >"$WORK/stdout.txt" 2>&1 || rc=$?
+[ "$rc" = 2 ] || fail "--check of a FIFO clip: exit $rc"
+grep -q 'fifo.xml:2: error: clip "pipe.mp4": not a file' "$WORK/stdout.txt" || fail "--check said: $(cat "$WORK/stdout.txt")"
+rc=0
+timeout 20 "$KORVELL" --render "$out/fifo.mp4" --size 160x90 --fps 10 --no-credits --quiet "$show/fifo.xml" \
+  >"$WORK/stdout.txt" 2>&1 || rc=$?
+[ "$rc" = 0 ] || fail "the render with a FIFO clip: exit $rc: $(cat "$WORK/stdout.txt")"
+[ "$(grep -c 'pipe.mp4' "$WORK/stdout.txt")" = 1 ] || fail "the FIFO clip is not named once: $(cat "$WORK/stdout.txt")"
+[ "$(colour_in "$out/fifo.mp4" 0.5 80 45)" = LLL ] || fail "the FIFO clip's slide is not empty"
+
 # Live: the segment due by the clock in the title, and the music ducked in
 # what the sound device is given.
 start_display 1024x768x24

@@ -113,6 +113,16 @@ TEST_F(ClipsGL, EachFrameShowsTheSegmentDueAtItsTime)
         {2.2, kRed},   // back: 0.7 s in the clip
         {3.45, kGreen},
     };
+    // While the picture shows, the clip is opened ahead and its first frame
+    // put in its texture: the clip's first frame has nothing left to wait for.
+    for (double t = 0.1; t < 1.5 && !gl->clipFrameShown(player->getItem(1)->clip); t += 0.1) {
+        frameAt(t);
+        EXPECT_EQ(colourAt(), kWhite) << "at " << t;
+    }
+    EXPECT_GT(gl->clipFrameShown(player->getItem(1)->clip), 0) << "the clip's first frame was not ready ahead";
+    // Without a VAAPI device (this machine), decoded in software on threads.
+    const std::string decoding = gl->clipStream(player->getItem(1)->clip)->decoding();
+    if (access("/dev/dri/renderD128", F_OK) != 0) EXPECT_EQ(decoding.rfind("software, ", 0), 0u) << decoding;
     for (const Probe& p : probes) {
         frameAt(p.t);
         if (p.colour == "HMM") {

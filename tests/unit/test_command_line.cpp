@@ -128,7 +128,7 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
          "--size takes WxH with even sides from 16 to 8192 (such as 1280x720), not '1280x720@30'"},
         {{"--render", "a.mp4", "--fps", "0"}, "--fps takes a whole number from 1 to 240, not '0'"},
         {{"--render", "a.mp4", "--samples", "-1"}, "--samples takes a whole number from 0 to 16, not '-1'"},
-        {{"--fps", "25", "x.xml"}, "--size, --fps, --srt, --quiet, --samples, --encoder and --allow-silent go with --render"},
+        {{"--fps", "25", "x.xml"}, "--size, --fps, --srt, --quiet, --encoder and --allow-silent go with --render"},
         {{"--force", "x.xml"}, "--force goes with --render or --new"},
         {{"--check", "--render", "a.mp4"}, "--check and --render cannot go together"},
         {{"--order", "date"}, "--order takes taken, name or random, not 'date'"},
@@ -144,7 +144,7 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
         {{"--crossfade", "-1", "trip"}, "--crossfade takes a number of seconds from 0 to 60, not '-1'"},
         {{"--crossfade", "nan", "trip"}, "--crossfade takes a number of seconds from 0 to 60, not 'nan'"},
         {{"--render", "a.mp4", "--encoder", "qsv"}, "--encoder takes x264, vaapi or nvenc, not 'qsv'"},
-        {{"--allow-silent", "show.xml"}, "--size, --fps, --srt, --quiet, --samples, --encoder and --allow-silent go with --render"},
+        {{"--allow-silent", "show.xml"}, "--size, --fps, --srt, --quiet, --encoder and --allow-silent go with --render"},
         {{"--fit-music", "--music", "a.mp3", "--seconds", "4"}, "--fit-music chooses the seconds: leave out --seconds"},
         {{"--check", "-r", "trip"}, "--check checks scripts: write one from pictures with --new first"},
         // A picture named by mistake is never the script written.
