@@ -49,31 +49,29 @@ korvell_once() { # [LD_PRELOAD]
   sleep 0.3
   t0=$(now_ms)
   xdotool key Return
+  first_frame "$t0" "$pid"
+}
+# From t0 to the first frame's title of korvell (pid): "ms MiB" ("0 0"
+# when none came); the program is stopped after.
+first_frame() {
+  local t0="$1" pid="$2" t1
   while ! xdotool search --name '^Korvell :: [0-9]' >/dev/null 2>&1; do
     waited "$t0" "$pid" korvell || { echo "0 0"; return; }
     sleep 0.005
   done
   t1=$(now_ms)
   sleep 0.5
-  echo "$((t1 - t0)) $(hwm_mib $pid)"
-  kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
+  echo "$((t1 - t0)) $(hwm_mib "$pid")"
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
 }
 # Korvell started on the script from the command line (no dialog), from
 # the start of the process to its first frame's title: everything the
 # dialog's time hides (loading the GL, the multisampled context) counts.
 korvell_cli_once() {
-  local t0 t1 pid
+  local t0
   t0=$(now_ms)
   (cd "$work" && exec "$root/$build/korvell" --windowed --mode 1920x1080 english.xml >/dev/null 2>&1) &
-  pid=$!
-  while ! xdotool search --name '^Korvell :: [0-9]' >/dev/null 2>&1; do
-    waited "$t0" "$pid" korvell || { echo "0 0"; return; }
-    sleep 0.005
-  done
-  t1=$(now_ms)
-  sleep 0.5
-  echo "$((t1 - t0)) $(hwm_mib $pid)"
-  kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
+  first_frame "$t0" $!
 }
 viewer_once() { # command..., window class
   local class="$1"; shift

@@ -19,8 +19,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "base/kvBoundedFile.h"
-#include "base/kvFiles.h"
+#include "export/kvFFmpegInput.h"
 
 namespace Korvell {
 
@@ -30,24 +29,9 @@ namespace {
 const long long kMaxClipBytes = 64ll << 30;
 // Headers read to find the streams: bounded, so a damaged file cannot
 // keep the prober reading.
-const int64_t kProbeBytes = 8 << 20;
-const int64_t kAnalyzeMicroseconds = 5 * AV_TIME_BASE;
+const long long kProbeBytes = 8 << 20;
 // Damaged frames and packets passed over before a clip is given up.
 const int kMaxErrors = 64;
-
-int readSource(void* opaque, uint8_t* into, int size)
-{
-    const long long n = static_cast<kvBoundedFile*>(opaque)->read(into, size);
-    return n < 0 ? AVERROR(EIO) : n == 0 ? AVERROR_EOF : static_cast<int>(n);
-}
-
-int64_t seekSource(void* opaque, int64_t offset, int whence)
-{
-    kvBoundedFile* f = static_cast<kvBoundedFile*>(opaque);
-    if (whence & AVSEEK_SIZE) return f->size();
-    const long long at = f->seek(offset, whence & ~AVSEEK_FORCE);
-    return at < 0 ? AVERROR(EINVAL) : at;
-}
 
 // libswscale's coefficients for a frame's matrix; an untagged one is
 // BT.601 up to standard definition, BT.709 above.
@@ -195,22 +179,8 @@ private:
 
     bool openContainer(const std::string& name, std::string* reason)
     {
-        av_log_set_level(AV_LOG_QUIET); // what goes wrong is said once, by the caller
-        if (!file.open(diskPath(name), kMaxClipBytes, reason)) return false;
-        const int kBuffer = 1 << 16;
-        uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kBuffer));
-        if (buffer) io = avio_alloc_context(buffer, kBuffer, 0, &file, readSource, nullptr, seekSource);
-        if (!io) av_free(buffer);
-        in = avformat_alloc_context();
-        if (!io || !in) return fail(reason, "out of memory");
-        in->pb = io;
-        in->probesize = kProbeBytes;
-        in->max_analyze_duration = kAnalyzeMicroseconds;
-        if (avformat_open_input(&in, nullptr, nullptr, nullptr) < 0) {
-            in = nullptr; // freed by the failed open; the I/O context is ours
-            return fail(reason, "not a video FFmpeg reads");
-        }
-        if (avformat_find_stream_info(in, nullptr) < 0) return fail(reason, "its streams cannot be read");
+        if (!input.open(name, kMaxClipBytes, kProbeBytes, "a video", reason)) return false;
+        in = input.format();
         return true;
     }
 
@@ -346,16 +316,10 @@ private:
         av_packet_free(&packet);
         avcodec_free_context(&decoder);
         av_buffer_unref(&device);
-        if (in) avformat_close_input(&in);
-        if (io) {
-            av_freep(&io->buffer);
-            avio_context_free(&io);
-        }
     }
 
-    kvBoundedFile file;
-    AVIOContext* io = nullptr;
-    AVFormatContext* in = nullptr;
+    kvFFmpegInput input;
+    AVFormatContext* in = nullptr; // the input's
     AVCodecContext* decoder = nullptr;
     AVBufferRef* device = nullptr;
     SwsContext* sws = nullptr;

@@ -14,28 +14,13 @@ extern "C" {
 #include <cerrno>
 #include <vector>
 
-#include "base/kvBoundedFile.h"
 #include "base/kvFiles.h"
+#include "export/kvFFmpegInput.h"
 #include "sound/kvPlaylist.h"
 
 namespace Korvell {
 
 namespace {
-
-// FFmpeg's I/O over the bounded file.
-int readSource(void* opaque, uint8_t* into, int size)
-{
-    const long long n = static_cast<kvBoundedFile*>(opaque)->read(into, size);
-    return n < 0 ? AVERROR(EIO) : n == 0 ? AVERROR_EOF : static_cast<int>(n);
-}
-
-int64_t seekSource(void* opaque, int64_t offset, int whence)
-{
-    kvBoundedFile* f = static_cast<kvBoundedFile*>(opaque);
-    if (whence & AVSEEK_SIZE) return f->size();
-    const long long at = f->seek(offset, whence & ~AVSEEK_FORCE);
-    return at < 0 ? AVERROR(EINVAL) : at;
-}
 
 class kvFFmpegTrack : public kvTrackReader {
 public:
@@ -45,29 +30,18 @@ public:
         av_packet_free(&packet);
         swr_free(&swr);
         avcodec_free_context(&decoder);
-        if (in) avformat_close_input(&in);
-        if (io) {
-            av_freep(&io->buffer);
-            avio_context_free(&io);
-        }
     }
 
     bool open(const std::string& name, std::string* reason)
     {
-        av_log_set_level(AV_LOG_QUIET); // what goes wrong is said once, by the caller
-        if (!file.open(diskPath(name), kMaxMusicBytes, reason)) return false;
-        const int kBuffer = 1 << 16;
-        uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kBuffer));
-        if (buffer) io = avio_alloc_context(buffer, kBuffer, 0, &file, readSource, nullptr, seekSource);
-        if (!io) av_free(buffer);
-        in = avformat_alloc_context();
-        if (!io || !in) return fail(reason, "out of memory");
-        in->pb = io;
-        if (avformat_open_input(&in, nullptr, nullptr, nullptr) < 0) {
-            in = nullptr; // freed by the failed open; the I/O context is ours
-            return fail(reason, "not a sound file FFmpeg reads either");
+        if (!input.open(name, kMaxMusicBytes, 0, "a sound file", reason)) {
+            // A music file FFmpeg does not know either: said as libsndfile's
+            // callers expect.
+            if (reason && reason->find("FFmpeg reads") != std::string::npos)
+                *reason = "cannot be decoded: not a sound file FFmpeg reads either";
+            return false;
         }
-        if (avformat_find_stream_info(in, nullptr) < 0) return fail(reason, "its streams cannot be read");
+        in = input.format();
         const AVCodec* codec = nullptr;
         stream = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (stream < 0 || !codec) return fail(reason, "it holds no sound");
@@ -187,9 +161,8 @@ private:
         }
     }
 
-    kvBoundedFile file;
-    AVIOContext* io = nullptr;
-    AVFormatContext* in = nullptr;
+    kvFFmpegInput input;
+    AVFormatContext* in = nullptr; // the input's
     AVCodecContext* decoder = nullptr;
     SwrContext* swr = nullptr;
     AVPacket* packet = nullptr;

@@ -124,10 +124,25 @@ wait_clock_at_least "$win" 6.5 >/dev/null
 kill "$KPID"
 wait "$KPID" 2>/dev/null || true
 KPID=""
-# The device's stream from the show's start: silence before it is stripped.
+# (The live show's sound, from its start: silence before it is stripped.)
 sox -t f32 -r 48000 -c 2 "$WORK/live.raw" -c 1 "$WORK/live.wav" silence 1 1 0.001
 lfull=$(rms "$WORK/live.wav" 1 1 400-480)
 lunder=$(rms "$WORK/live.wav" 3.6 1.3 400-480)
 note "live: the music at $(ratio "$lunder" "$lfull") of its level under the clip"
 within "$(ratio "$lunder" "$lfull")" 0.22 0.28 || fail "live, the music is not at its duck under the clip"
+
+# Live from 3.8 s, inside the clip: its green segment on the first frames,
+# and its tone from the first sound.
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/late.raw" launch_args "$show" --windowed --mode 320x180 --no-credits \
+  --start 3.8 show.xml
+win=$(wait_window '^Korvell :: [0-9]')
+capture "$win" live-late
+note "live from 3.8 s, at $SHOT_FROM to $SHOT_TO s: $(shot_pixel live-late 240 90)"
+near "$(shot_pixel live-late 240 90)" "0 254 0" 40 || fail "live from 3.8 s does not begin on the green segment"
+sleep 0.5
+kill "$KPID"
+wait "$KPID" 2>/dev/null || true
+KPID=""
+sox -t f32 -r 48000 -c 2 "$WORK/late.raw" -c 1 "$WORK/late-live.wav" silence 1 1 0.001
+awk -v t="$(rms "$WORK/late-live.wav" 0 0.2 950-1050)" 'BEGIN{exit !(t > 0.005)}' || fail "live from 3.8 s the clip tone is not there at once"
 echo "PASS"
