@@ -1,6 +1,6 @@
 // Video clips decoded with FFmpeg (libavformat, libavcodec; VAAPI where a
 // device opens, else software decoding on threads) and converted by
-// libswscale to RGB at the size they are seen, in the colours their matrix
+// libswscale to RGBA at the size they are seen, in the colours their matrix
 // and range say, turned upright by their display matrix, widened by their
 // sample aspect ratio.
 #include "export/kvClipDecoderFFmpeg.h"
@@ -258,8 +258,10 @@ private:
         // Scaled before turning: the size the turned frame is seen at.
         const bool across = clipFacts.rotation % 180 != 0;
         const int scaledW = across ? outHeight : outWidth, scaledH = across ? outWidth : outHeight;
+        // Four bytes a pixel: the GL takes them as they are, where three
+        // would be widened texel by texel on every frame's upload.
         sws = sws_getCachedContext(sws, src->width, src->height, static_cast<AVPixelFormat>(src->format), scaledW,
-                                   scaledH, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                   scaledH, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!sws) {
             if (reason) *reason = "cannot be decoded: its pixel format cannot be converted";
             return false;
@@ -271,24 +273,25 @@ private:
         // One texel more each way than the frame: its edge repeated, and
         // what wrapping samples beside the first row and column.
         // Every byte is written: the frame, then its edges extended.
-        if (!out.picture->createBuffer(outWidth, outHeight, 24, outWidth + 2, outHeight + 2, false)) {
+        if (!out.picture->createBuffer(outWidth, outHeight, 32, outWidth + 2, outHeight + 2, false)) {
             if (reason) *reason = "cannot be decoded: out of memory";
             return false;
         }
         uint8_t* pixels = out.picture->getPixels();
-        const int stride = out.picture->getBufferWidth() * 3;
+        const int stride = out.picture->getBufferWidth() * 4;
         if (clipFacts.rotation == 0) {
             uint8_t* planes[1] = {pixels};
             const int strides[1] = {stride};
             sws_scale(sws, src->data, src->linesize, 0, src->height, planes, strides);
         } else {
-            scratch.resize(static_cast<size_t>(scaledW) * scaledH * 3);
+            scratch.resize(static_cast<size_t>(scaledW) * scaledH * 4);
             uint8_t* planes[1] = {scratch.data()};
-            const int strides[1] = {scaledW * 3};
+            const int strides[1] = {scaledW * 4};
             sws_scale(sws, src->data, src->linesize, 0, src->height, planes, strides);
             turn(scaledW, scaledH, pixels, stride);
         }
         out.picture->extendEdges();
+        out.picture->setOpaque(true);
         return true;
     }
 
@@ -302,8 +305,8 @@ private:
                 if (clipFacts.rotation == 90) tx = h - 1 - y, ty = x;
                 else if (clipFacts.rotation == 180) tx = w - 1 - x, ty = h - 1 - y;
                 else if (clipFacts.rotation == 270) tx = y, ty = w - 1 - x;
-                std::memcpy(into + static_cast<size_t>(ty) * stride + static_cast<size_t>(tx) * 3,
-                            s + (static_cast<size_t>(y) * w + x) * 3, 3);
+                std::memcpy(into + static_cast<size_t>(ty) * stride + static_cast<size_t>(tx) * 4,
+                            s + (static_cast<size_t>(y) * w + x) * 4, 4);
             }
     }
 

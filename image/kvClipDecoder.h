@@ -1,5 +1,5 @@
 // What the show needs of a video clip: its facts (size as shown, length,
-// sound) and its frames, one after another from a point, as RGB at the
+// sound) and its frames, one after another from a point, as RGBA at the
 // size they are seen. FFmpeg decodes them in the encoder's module, so the
 // show reaches clips only through this interface.
 #pragma once
@@ -25,9 +25,9 @@ struct kvClipFacts {
     std::string codec;    // the video codec's name
 };
 
-// One decoded frame, as a picture is decoded: RGB in a buffer of
-// power-of-two sides, its edges extended; and its blurred copy when the
-// slide's fit wants one.
+// One decoded frame: RGBA in a buffer a texel larger each way than the
+// frame, its edges extended; and its blurred copy when the slide's fit
+// wants one.
 struct kvClipFrame {
     double seconds = 0.0; // its time in the clip
     long long serial = 0; // one more for each frame a stream decodes

@@ -47,6 +47,10 @@ public:
     int getBufferWidth() const { return bufferWidth; }
     int getBufferHeight() const { return bufferHeight; }
     int getBytesPerPixel() const { return bytesPerPixel; }
+    // Whether every pixel is opaque: three bytes a pixel, or four said to
+    // be (a clip's frames), so drawing it at full opacity needs no blend.
+    bool isOpaque() const { return bytesPerPixel == 3 || opaqueAlpha; }
+    void setOpaque(bool opaque) { opaqueAlpha = opaque; }
     size_t bufferBytes() const;
     uint8_t* getPixels() const { return pixels; }
     kvTextureModifier* getModifier() const { return modifier; }
@@ -71,6 +75,7 @@ private:
     int bytesPerPixel;
     uint8_t* pixels;
     kvTextureModifier* modifier;
+    bool opaqueAlpha = false;
 };
 
 } // namespace Korvell

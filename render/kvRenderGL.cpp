@@ -110,7 +110,7 @@ void kvRenderGL::drawQuad(vector2 a, vector2 b)
             u = static_cast<float>(t->getWidth()) / static_cast<float>(t->getBufferWidth());
             v = static_cast<float>(t->getHeight()) / static_cast<float>(t->getBufferHeight());
         }
-        opaque = opaque && t && t->getBytesPerPixel() == 3;
+        opaque = opaque && t && t->isOpaque();
     }
     if (opaque) glDisable(GL_BLEND);
     glBegin(GL_QUADS);
@@ -535,6 +535,7 @@ void kvRenderGL::showClipPicture(const kvTexture& picture, kvTextureIndex& index
         sized->createBuffer(picture.getWidth(), picture.getHeight(), picture.getBytesPerPixel() * 8,
                             picture.getBufferWidth(), picture.getBufferHeight(), false);
         sized->release();
+        sized->setOpaque(picture.isOpaque());
         GLuint name = 0;
         glGenTextures(1, &name);
         glBindTexture(GL_TEXTURE_2D, name);
