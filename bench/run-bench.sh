@@ -206,7 +206,7 @@ cpu=$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)
 echo "# Korvell benchmarks"
 echo
 echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of $cpu, $(free -g | awk '/Mem:/{print $2}') GiB,"
-echo "GL renderer $(sed -n 's/^renderer: //p' "$rows") under Xvfb 1920 x 1080."
+echo "GL renderer $(sed -n 's/^renderer: //p' "$rows" | head -1) under Xvfb 1920 x 1080."
 echo "Each row: the two figures measured side by side in this run (medians), and their ratio (first / second)."
 echo
 echo "| Row | Measured | Against | Ratio |"
