@@ -12,8 +12,8 @@
 namespace Korvell {
 
 const char* const kUsage =
-    "korvell [OPTIONS] FOLDER | PICTURE...  play the pictures in a folder (or the pictures named; one picture: its\n"
-    "                             folder, starting with it), in the order they were taken, each over a blur of itself\n"
+    "korvell [OPTIONS] FOLDER | PICTURE...  play the pictures and clips in a folder (or those named; one picture:\n"
+    "                             its folder, starting with it), in the order taken, each over a blur of itself\n"
     "  -r, --recursive            the pictures in subfolders too\n"
     "  --order taken|name|random  by the time taken (the default), by name (img2 before img10), or shuffled\n"
     "  --seed N                   with --order random: the same N, the same order\n"
@@ -24,6 +24,9 @@ const char* const kUsage =
     "  --beats                    each change of picture on a beat of the music (each picture 2 to 10 s)\n"
     "  --fit-music                the seconds a picture chosen so that the show ends with its music (2 to 15 s)\n"
     "  --captions                 each photo's own description (EXIF, XMP or IPTC) as its subtitle\n"
+    "  --clip-seconds N           a clip among the pictures plays at most its first N seconds (default 30)\n"
+    "  --live-photos still|play   a Live Photo or Motion Photo shows its still (the default), or plays its\n"
+    "                             moment first, muted, and then rests on the still\n"
     "korvell --new SCRIPT.xml [OPTIONS] [FOLDER | PICTURE...]\n"
     "                             write that show as a script to edit (default: the pictures in SCRIPT's folder);\n"
     "                             an existing SCRIPT is never replaced unless --force\n"
@@ -118,7 +121,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     c.plain = false;
     enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
            NO_CREDITS, SRT, QUIET, SAMPLES, FORCE, RECURSIVE = 'r', ORDER = 2000, SEED, SECONDS, FIT, MUSIC, FIT_MUSIC,
-           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT, ENCODER };
+           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT, ENCODER, CLIP_SECONDS, LIVE_PHOTOS };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
@@ -136,6 +139,8 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         {"new", required_argument, nullptr, NEW},     {"crossfade", required_argument, nullptr, CROSSFADE},
         {"beats", no_argument, nullptr, BEATS},       {"allow-silent", no_argument, nullptr, ALLOW_SILENT},
         {"encoder", required_argument, nullptr, ENCODER},
+        {"clip-seconds", required_argument, nullptr, CLIP_SECONDS},
+        {"live-photos", required_argument, nullptr, LIVE_PHOTOS},
         {nullptr, 0, nullptr, 0}};
     bool renderOnly = false; // an option that means something only with --render
     bool forced = false;
@@ -220,6 +225,19 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         case MUSIC:
             if (arg.empty()) return bad("--music needs a file");
             c.music.push_back(arg);
+            c.pictureOptions = true;
+            break;
+        case CLIP_SECONDS: {
+            double v = 0.0;
+            if (!parseSeconds(arg, 0.5, 86400.0, &v))
+                return bad("--clip-seconds takes a number of seconds from 0.5 to 86400, not '" + arg + "'");
+            c.clipSeconds = static_cast<float>(v);
+            c.pictureOptions = true;
+            break;
+        }
+        case LIVE_PHOTOS:
+            if (arg != "still" && arg != "play") return bad("--live-photos takes still or play, not '" + arg + "'");
+            c.livePhotosPlay = arg == "play";
             c.pictureOptions = true;
             break;
         case FIT_MUSIC: c.fitMusic = true; c.pictureOptions = true; break;

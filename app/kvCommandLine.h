@@ -45,6 +45,8 @@ struct kvCommandLine {
     bool fitMusic = false;
     bool beats = false; // changes of picture on the music's beats
     bool captions = false;
+    float clipSeconds = 30.0f;   // a clip plays at most its first seconds
+    bool livePhotosPlay = false; // a Live or Motion Photo plays its moment first
     // Any of the above given: they mean something only for pictures.
     bool pictureOptions = false;
     // --new: the script written.

@@ -27,6 +27,16 @@ namespace {
 
 const float kLeastFittedSeconds = 2.0f, kMostFittedSeconds = 15.0f;
 
+// "4 pictures and 2 clips"
+std::string counted(const std::vector<kvPhoto>& photos)
+{
+    size_t clips = 0;
+    for (const kvPhoto& p : photos) clips += p.clip ? 1 : 0;
+    const size_t stills = photos.size() - clips;
+    return std::to_string(stills) + (stills == 1 ? " picture" : " pictures")
+           + (clips ? " and " + std::to_string(clips) + (clips == 1 ? " clip" : " clips") : std::string());
+}
+
 std::string duration(double seconds)
 {
     const long long s = std::llround(seconds);
@@ -61,12 +71,22 @@ kvGatherOptions gatherOptionsOf(const kvCommandLine& cmd)
 }
 
 bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, const std::string& folder,
-                      std::string* text, std::string* error, float* eachSeconds)
+                      std::string* text, std::string* error, double* showSeconds)
 {
     kvFolderShowOptions o;
     o.fit = cmd.fit;
     o.captions = cmd.captions;
     o.seconds = cmd.seconds;
+    o.clipSeconds = cmd.clipSeconds;
+    o.livePhotosPlay = cmd.livePhotosPlay;
+    // The clips' and moments' seconds are theirs; the pictures share the rest.
+    const std::vector<double> fixed = folderSlideLengths(photos, o);
+    double fixedSeconds = 0.0;
+    size_t pictures = 0;
+    for (double f : fixed) {
+        fixedSeconds += f;
+        if (f <= 0.0) ++pictures;
+    }
     const std::string face = kvFont::drawnFamily("Sans", false, false);
     if (!face.empty()) o.face = face;
     const auto named = [&folder](const std::string& path) {
@@ -110,30 +130,36 @@ bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, con
             for (int i = 0; i < n; ++i) mono[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
             finder->feed(mono.data(), n);
         }
-        o.times = beatSlideTimes(finder->beats(), photos.size(), musicSeconds);
-        if (eachSeconds) *eachSeconds = static_cast<float>(musicSeconds / static_cast<double>(photos.size()));
+        o.times = beatSlideTimes(finder->beats(), fixed.size(), musicSeconds, fixed);
     }
-    if (cmd.fitMusic && !photos.empty()) {
-        const double each = musicSeconds / static_cast<double>(photos.size());
+    if (cmd.fitMusic && pictures > 0) {
+        const double each = std::max(0.0, musicSeconds - fixedSeconds) / static_cast<double>(pictures);
         o.seconds = static_cast<float>(std::min<double>(kMostFittedSeconds, std::max<double>(kLeastFittedSeconds, each)));
         if (each < kLeastFittedSeconds || each > kMostFittedSeconds)
-            std::fprintf(stderr, "korvell: %zu pictures of %g s each (the %s) run %s, the music %s\n", photos.size(),
+            std::fprintf(stderr, "korvell: %zu pictures of %g s each (the %s) run %s, the music %s\n", pictures,
                          static_cast<double>(o.seconds), each < kLeastFittedSeconds ? "least" : "most",
-                         duration(o.seconds * static_cast<double>(photos.size())).c_str(),
+                         duration(o.seconds * static_cast<double>(pictures) + fixedSeconds).c_str(),
                          duration(musicSeconds).c_str());
     }
-    for (kvPhoto& p : photos) p.path = named(p.path);
+    for (kvPhoto& p : photos) {
+        p.path = named(p.path);
+        if (!p.moment.empty()) p.moment = named(p.moment);
+    }
     if (!folder.empty()) {
         o.comments = true;
         char date[32] = "";
         const time_t now = std::time(nullptr);
         struct tm t = {};
         if (localtime_r(&now, &t)) std::strftime(date, sizeof date, "%Y-%m-%d", &t);
-        o.madeBy = "Made by Korvell on " + std::string(date) + " from " + std::to_string(photos.size())
-                   + (photos.size() == 1 ? " picture" : " pictures") + "; SCRIPTING.md tells every element.";
+        o.madeBy = "Made by Korvell on " + std::string(date) + " from " + counted(photos)
+                   + "; SCRIPTING.md tells every element.";
     }
     *text = writeFolderScript(photos, o);
-    if (eachSeconds && o.times.empty()) *eachSeconds = o.seconds;
+    if (showSeconds) {
+        *showSeconds = 0.0;
+        for (size_t n = 0; n < fixed.size(); ++n)
+            *showSeconds += fixed[n] > 0.0 ? fixed[n] : n < o.times.size() && o.times[n] > 0.0 ? o.times[n] : o.seconds;
+    }
     return true;
 }
 
@@ -163,7 +189,7 @@ int runNew(const kvCommandLine& cmd)
             if (sameFile(m, target)) return say("--new " + cmd.newScript + " would overwrite the music " + quoted(m), 1);
     }
     std::string text, why;
-    float each = 0.0f;
+    double each = 0.0; // the whole show's seconds
     if (!makeFolderScript(cmd, source.photos, folder, &text, &why, &each)) return say(why, 1);
 
     kvPartialFile partial;
@@ -177,10 +203,8 @@ int runNew(const kvCommandLine& cmd)
     }
     if (!(exists ? partial.commit(&why) : partial.commitNew(&why)))
         return say("cannot write " + cmd.newScript + ": " + why + "; nothing was written", 1);
-    std::printf("korvell: wrote %s: %zu %s, %s. Play it with korvell %s; edit it while korvell --watch %s plays "
-                "it\n",
-                cmd.newScript.c_str(), source.photos.size(), source.photos.size() == 1 ? "picture" : "pictures",
-                duration(static_cast<double>(source.photos.size()) * each).c_str(), cmd.newScript.c_str(),
+    std::printf("korvell: wrote %s: %s, %s. Play it with korvell %s; edit it while korvell --watch %s plays it\n",
+                cmd.newScript.c_str(), counted(source.photos).c_str(), duration(each).c_str(), cmd.newScript.c_str(),
                 cmd.newScript.c_str());
     return 0;
 }

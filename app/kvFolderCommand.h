@@ -18,7 +18,7 @@ kvGatherOptions gatherOptionsOf(const kvCommandLine& cmd);
 // relative to `folder` unless it is empty, and the seconds each picture is
 // shown; false with the reason when the music it must fit cannot be read.
 bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, const std::string& folder,
-                      std::string* text, std::string* error, float* eachSeconds = nullptr);
+                      std::string* text, std::string* error, double* showSeconds = nullptr);
 
 // `korvell --new SCRIPT [names]`: 0 when written; 1 when it exists (and
 // no --force), cannot be written or no pictures are found, nothing

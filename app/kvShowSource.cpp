@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "base/kvFiles.h"
 #include "base/kvQuote.h"
+#include "image/kvClipHeaders.h"
+#include "image/kvMotionPhoto.h"
 #include "image/kvPhotoMetadata.h"
 #include "image/kvPictureInfo.h"
 #include "script/kvFolderShow.h"
@@ -25,6 +28,8 @@ namespace {
 
 const size_t kHeaderBytes = 64 * 1024;
 const long long kMaxPictureBytes = 256ll << 20;
+// A clip may be long (an hour of 4K is some 25 GiB); its headers alone are read.
+const long long kMaxClipBytes = 64ll << 30;
 
 enum NameKind { MISSING, FOLDER, PICTURE, OTHER };
 
@@ -33,7 +38,7 @@ NameKind kindOf(const std::string& path)
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return MISSING;
     if (S_ISDIR(st.st_mode)) return FOLDER;
-    return isPictureFile(path) ? PICTURE : OTHER;
+    return isShowFile(path) ? PICTURE : OTHER;
 }
 
 std::string baseName(const std::string& path)
@@ -56,7 +61,7 @@ public:
     {
         std::string why;
         long long size = 0;
-        const int fd = openRegularFile(path, kMaxPictureBytes, &size, &why);
+        const int fd = openRegularFile(path, kMaxClipBytes, &size, &why);
         if (fd < 0) {
             if (named) problem(path, why);
             return;
@@ -66,8 +71,17 @@ public:
         const kvPictureInfo info =
             got > 0 ? inspectPicture(head.data(), static_cast<size_t>(got)) : kvPictureInfo();
         if (info.kind == PICTURE_UNKNOWN) {
+            if (got >= 12 && clipKindOf(head.data(), static_cast<size_t>(got)) != CLIP_NONE) {
+                addClip(fd, path, name, size, named);
+            } else if (named) {
+                problem(path, "not a picture or a clip Korvell reads");
+            }
             close(fd);
-            if (named) problem(path, "not a picture Korvell reads");
+            return;
+        }
+        if (size > kMaxPictureBytes) {
+            close(fd);
+            if (named) problem(path, "larger than " + std::to_string(kMaxPictureBytes >> 20) + " MB");
             return;
         }
         // The whole file read and its headers unsound: it cannot be shown.
@@ -92,15 +106,107 @@ public:
         struct stat st;
         if (fstat(fd, &st) == 0)
             photo.fileTime = static_cast<double>(st.st_mtim.tv_sec) + 1e-9 * static_cast<double>(st.st_mtim.tv_nsec);
+        // A Motion Photo: its moment's length, from the clip inside it.
+        uint64_t at = 0, bytes = 0;
+        kvClipHeaders moment;
+        if (findMotionPhotoClip(head.data(), static_cast<size_t>(got), static_cast<uint64_t>(size), &at, &bytes)
+            && readClipHeaders(readerOf(fd, at, bytes), bytes, &moment) && moment.video) {
+            photo.motionPhoto = true;
+            photo.seconds = moment.seconds;
+        }
         kvPhotoMetadata meta;
         if (readPhotoMetadata(fd, meta)) {
             photo.taken = meta.taken;
             photo.subSeconds = meta.subSeconds;
             photo.offset = meta.offset;
+            photo.contentId = meta.contentId;
             if (options.captions) photo.caption = meta.caption;
         }
         close(fd);
         if (seen.insert(photo.path).second) photos.push_back(std::move(photo));
+    }
+
+    // Reads `fd` from `offset` on, `length` bytes of it (0: all).
+    static kvReadAt readerOf(int fd, uint64_t offset = 0, uint64_t length = 0)
+    {
+        return [fd, offset, length](uint64_t at, size_t n, uint8_t* into) {
+            if (length && at + n > length) return false;
+            size_t done = 0;
+            while (done < n) {
+                const ssize_t r = pread(fd, into + done, n - done, static_cast<off_t>(offset + at + done));
+                if (r <= 0) return false;
+                done += static_cast<size_t>(r);
+            }
+            return true;
+        };
+    }
+
+    // A clip, told by its headers alone; one whose headers cannot be read
+    // is left out with a line, as a damaged picture is.
+    void addClip(int fd, const std::string& path, const std::string& name, long long size, bool named)
+    {
+        kvClipHeaders h;
+        if (!readClipHeaders(readerOf(fd), static_cast<uint64_t>(size), &h)) {
+            problem(path, "a clip whose headers cannot be read");
+            return;
+        }
+        if (!h.video) { // sound alone (music, a voice memo): not for the show
+            if (named) problem(path, "sound alone, no pictures");
+            return;
+        }
+
+        const std::string unwritable = unwritableName(path);
+        if (!unwritable.empty()) {
+            problem(path, unwritable);
+            return;
+        }
+        kvPhoto clip;
+        clip.path = path;
+        clip.name = name;
+        clip.clip = true;
+        clip.width = h.width;
+        clip.height = h.height;
+        clip.seconds = h.seconds;
+        clip.sound = h.sound;
+        clip.taken = h.taken;
+        clip.subSeconds = h.subSeconds;
+        clip.offset = h.offset;
+        clip.contentId = h.contentId;
+        struct stat st;
+        if (fstat(fd, &st) == 0)
+            clip.fileTime = static_cast<double>(st.st_mtim.tv_sec) + 1e-9 * static_cast<double>(st.st_mtim.tv_nsec);
+        if (seen.insert(clip.path).second) photos.push_back(std::move(clip));
+    }
+
+    // A Live Photo: a still and a short clip of the same name in one folder
+    // (and, where both say, of one content identifier) are one moment: the
+    // clip goes into the still's slide.
+    void pairLivePhotos()
+    {
+        const double kMostLiveSeconds = 5.0;
+        std::map<std::string, size_t> stills;
+        auto stem = [](const std::string& path) {
+            const size_t slash = path.rfind('/'), dot = path.rfind('.');
+            return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
+        };
+        for (size_t i = 0; i < photos.size(); ++i)
+            if (!photos[i].clip && !photos[i].motionPhoto) stills[stem(photos[i].path)] = i;
+        std::vector<kvPhoto> kept;
+        std::set<size_t> paired;
+        for (size_t i = 0; i < photos.size(); ++i) {
+            const kvPhoto& c = photos[i];
+            if (!c.clip || c.seconds <= 0.0 || c.seconds > kMostLiveSeconds) continue;
+            auto s = stills.find(stem(c.path));
+            if (s == stills.end() || !photos[s->second].moment.empty()) continue;
+            kvPhoto& still = photos[s->second];
+            if (!still.contentId.empty() && !c.contentId.empty() && still.contentId != c.contentId) continue;
+            still.moment = c.path;
+            still.seconds = c.seconds;
+            paired.insert(i);
+        }
+        for (size_t i = 0; i < photos.size(); ++i)
+            if (!paired.count(i)) kept.push_back(std::move(photos[i]));
+        photos.swap(kept);
     }
 
     // A folder's pictures; `under` is the name prefix for the name order.
@@ -145,15 +251,17 @@ public:
 
 } // namespace
 
-bool isPictureFile(const std::string& path)
+bool isShowFile(const std::string& path)
 {
-    const int fd = openRegularFile(path, kMaxPictureBytes, nullptr, nullptr);
+    const int fd = openRegularFile(path, kMaxClipBytes, nullptr, nullptr);
     if (fd < 0) return false;
     uint8_t head[64];
     const ssize_t got = pread(fd, head, sizeof head, 0);
     close(fd);
     // The kind is told by the first bytes alone; the rest is not needed.
-    return got > 0 && inspectPicture(head, static_cast<size_t>(got)).kind != PICTURE_UNKNOWN;
+    return got > 0
+           && (inspectPicture(head, static_cast<size_t>(got)).kind != PICTURE_UNKNOWN
+               || clipKindOf(head, static_cast<size_t>(got)) != CLIP_NONE);
 }
 
 kvShowSource gatherShow(const std::vector<std::string>& names, const kvGatherOptions& options)
@@ -195,6 +303,7 @@ kvShowSource gatherShow(const std::vector<std::string>& names, const kvGatherOpt
             g.addFile(path, p, true);
         }
     }
+    g.pairLivePhotos();
     orderPhotos(g.photos, options.order, options.seed);
     if (!first.empty()) {
         auto at = std::find_if(g.photos.begin(), g.photos.end(), [&](const kvPhoto& p) { return p.path == first; });
@@ -204,7 +313,7 @@ kvShowSource gatherShow(const std::vector<std::string>& names, const kvGatherOpt
         source.kind = kvShowSource::BAD;
         std::string where;
         for (const std::string& n : names) where += (where.empty() ? "" : ", ") + quoted(n);
-        source.error = "no pictures to show in " + where;
+        source.error = "no pictures or clips to show in " + where;
         source.code = 1;
         return source;
     }

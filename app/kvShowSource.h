@@ -1,7 +1,8 @@
-// What the names on the command line are: one script to play, or pictures
-// and folders of them, gathered into the photos of a folder show (each
-// told by its bytes, its date and description read from its headers), in
-// the order asked. One picture alone plays its folder, starting with it.
+// What the names on the command line are: one script to play, or pictures,
+// clips and folders of them, gathered into the photos of a folder show
+// (each told by its bytes, its date and description read from its
+// headers; a Live Photo's still and clip one moment), in the order asked.
+// One picture alone plays its folder, starting with it.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +29,9 @@ struct kvGatherOptions {
     uint64_t seed = 0;
 };
 
-// Whether a file's first bytes are those of a picture the decoder reads.
-bool isPictureFile(const std::string& path);
+// Whether a file's first bytes are those of a picture the decoder reads,
+// or of a clip (MP4, MOV, M4V, 3GP, Matroska, WebM, AVI).
+bool isShowFile(const std::string& path);
 
 // Pictures that cannot be shown and names a script cannot hold are named
 // on stderr and left out; other files are skipped without a word.

@@ -19,7 +19,10 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
+#include "base/kvBoundedFile.h"
+#include "base/kvFiles.h"
 #include "export/kvFFmpegInput.h"
+#include "image/kvMotionPhoto.h"
 
 namespace Korvell {
 
@@ -179,7 +182,21 @@ private:
 
     bool openContainer(const std::string& name, std::string* reason)
     {
-        if (!input.open(name, kMaxClipBytes, kProbeBytes, "a video", reason)) return false;
+        // A Motion Photo: the clip inside it, read where it lies.
+        long long offset = 0, length = 0;
+        {
+            kvBoundedFile file;
+            if (file.open(diskPath(name), kMaxClipBytes, nullptr)) {
+                std::vector<uint8_t> head(static_cast<size_t>(std::min<long long>(file.size(), 64 * 1024)));
+                uint64_t at = 0, bytes = 0;
+                if (!head.empty() && file.read(head.data(), static_cast<long long>(head.size())) == static_cast<long long>(head.size())
+                    && findMotionPhotoClip(head.data(), head.size(), static_cast<uint64_t>(file.size()), &at, &bytes)) {
+                    offset = static_cast<long long>(at);
+                    length = static_cast<long long>(bytes);
+                }
+            }
+        }
+        if (!input.open(name, kMaxClipBytes, kProbeBytes, "a video", reason, offset, length)) return false;
         in = input.format();
         return true;
     }

@@ -19,14 +19,22 @@ public:
     // Opens `path` (at most maxBytes) and reads its streams, probing at most
     // probeBytes (0: FFmpeg's own bound); false with the reason. `kind`
     // names what it was to be in a refusal ("a video", "a sound file").
+    // With `length` > 0, only the bytes from `offset` on are the input
+    // (a clip inside a Motion Photo), read where they lie.
     bool open(const std::string& path, long long maxBytes, long long probeBytes, const char* kind,
-              std::string* reason);
+              std::string* reason, long long offset = 0, long long length = 0);
     AVFormatContext* format() const { return in; }
+
+    // The bytes read: a window on the file, and where in it reading is.
+    struct Window {
+        kvBoundedFile file;
+        long long offset = 0, length = 0, at = 0;
+    };
 
 private:
     kvFFmpegInput(const kvFFmpegInput&) = delete;
     kvFFmpegInput& operator=(const kvFFmpegInput&) = delete;
-    kvBoundedFile file;
+    Window window;
     AVIOContext* io = nullptr;
     AVFormatContext* in = nullptr;
 };

@@ -2,7 +2,8 @@
 // (JPEG, PNG, WebP, HEIC, AVIF): when it was taken (EXIF DateTimeOriginal,
 // with its sub-seconds and offset) and its own description (XMP
 // dc:description, the IPTC caption or EXIF ImageDescription, the first one
-// written, cameras' stock texts left out).
+// written, cameras' stock texts left out); and the content identifier an
+// iPhone writes in its maker note.
 #pragma once
 
 #include <string>
@@ -14,6 +15,7 @@ struct kvPhotoMetadata {
     std::string subSeconds;
     std::string offset;
     std::string caption;
+    std::string contentId; // Apple's, tying a Live Photo's still to its clip
 };
 
 // From an open descriptor of a regular file; false (nothing filled in)

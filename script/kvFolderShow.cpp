@@ -1,6 +1,7 @@
 // The folder show's script, written in the layout SCRIPTING.md teaches.
 #include "script/kvFolderShow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -111,6 +112,43 @@ std::string unwritableName(const std::string& name)
     return std::string();
 }
 
+namespace {
+
+// One slide of a folder show: a picture, or a clip (muted: a moment).
+struct Slide {
+    const kvPhoto* photo;
+    bool clip;
+    std::string file;
+    double seconds; // a clip's fixed length
+    bool muted;
+};
+
+std::vector<Slide> slidesOf(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& o)
+{
+    std::vector<Slide> slides;
+    for (const kvPhoto& p : photos) {
+        if (p.clip) {
+            const double length = p.seconds > 0.0 ? std::min<double>(p.seconds, o.clipSeconds) : o.clipSeconds;
+            slides.push_back({&p, true, p.path, length, false});
+            continue;
+        }
+        const bool moment = !p.moment.empty() || p.motionPhoto;
+        if (moment && o.livePhotosPlay && p.seconds > 0.0)
+            slides.push_back({&p, true, p.motionPhoto ? p.path : p.moment, std::min<double>(p.seconds, o.clipSeconds), true});
+        slides.push_back({&p, false, p.path, 0.0, false});
+    }
+    return slides;
+}
+
+} // namespace
+
+std::vector<double> folderSlideLengths(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& options)
+{
+    std::vector<double> lengths;
+    for (const Slide& slide : slidesOf(photos, options)) lengths.push_back(slide.clip ? slide.seconds : 0.0);
+    return lengths;
+}
+
 std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& o)
 {
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -131,11 +169,27 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
         for (const std::string& track : o.music) s += "    <track>" + escaped(track) + "</track>\n";
         s += "  </playlist>\n";
     }
-    for (size_t n = 0; n < photos.size(); ++n) {
-        const kvPhoto& p = photos[n];
+    const std::vector<Slide> slides = slidesOf(photos, o);
+    for (size_t n = 0; n < slides.size(); ++n) {
+        const Slide& slide = slides[n];
+        const kvPhoto& p = *slide.photo;
+        if (o.comments && (n == 0 || slides[n - 1].photo != slide.photo)) {
+            std::string said = describeTime(p);
+            if (!p.moment.empty() && !o.livePhotosPlay)
+                said += "; a Live Photo, its moment " + p.moment + " (played first when made with live-photos play)";
+            s += "  <!-- " + commentText(said) + " -->\n";
+        }
+        if (slide.clip) {
+            // A clip for its own length (or its first seconds), no pan or zoom.
+            s += "  <video time=\"" + milliseconds(slide.seconds) + "\">\n";
+            s += "    <file>" + escaped(slide.file) + "</file>\n";
+            s += "    <transition time=\"" + number(o.crossfade) + "\">crossfade</transition>\n";
+            if (slide.muted) s += "    <sound volume=\"0\"/>\n";
+            s += "  </video>\n";
+            continue;
+        }
         const kvSlideMotion m = slideMotion(n, p.width, p.height);
-        if (o.comments) s += "  <!-- " + commentText(describeTime(p)) + " -->\n";
-        const std::string seconds = n < o.times.size() ? milliseconds(o.times[n]) : number(o.seconds);
+        const std::string seconds = n < o.times.size() && o.times[n] > 0.0 ? milliseconds(o.times[n]) : number(o.seconds);
         s += "  <image time=\"" + seconds + "\" zoom=\"" + number(m.startZoom) + "\" x=\"" + number(m.x)
              + "\" y=\"" + number(m.y) + "\">\n";
         s += "    <file>" + escaped(p.path) + "</file>\n";

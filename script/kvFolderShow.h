@@ -1,7 +1,8 @@
-// A show made from photos alone, written as a script: every picture the
-// same time, entering by a crossfade, fitted (blur unless chosen), with a
-// gentle pan and zoom that varies from slide to slide but depends only on
-// the slide's place, so the same photos always make the same show. The
+// A show made from photos (and clips) alone, written as a script: every
+// picture the same time, entering by a crossfade, fitted (blur unless
+// chosen), with a gentle pan and zoom that varies from slide to slide but
+// depends only on the slide's place, so the same photos always make the
+// same show; a clip for its own length, without pan and zoom. The
 // live folder show and `korvell --new` both play this text.
 #pragma once
 
@@ -23,6 +24,10 @@ struct kvFolderShowOptions {
     std::vector<double> times;
     bool captions = false;          // each photo's own description as its subtitle
     std::string face = "DejaVu Sans";
+    // A clip plays at most its first seconds; a Live or Motion Photo's
+    // moment plays (muted) before its still, or only its still shows.
+    float clipSeconds = 30.0f;
+    bool livePhotosPlay = false;
     // A comment before each slide with the photo's date, and one atop the
     // script saying how it was made (for a script a person will edit).
     bool comments = false;
@@ -42,6 +47,11 @@ kvSlideMotion slideMotion(size_t n, int width, int height);
 // cannot hold control characters or invalid UTF-8, and the show reads a
 // backslash as a folder separator.
 std::string unwritableName(const std::string& name);
+
+// The slides the photos make, in order (a moment played is a slide of its
+// own before its still): each clip's or moment's fixed seconds, 0 for a
+// picture's, whose seconds are the show's (or the beats').
+std::vector<double> folderSlideLengths(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& options);
 
 // The script: photos in the order given, their paths as written there.
 std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolderShowOptions& options);

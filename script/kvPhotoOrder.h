@@ -20,6 +20,14 @@ struct kvPhoto {
     std::string offset;  // "+HH:MM" or "-HH:MM"
     double fileTime = 0; // the file's modification time, seconds since 1970
     std::string caption;
+    // A clip (its length and sound told by its headers), or a still with a
+    // moment: a Live Photo's clip beside it, or a Motion Photo's inside it.
+    bool clip = false;
+    double seconds = 0;       // a clip's length, or the moment's
+    bool sound = false;       // a clip's
+    std::string contentId;    // Apple's content identifier, when written
+    std::string moment;       // a Live Photo's clip ("": none)
+    bool motionPhoto = false; // the moment is inside the file
 };
 
 enum class kvPhotoOrder { Taken, Name, Random };

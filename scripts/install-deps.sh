@@ -11,7 +11,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei fonts-lohit-deva
-  xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs locales
+  xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs libimage-exiftool-perl locales
   desktop-file-utils man-db appstream shared-mime-info libglib2.0-bin
 )
 

@@ -11,7 +11,9 @@ namespace Korvell {
 const double kLeastBeatSeconds = 2.0, kMostBeatSeconds = 10.0;
 
 // Each of `slides` pictures' seconds, for beats (ascending seconds) of
-// music lasting `musicSeconds`.
-std::vector<double> beatSlideTimes(const std::vector<double>& beats, size_t slides, double musicSeconds);
+// music lasting `musicSeconds`. A slide whose `fixed` seconds are above 0
+// (a clip's) lasts that long; the pictures share the rest of the music.
+std::vector<double> beatSlideTimes(const std::vector<double>& beats, size_t slides, double musicSeconds,
+                                   const std::vector<double>& fixed = {});
 
 } // namespace Korvell

@@ -122,5 +122,6 @@ wait_exit 10
 head -1 "$WORK/bad.txt" | grep -q "^korvell: --mode takes WxH" || fail "reason: $(head -1 "$WORK/bad.txt")"
 [ "$(sed -n 2p "$WORK/bad.txt")" = "Try 'korvell --help'." ] || fail "second line: $(sed -n 2p "$WORK/bad.txt")"
 [ "$(wc -l <"$WORK/bad.txt")" = 2 ] || fail "more than two lines: $(cat "$WORK/bad.txt")"
-"$KORVELL" --help | grep -q "^  --watch" || fail "--help lacks the options"
+"$KORVELL" --help >"$WORK/help.txt" || fail "--help failed"
+grep -q "^  --watch" "$WORK/help.txt" || fail "--help lacks the options"
 echo "PASS"

@@ -18,6 +18,21 @@ void fill(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, const kvPhotoTags& t)
     if (!t.offset.empty()) exif["Exif.Photo.OffsetTimeOriginal"] = t.offset;
     if (!t.exifDescription.empty()) exif["Exif.Image.ImageDescription"] = t.exifDescription;
     if (!t.xmpDescription.empty()) xmp["Xmp.dc.description"] = "lang=x-default " + t.xmpDescription;
+    if (!t.appleContentId.empty()) {
+        // "Apple iOS", version 1, big-endian; one entry: tag 0x11, ASCII,
+        // the identifier and its NUL after them, at offset 32.
+        std::string note("Apple iOS\0\0\1MM\0\1", 16);
+        const uint32_t count = static_cast<uint32_t>(t.appleContentId.size() + 1);
+        const uint8_t entry[12] = {0, 0x11, 0, 2, uint8_t(count >> 24), uint8_t(count >> 16), uint8_t(count >> 8),
+                                   uint8_t(count), 0, 0, 0, 32};
+        note.append(reinterpret_cast<const char*>(entry), 12);
+        note.append(4, '\0'); // no next IFD
+        note += t.appleContentId;
+        note += '\0';
+        Exiv2::DataValue value(Exiv2::undefined);
+        value.read(reinterpret_cast<const Exiv2::byte*>(note.data()), static_cast<long>(note.size()));
+        exif.add(Exiv2::ExifKey("Exif.Photo.MakerNote"), &value);
+    }
 }
 } // namespace
 

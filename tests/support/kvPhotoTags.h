@@ -13,6 +13,7 @@ struct kvPhotoTags {
     std::string exifDescription;
     std::string xmpDescription;
     std::string iptcCaption;
+    std::string appleContentId; // in an Apple maker note, as an iPhone writes it
 };
 
 bool writePhotoTags(const std::string& path, const kvPhotoTags& tags);

@@ -133,3 +133,81 @@ TEST(FolderShow, EverySlideMovesGentlyInsideItsPicture)
                  {"/photos/a\\b.jpg", false},        {"/photos/\xff.jpg", false}, {"/photos/\x7f.jpg", false}};
     for (const auto& n : names) EXPECT_EQ(unwritableName(n.name).empty(), n.writable) << n.name;
 }
+
+// A roll's clips and moments as slides: each clip for its own length up to
+// the show's most, without pan or zoom, its sound kept; a Live or Motion
+// Photo's moment, when it plays, a muted clip before its still; otherwise
+// the still alone with the Live Photo's clip named beside it. The lengths
+// the beats are cut around are the ones written.
+TEST(FolderShow, ClipsAndMomentsAreSlidesOfTheirOwnLength)
+{
+    const std::string dir = scratchDir("folder-show-clips");
+    std::vector<kvPhoto> photos(5);
+    photos[0].path = "a.jpg";
+    photos[1].path = "long.mp4", photos[1].clip = true, photos[1].seconds = 45.0, photos[1].sound = true;
+    photos[2].path = "short & sweet.mp4", photos[2].clip = true, photos[2].seconds = 4.5;
+    photos[3].path = "IMG_3.jpg", photos[3].moment = "IMG_3.MOV", photos[3].seconds = 2.5;
+    photos[4].path = "PXL.MP.jpg", photos[4].motionPhoto = true, photos[4].seconds = 3.0;
+    for (kvPhoto& p : photos) p.width = 4, p.height = 3;
+    struct Slide {
+        const char* file;
+        bool clip;
+        float seconds, volume;
+    };
+    struct Case {
+        bool play;
+        std::vector<Slide> slides;
+    } const cases[] = {
+        {false,
+         {{"a.jpg", false, 5, 1}, {"long.mp4", true, 20, 1}, {"short & sweet.mp4", true, 4.5f, 1},
+          {"IMG_3.jpg", false, 5, 1}, {"PXL.MP.jpg", false, 5, 1}}},
+        {true,
+         {{"a.jpg", false, 5, 1}, {"long.mp4", true, 20, 1}, {"short & sweet.mp4", true, 4.5f, 1},
+          {"IMG_3.MOV", true, 2.5f, 0}, {"IMG_3.jpg", false, 5, 1}, {"PXL.MP.jpg", true, 3, 0},
+          {"PXL.MP.jpg", false, 5, 1}}},
+    };
+    for (const Case& c : cases) {
+        kvFolderShowOptions o;
+        o.clipSeconds = 20.0f;
+        o.livePhotosPlay = c.play;
+        o.comments = true;
+        std::vector<double> lengths;
+        for (const Slide& s : c.slides) lengths.push_back(s.clip ? s.seconds : 0.0);
+        EXPECT_EQ(folderSlideLengths(photos, o), lengths);
+        const std::string text = writeFolderScript(photos, o);
+        EXPECT_EQ(text.find("IMG_3.MOV") < text.find("<file>IMG_3.jpg"), true) << text;
+        EXPECT_EQ(text.find("<file>IMG_3.MOV") != std::string::npos, c.play) << text;
+        writeFile(dir + "/show.xml", text);
+
+        kvNullRenderer renderer;
+        struct StillClock : kvClock {
+            float elapsed() const override { return 0.0f; }
+            void setElapsed(float) override {}
+        } clock;
+        kvScriptedShow::Options options;
+        options.log = "";
+        kvScriptedShow show(renderer, clock, options);
+        ASSERT_TRUE(show.load(dir + "/show.xml"));
+        const kvPlayer& player = show.getPlayer();
+        float end = 0.0f;
+        for (unsigned i = 0; i < c.slides.size(); ++i) {
+            const kvPlayerItem* item = player.getItem(i);
+            const Slide& want = c.slides[i];
+            ASSERT_NE(item, nullptr) << i;
+            EXPECT_EQ(item->fileName, want.file) << i;
+            EXPECT_EQ(item->clipPart.isClip, want.clip) << want.file;
+            EXPECT_FLOAT_EQ(item->duration, want.seconds) << want.file;
+            EXPECT_EQ(item->transitionType, TRANSITION_CROSSFADE) << want.file;
+            // Still from start to end, or moving.
+            const bool still = item->zoomAt(0.0f) == 1.0f && item->zoomAt(1.0f) == 1.0f && item->move.x == 0.0f
+                               && item->move.y == 0.0f && item->offset.x == 0.0f && item->offset.y == 0.0f;
+            EXPECT_EQ(still, want.clip) << want.file;
+            if (want.clip) {
+                EXPECT_EQ(item->clipPart.volume, want.volume) << want.file;
+            }
+            end += want.seconds;
+        }
+        EXPECT_EQ(player.getItem(static_cast<unsigned>(c.slides.size()) + 1), nullptr);
+        EXPECT_FLOAT_EQ(player.getShowEnd(), end) << c.play;
+    }
+}

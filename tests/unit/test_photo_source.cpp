@@ -54,6 +54,7 @@ TEST(PhotoMetadata, DatesAndDescriptionsFromEveryKind)
     tags.subSeconds = "25";
     tags.offset = "+02:00";
     tags.xmpDescription = "Tom & Jerry, été";
+    tags.appleContentId = "5E7A0C62-3B4D-4C1E-9F00-2A6B8D1C0E11";
     ASSERT_TRUE(writePhotoTags(jpeg, tags));
     ASSERT_TRUE(writeTaggedHeif(dir + "/a.heic", false, tags));
     ASSERT_TRUE(writeTaggedHeif(dir + "/a.avif", true, tags));
@@ -68,26 +69,31 @@ TEST(PhotoMetadata, DatesAndDescriptionsFromEveryKind)
         EXPECT_EQ(m.offset, "+02:00") << kind;
         EXPECT_EQ(m.subSeconds, "25") << kind;
         EXPECT_EQ(m.caption, "Tom & Jerry, été") << kind;
+        EXPECT_EQ(m.contentId, tags.appleContentId) << kind;
     }
 
     // The first description written wins, a camera's stock text never.
     struct Case {
-        kvPhotoTags tags;
+        const char *exif, *xmp, *iptc;
         const char* caption;
     } const cases[] = {
-        {{"", "", "", "exif", "xmp", "iptc"}, "xmp"},
-        {{"", "", "", "exif", "", "iptc"}, "iptc"},
-        {{"", "", "", "  exif  ", "", ""}, "exif"},
-        {{"", "", "", "OLYMPUS DIGITAL CAMERA", "", ""}, ""},
-        {{"", "", "", "exif", "   ", "SONY DSC"}, "exif"},
-        {{"", "", "", "DSC_0042", "", ""}, ""},
+        {"exif", "xmp", "iptc", "xmp"},
+        {"exif", "", "iptc", "iptc"},
+        {"  exif  ", "", "", "exif"},
+        {"OLYMPUS DIGITAL CAMERA", "", "", ""},
+        {"exif", "   ", "SONY DSC", "exif"},
+        {"DSC_0042", "", "", ""},
     };
     int n = 0;
     for (const Case& c : cases) {
         const std::string path = dir + "/case" + std::to_string(n++) + ".jpg";
         writeFile(path, readFile(fixture("quadrants.jpg")));
-        ASSERT_TRUE(writePhotoTags(path, c.tags));
-        EXPECT_EQ(metadataOf(path).caption, c.caption) << c.tags.exifDescription;
+        kvPhotoTags described;
+        described.exifDescription = c.exif;
+        described.xmpDescription = c.xmp;
+        described.iptcCaption = c.iptc;
+        ASSERT_TRUE(writePhotoTags(path, described));
+        EXPECT_EQ(metadataOf(path).caption, c.caption) << c.exif;
     }
     // Not a picture, or nothing in it: no metadata, and nothing thrown.
     writeFile(dir + "/text.jpg", "hello, not a picture at all");
@@ -138,7 +144,7 @@ TEST(ShowSource, FoldersGatherTheirPicturesInTheOrderTaken)
         {{dir + "/show.xml", trip}, &flat, kvShowSource::BAD, "is neither a picture nor a folder"},
         {{dir + "/show.xml", dir + "/show.xml"}, &flat, kvShowSource::BAD, "one SCRIPT to play, not 2"},
         {{trip + "/more/up/show-source/trip/notes.txt"}, &flat, kvShowSource::SCRIPT, ""},
-        {{scratchDir("show-source-empty")}, &flat, kvShowSource::BAD, "no pictures to show in"},
+        {{scratchDir("show-source-empty")}, &flat, kvShowSource::BAD, "no pictures or clips to show in"},
     };
     for (const Case& c : cases) {
         const kvShowSource s = gatherShow(c.names, *c.options);
@@ -156,4 +162,98 @@ TEST(ShowSource, FoldersGatherTheirPicturesInTheOrderTaken)
     ASSERT_FALSE(s.photos.empty());
     EXPECT_EQ(s.photos[0].path[0], '/');
     EXPECT_GT(s.photos[0].width, 0);
+}
+
+// A phone's camera folder: clips among the photos by when they were taken
+// (their zones honoured), a Live Photo's still and clip one moment only
+// when their names and identifiers agree and the clip is short, a Motion
+// Photo's clip found inside it, sound files and damaged clips left out.
+TEST(ShowSource, ARollsClipsAndMomentsTakeTheirPlaces)
+{
+    const std::string dir = scratchDir("camera-roll");
+    const std::string roll = dir + "/roll", only = dir + "/only";
+    ASSERT_EQ(mkdir(roll.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(only.c_str(), 0755), 0);
+    struct Still {
+        const char *name, *taken, *offset, *contentId;
+    } const stills[] = {
+        {"IMG_0001.jpg", "2024:05:06 10:00:00", "+00:00", ""},
+        {"IMG_0002.jpg", "2024:05:06 13:00:00", "+02:00", ""}, // 11:00 UTC
+        {"IMG_0003.jpg", "2024:05:06 12:00:00", "+00:00", "LIVE-3"},
+        {"IMG_0004.jpg", "2024:05:06 13:00:00", "+00:00", "LIVE-4"},
+        {"IMG_0005.jpg", "2024:05:06 14:00:00", "+00:00", ""},
+        {"PXL_0006.MP.jpg", "2024:05:06 15:00:00", "+00:00", ""},
+    };
+    for (const Still& s : stills) {
+        writeFile(roll + "/" + s.name, readFile(fixture("quadrants.jpg")));
+        kvPhotoTags t;
+        t.taken = s.taken;
+        t.offset = s.offset;
+        t.appleContentId = s.contentId;
+        ASSERT_TRUE(writePhotoTags(roll + "/" + s.name, t));
+    }
+    const std::string clip = " -f lavfi -i color=c=blue:s=64x48:r=10:d=";
+    const std::string mov = " -movflags use_metadata_tags -metadata com.apple.quicktime.";
+    ASSERT_EQ(run("cd '" + roll + "' && ffmpeg -v error -y" + clip
+                  + "2 -f lavfi -i sine=d=2 -shortest -metadata creation_time=2024-05-06T10:30:00Z CLIP_A.mp4"
+                  + " && ffmpeg -v error -y" + clip + "2" + mov + "content.identifier=LIVE-3" + mov
+                  + "creationdate=2024-05-06T12:00:00+0000 IMG_0003.MOV"
+                  + " && ffmpeg -v error -y" + clip + "2" + mov + "content.identifier=OTHER" + mov
+                  + "creationdate=2024-05-06T13:00:01+0000 IMG_0004.MOV"
+                  + " && ffmpeg -v error -y" + clip + "8 -metadata creation_time=2024-05-06T14:00:10Z IMG_0005.mp4"
+                  + " && ffmpeg -v error -y -f lavfi -i sine=d=1 music.m4a"
+                  + " && ffmpeg -v error -y" + clip + "3 -movflags faststart '" + dir + "/moment.mp4'"
+                  + " && cp CLIP_A.mp4 IMG_0005.mp4 '" + only + "'"),
+              "");
+    // The Motion Photo: XMP telling the clip's length, the clip after the picture.
+    const std::string moment = readFile(dir + "/moment.mp4");
+    const std::string xmp = "http://ns.adobe.com/xap/1.0/" + std::string(1, '\0')
+                            + "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description GCamera:MicroVideo='1' "
+                              "GCamera:MicroVideoOffset='"
+                            + std::to_string(moment.size()) + "'/></rdf:RDF></x:xmpmeta>";
+    const std::string picture = readFile(roll + "/PXL_0006.MP.jpg");
+    const size_t segment = xmp.size() + 2;
+    writeFile(roll + "/PXL_0006.MP.jpg", picture.substr(0, 2) + "\xFF\xE1" + char(segment >> 8) + char(segment & 0xFF)
+                                             + xmp + picture.substr(2) + moment);
+    writeFile(roll + "/damaged.mov", std::string("\0\0\0\x14" "ftypqt  \0\0\0\0qt  \0\0\x10\0moov", 28));
+
+    kvGatherOptions options;
+    const kvShowSource s = gatherShow({roll}, options);
+    ASSERT_EQ(s.kind, kvShowSource::PHOTOS) << s.error;
+    EXPECT_EQ(baseNames(s), "IMG_0001.jpg CLIP_A.mp4 IMG_0002.jpg IMG_0003.jpg IMG_0004.jpg IMG_0004.MOV "
+                            "IMG_0005.jpg IMG_0005.mp4 PXL_0006.MP.jpg");
+    struct Expect {
+        bool clip;
+        double seconds;
+        bool sound;
+        const char* moment;
+        bool motionPhoto;
+    } const expected[] = {
+        {false, 0, false, "", false}, {true, 2, true, "", false},  {false, 0, false, "", false},
+        {false, 2, false, "IMG_0003.MOV", false}, {false, 0, false, "", false}, {true, 2, false, "", false},
+        {false, 0, false, "", false}, {true, 8, false, "", false}, {false, 3, false, "", true},
+    };
+    ASSERT_EQ(s.photos.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < s.photos.size(); ++i) {
+        const kvPhoto& p = s.photos[i];
+        const Expect& e = expected[i];
+        EXPECT_EQ(p.clip, e.clip) << p.path;
+        EXPECT_NEAR(p.seconds, e.seconds, 0.15) << p.path;
+        EXPECT_EQ(p.sound, e.sound) << p.path;
+        EXPECT_EQ(p.moment.empty() ? "" : p.moment.substr(p.moment.rfind('/') + 1), e.moment) << p.path;
+        EXPECT_EQ(p.motionPhoto, e.motionPhoto) << p.path;
+    }
+    ASSERT_GT(s.photos.size(), 1u);
+    EXPECT_EQ(s.photos[1].width, 64);
+
+    // A folder of clips alone plays; a clip named alone opens its folder at itself.
+    EXPECT_EQ(baseNames(gatherShow({only}, options)), "CLIP_A.mp4 IMG_0005.mp4");
+    EXPECT_EQ(baseNames(gatherShow({only + "/IMG_0005.mp4"}, options)), "IMG_0005.mp4 CLIP_A.mp4");
+    // Named, a sound file and a damaged clip each say why they are left out.
+    testing::internal::CaptureStderr();
+    const kvShowSource named = gatherShow({roll + "/music.m4a", roll + "/damaged.mov", roll + "/IMG_0001.jpg"}, options);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(baseNames(named), "IMG_0001.jpg");
+    EXPECT_NE(said.find("damaged.mov\" is left out: a clip whose headers cannot be read"), std::string::npos) << said;
+    EXPECT_NE(said.find("music.m4a\" is left out: sound alone"), std::string::npos) << said;
 }

@@ -150,6 +150,20 @@ TEST(BeatCuts, EachChangeOnTheNearestBeatWithinTwoToTenSeconds)
             EXPECT_NEAR(times[0], 4.0, 1e-9) << c.what;
         }
     }
+    // A clip's slide keeps its own length (even past ten seconds); the
+    // pictures share what is left of the music, still cut on beats.
+    const std::vector<double> times = beatSlideTimes(clicks, 4, 40.0, {0.0, 12.25, 0.0, 0.0});
+    ASSERT_EQ(times.size(), 4u);
+    EXPECT_EQ(times[1], 12.25);
+    double at = 0.0;
+    for (size_t n = 0; n < times.size(); ++n) {
+        at += times[n];
+        if (n == 1) continue;
+        EXPECT_NEAR(times[n], 28.0 / 3.0, 0.5) << n;
+        bool onBeat = false;
+        for (double b : clicks) onBeat = onBeat || std::fabs(b - at) < 0.0006;
+        EXPECT_TRUE(onBeat) << "a cut at " << at;
+    }
 }
 
 // Music of every kind, through the decoder that reads it: libsndfile for
