@@ -170,6 +170,7 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
         s += "  </playlist>\n";
     }
     const std::vector<Slide> slides = slidesOf(photos, o);
+    size_t pictures = 0; // a picture's motion follows the pictures', so clips between change none
     for (size_t n = 0; n < slides.size(); ++n) {
         const Slide& slide = slides[n];
         const kvPhoto& p = *slide.photo;
@@ -188,7 +189,7 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
             s += "  </video>\n";
             continue;
         }
-        const kvSlideMotion m = slideMotion(n, p.width, p.height);
+        const kvSlideMotion m = slideMotion(pictures++, p.width, p.height);
         const std::string seconds = n < o.times.size() && o.times[n] > 0.0 ? milliseconds(o.times[n]) : number(o.seconds);
         s += "  <image time=\"" + seconds + "\" zoom=\"" + number(m.startZoom) + "\" x=\"" + number(m.x)
              + "\" y=\"" + number(m.y) + "\">\n";

@@ -190,6 +190,7 @@ TEST(FolderShow, ClipsAndMomentsAreSlidesOfTheirOwnLength)
         ASSERT_TRUE(show.load(dir + "/show.xml"));
         const kvPlayer& player = show.getPlayer();
         float end = 0.0f;
+        size_t pictures = 0;
         for (unsigned i = 0; i < c.slides.size(); ++i) {
             const kvPlayerItem* item = player.getItem(i);
             const Slide& want = c.slides[i];
@@ -204,6 +205,9 @@ TEST(FolderShow, ClipsAndMomentsAreSlidesOfTheirOwnLength)
             EXPECT_EQ(still, want.clip) << want.file;
             if (want.clip) {
                 EXPECT_EQ(item->clipPart.volume, want.volume) << want.file;
+            } else {
+                // Moving as its place among the pictures says, clips between or not (as written: to 4 digits).
+                EXPECT_NEAR(item->startZoom, slideMotion(pictures++, 4, 3).startZoom, 0.001) << want.file;
             }
             end += want.seconds;
         }
