@@ -122,7 +122,9 @@ TEST_F(ClipsGL, EachFrameShowsTheSegmentDueAtItsTime)
     EXPECT_GT(gl->clipFrameShown(player->getItem(1)->clip), 0) << "the clip's first frame was not ready ahead";
     // Without a VAAPI device (this machine), decoded in software on threads.
     const std::string decoding = gl->clipStream(player->getItem(1)->clip)->decoding();
-    if (access("/dev/dri/renderD128", F_OK) != 0) EXPECT_EQ(decoding.rfind("software, ", 0), 0u) << decoding;
+    if (access("/dev/dri/renderD128", F_OK) != 0) {
+        EXPECT_EQ(decoding.rfind("software, ", 0), 0u) << decoding;
+    }
     for (const Probe& p : probes) {
         frameAt(p.t);
         if (p.colour == "HMM") {

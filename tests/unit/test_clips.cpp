@@ -117,7 +117,9 @@ TEST(ClipStream, TheFrameDueAtEachMoment)
                 f = stream.frameAt(a.t);
             }
             EXPECT_EQ(numberOf(f), a.frame) << (exact ? "render" : "live") << " at " << a.t;
-            if (f) EXPECT_LE(f->seconds, std::max(a.t, 0.0) + 1e-9) << "a frame shown early at " << a.t;
+            if (f) {
+                EXPECT_LE(f->seconds, std::max(a.t, 0.0) + 1e-9) << "a frame shown early at " << a.t;
+            }
         }
         EXPECT_GE(gate.seeks.load(), 3); // the start, back to 0.2, back to 0.0 (and 0.45)
     }

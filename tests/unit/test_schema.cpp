@@ -99,14 +99,17 @@ TEST_F(Schema, HandlersReadEveryEntryAndNothingElseAndItChecksClean)
         }
         for (size_t i = 0; i < static_cast<size_t>(kvAttribute::Count); ++i) {
             const kvAttribute a = static_cast<kvAttribute>(i);
-            if (wasAsked(tag, a))
+            if (wasAsked(tag, a)) {
                 EXPECT_EQ(ruleOf(a).element, element) << pathOf(element) << " reads @" << ruleOf(a).name << " of "
                                                       << pathOf(ruleOf(a).element);
+            }
         }
-        for (kvElement e : allElements())
-            if (wasAsked(tag, e))
+        for (kvElement e : allElements()) {
+            if (wasAsked(tag, e)) {
                 EXPECT_EQ(ruleOf(e).parent, element) << pathOf(element) << " reads <" << ruleOf(e).name << "> of "
                                                      << pathOf(ruleOf(e).parent);
+            }
+        }
         for (const kvTag* c : tag->getChildren()) {
             kvElement ce = kvElement::Count;
             for (kvElement e : allElements())
