@@ -17,6 +17,7 @@
 #include "base/kvFiles.h"
 #include "base/kvQuote.h"
 #include "image/kvClipHeaders.h"
+#include "image/kvExifReader.h"
 #include "image/kvMotionPhoto.h"
 #include "image/kvPhotoMetadata.h"
 #include "image/kvPictureInfo.h"
@@ -114,8 +115,17 @@ public:
             photo.motionPhoto = true;
             photo.seconds = moment.seconds;
         }
+        // The date read by hand from the headers already here; Exiv2 (slow
+        // on thousands) for what that cannot tell, and for the captions.
+        kvExifDate date;
         kvPhotoMetadata meta;
-        if (readPhotoMetadata(fd, meta)) {
+        if (!options.captions
+            && readPhotoDate(fd, head.data(), static_cast<size_t>(got), static_cast<uint64_t>(size), &date)) {
+            photo.taken = date.taken;
+            photo.subSeconds = date.subSeconds;
+            photo.offset = date.offset;
+            photo.contentId = date.contentId;
+        } else if (readPhotoMetadata(fd, meta)) {
             photo.taken = meta.taken;
             photo.subSeconds = meta.subSeconds;
             photo.offset = meta.offset;

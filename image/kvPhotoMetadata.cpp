@@ -6,6 +6,8 @@
 // Exiv2.
 #include "image/kvPhotoMetadata.h"
 
+#include "image/kvExifReader.h"
+
 // Exiv2 0.27's interface hands out std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -50,31 +52,13 @@ std::string xmpDescription(const Exiv2::XmpData& xmp)
     return it->toString();
 }
 
-// The content identifier in Apple's maker note ("Apple iOS", version,
-// "MM", then an IFD whose offsets count from the note's start), which ties
-// a Live Photo's still to its clip; "" when there is none.
-std::string appleContentId(const Exiv2::ExifData& exif)
+std::string makerNoteContentId(const Exiv2::ExifData& exif)
 {
     const auto it = exif.findKey(Exiv2::ExifKey("Exif.Photo.MakerNote"));
-    if (it == exif.end()) return std::string();
-    const long size = it->size();
-    if (size < 16 || size > (1 << 20)) return std::string();
-    std::vector<uint8_t> note(static_cast<size_t>(size));
+    if (it == exif.end() || it->size() < 16 || it->size() > (1 << 20)) return std::string();
+    std::vector<uint8_t> note(static_cast<size_t>(it->size()));
     it->copy(note.data(), Exiv2::bigEndian);
-    if (std::memcmp(note.data(), "Apple iOS\0", 10) != 0 || std::memcmp(note.data() + 12, "MM", 2) != 0)
-        return std::string();
-    auto be16 = [&](size_t at) { return static_cast<uint32_t>(note[at] << 8 | note[at + 1]); };
-    auto be32 = [&](size_t at) { return be16(at) << 16 | be16(at + 2); };
-    const uint32_t entries = be16(14);
-    for (uint32_t n = 0; n < entries && 16 + 12 * (n + 1) <= note.size(); ++n) {
-        const size_t e = 16 + 12 * n;
-        if (be16(e) != 0x0011 || be16(e + 2) != 2) continue; // ContentIdentifier, ASCII
-        const uint32_t count = be32(e + 4);
-        const size_t at = count <= 4 ? e + 8 : be32(e + 8);
-        if (count > 256 || at > note.size() || count > note.size() - at) return std::string();
-        return trimmed(std::string(reinterpret_cast<const char*>(note.data() + at), count));
-    }
-    return std::string();
+    return appleContentId(note.data(), note.size());
 }
 
 bool isHeif(int fd)
@@ -167,7 +151,7 @@ bool readPhotoMetadata(int fd, kvPhotoMetadata& out)
         m.taken = trimmed(exifText(exif, "Exif.Photo.DateTimeOriginal"));
         m.subSeconds = trimmed(exifText(exif, "Exif.Photo.SubSecTimeOriginal"));
         m.offset = trimmed(exifText(exif, "Exif.Photo.OffsetTimeOriginal"));
-        m.contentId = appleContentId(exif);
+        m.contentId = makerNoteContentId(exif);
         const auto caption = iptc.findKey(Exiv2::IptcKey("Iptc.Application2.Caption"));
         const std::string captions[] = {
             trimmed(xmpDescription(xmp)),

@@ -1,9 +1,12 @@
 // Bytes as a picture file: decoded at full size from the disk, and again
-// at a small size (a DCT scale, turned by any orientation it claims).
+// at a small size (a DCT scale, turned by any orientation it claims); its
+// date read by hand as a folder show orders it.
 #include <cstdint>
 #include <cstdio>
+#include <fcntl.h>
 #include <vector>
 
+#include "image/kvExifReader.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
 #include "kvFuzzFile.h"
@@ -26,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         kvTexture texture(path);
         if (texture.getStatus() == 0) check(texture);
+    }
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        kvExifDate date;
+        readPhotoDate(fd, data, size < 65536 ? size : 65536, size, &date);
+        close(fd);
     }
     std::remove(path.c_str());
     const std::vector<uint8_t> bytes(data, data + size);

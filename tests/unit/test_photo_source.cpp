@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "app/kvShowSource.h"
+#include "image/kvExifReader.h"
 #include "image/kvPhotoMetadata.h"
 #include "support/kvPhotoTags.h"
 #include "support/kvTestSupport.h"
@@ -28,6 +29,17 @@ kvPhotoMetadata metadataOf(const std::string& path)
     EXPECT_TRUE(readPhotoMetadata(fd, m)) << path;
     close(fd);
     return m;
+}
+
+// The date read by hand from the first 64 KiB; false when Exiv2 must look.
+bool dateOf(const std::string& path, kvExifDate* date)
+{
+    const std::string bytes = readFile(path);
+    const std::string head = bytes.substr(0, 64 * 1024);
+    const int fd = open(path.c_str(), O_RDONLY);
+    const bool told = readPhotoDate(fd, reinterpret_cast<const uint8_t*>(head.data()), head.size(), bytes.size(), date);
+    close(fd);
+    return told;
 }
 
 std::string run(const std::string& command)
@@ -63,14 +75,44 @@ TEST(PhotoMetadata, DatesAndDescriptionsFromEveryKind)
         ASSERT_EQ(run("convert '" + fixture("quadrants.jpg") + "' '" + path + "'"), "");
         ASSERT_TRUE(writePhotoTags(path, tags)) << kind;
     }
-    for (const char* kind : {"jpg", "heic", "avif", "png", "webp"}) {
-        const kvPhotoMetadata m = metadataOf(dir + "/a." + kind);
-        EXPECT_EQ(m.taken, "2021:02:03 04:05:06") << kind;
-        EXPECT_EQ(m.offset, "+02:00") << kind;
-        EXPECT_EQ(m.subSeconds, "25") << kind;
-        EXPECT_EQ(m.caption, "Tom & Jerry, été") << kind;
-        EXPECT_EQ(m.contentId, tags.appleContentId) << kind;
+    // The same JPEG in big-endian TIFF; and with 80 KiB of ICC profile
+    // before its EXIF, past the first 64 KiB.
+    ASSERT_EQ(run("cp '" + jpeg + "' '" + dir + "/a.be.jpg' && exiftool -q -overwrite_original -ExifByteOrder=MM '" + dir
+                  + "/a.be.jpg'"),
+              "");
+    ASSERT_EQ(run("exiftool -q -all= -o '" + dir + "/bare.jpg' '" + jpeg + "'"), "");
+    writeFile(dir + "/a.far.jpg", std::string("\xFF\xD8", 2) + [] {
+        std::string app2;
+        for (int n = 0; n < 2; ++n) app2 += std::string("\xFF\xE2\xA0\x00", 4) + std::string(0xA000 - 2, 'p');
+        return app2;
+    }() + readFile(jpeg).substr(2));
+    ASSERT_TRUE(writePhotoTags(dir + "/a.far.jpg", tags));
+    struct Kind {
+        const char* name;
+        bool byHand; // the date read without Exiv2
+    } const kinds[] = {{"jpg", true},  {"be.jpg", true}, {"far.jpg", true}, {"heic", true},
+                       {"avif", true}, {"png", false},   {"webp", false}};
+    for (const Kind& k : kinds) {
+        const kvPhotoMetadata m = metadataOf(dir + "/a." + k.name);
+        EXPECT_EQ(m.taken, "2021:02:03 04:05:06") << k.name;
+        EXPECT_EQ(m.offset, "+02:00") << k.name;
+        EXPECT_EQ(m.subSeconds, "25") << k.name;
+        EXPECT_EQ(m.caption, "Tom & Jerry, été") << k.name;
+        EXPECT_EQ(m.contentId, tags.appleContentId) << k.name;
+        kvExifDate d;
+        ASSERT_EQ(dateOf(dir + "/a." + k.name, &d), k.byHand) << k.name;
+        if (k.byHand) {
+            EXPECT_EQ(d.taken, m.taken) << k.name;
+            EXPECT_EQ(d.subSeconds, m.subSeconds) << k.name;
+            EXPECT_EQ(d.offset, m.offset) << k.name;
+            EXPECT_EQ(d.contentId, m.contentId) << k.name;
+        }
     }
+    // No EXIF at all: told by hand that there is no date.
+    kvExifDate bare;
+    bare.taken = "left from before";
+    EXPECT_TRUE(dateOf(dir + "/bare.jpg", &bare));
+    EXPECT_EQ(bare.taken, "");
 
     // The first description written wins, a camera's stock text never.
     struct Case {
