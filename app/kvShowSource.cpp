@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -62,18 +63,20 @@ public:
     {
         std::string why;
         long long size = 0;
-        const int fd = openRegularFile(path, kMaxClipBytes, &size, &why);
+        double modified = 0;
+        const int fd = openRegularFile(path, kMaxClipBytes, &size, &why, &modified);
         if (fd < 0) {
             if (named) problem(path, why);
             return;
         }
-        std::vector<uint8_t> head(static_cast<size_t>(std::min<long long>(size, kHeaderBytes)));
-        const ssize_t got = head.empty() ? 0 : pread(fd, head.data(), head.size(), 0);
+        // One buffer for every file: a roll is thousands of them.
+        head.resize(kHeaderBytes);
+        const ssize_t got = size == 0 ? 0 : pread(fd, head.data(), std::min<size_t>(head.size(), static_cast<size_t>(size)), 0);
         const kvPictureInfo info =
             got > 0 ? inspectPicture(head.data(), static_cast<size_t>(got)) : kvPictureInfo();
         if (info.kind == PICTURE_UNKNOWN) {
             if (got >= 12 && clipKindOf(head.data(), static_cast<size_t>(got)) != CLIP_NONE) {
-                addClip(fd, path, name, size, named);
+                addClip(fd, path, name, size, modified, static_cast<size_t>(got), named);
             } else if (named) {
                 problem(path, "not a picture or a clip Korvell reads");
             }
@@ -104,14 +107,12 @@ public:
         photo.name = name;
         photo.width = info.sound ? info.shownWidth() : 0;
         photo.height = info.sound ? info.shownHeight() : 0;
-        struct stat st;
-        if (fstat(fd, &st) == 0)
-            photo.fileTime = static_cast<double>(st.st_mtim.tv_sec) + 1e-9 * static_cast<double>(st.st_mtim.tv_nsec);
+        photo.fileTime = modified;
         // A Motion Photo: its moment's length, from the clip inside it.
         uint64_t at = 0, bytes = 0;
         kvClipHeaders moment;
         if (findMotionPhotoClip(head.data(), static_cast<size_t>(got), static_cast<uint64_t>(size), &at, &bytes)
-            && readClipHeaders(readerOf(fd, at, bytes), bytes, &moment) && moment.video) {
+            && readClipHeaders(readerOf(fd, at, bytes, static_cast<size_t>(got)), bytes, &moment) && moment.video) {
             photo.motionPhoto = true;
             photo.seconds = moment.seconds;
         }
@@ -136,11 +137,17 @@ public:
         if (seen.insert(photo.path).second) photos.push_back(std::move(photo));
     }
 
-    // Reads `fd` from `offset` on, `length` bytes of it (0: all).
-    static kvReadAt readerOf(int fd, uint64_t offset = 0, uint64_t length = 0)
+    // Reads `fd` from `offset` on, `length` bytes of it (0: all); what
+    // lies in the first `held` bytes of the file from the head read.
+    kvReadAt readerOf(int fd, uint64_t offset = 0, uint64_t length = 0, size_t held = 0) const
     {
-        return [fd, offset, length](uint64_t at, size_t n, uint8_t* into) {
+        const uint8_t* known = head.data();
+        return [fd, offset, length, held, known](uint64_t at, size_t n, uint8_t* into) {
             if (length && at + n > length) return false;
+            if (offset + at + n <= held) {
+                std::memcpy(into, known + offset + at, n);
+                return true;
+            }
             size_t done = 0;
             while (done < n) {
                 const ssize_t r = pread(fd, into + done, n - done, static_cast<off_t>(offset + at + done));
@@ -153,10 +160,11 @@ public:
 
     // A clip, told by its headers alone; one whose headers cannot be read
     // is left out with a line, as a damaged picture is.
-    void addClip(int fd, const std::string& path, const std::string& name, long long size, bool named)
+    void addClip(int fd, const std::string& path, const std::string& name, long long size, double modified, size_t held,
+                 bool named)
     {
         kvClipHeaders h;
-        if (!readClipHeaders(readerOf(fd), static_cast<uint64_t>(size), &h)) {
+        if (!readClipHeaders(readerOf(fd, 0, 0, held), static_cast<uint64_t>(size), &h)) {
             problem(path, "a clip whose headers cannot be read");
             return;
         }
@@ -182,9 +190,7 @@ public:
         clip.subSeconds = h.subSeconds;
         clip.offset = h.offset;
         clip.contentId = h.contentId;
-        struct stat st;
-        if (fstat(fd, &st) == 0)
-            clip.fileTime = static_cast<double>(st.st_mtim.tv_sec) + 1e-9 * static_cast<double>(st.st_mtim.tv_nsec);
+        clip.fileTime = modified;
         if (seen.insert(clip.path).second) photos.push_back(std::move(clip));
     }
 
@@ -231,19 +237,27 @@ public:
             problem(folder, "the folder cannot be read");
             return;
         }
-        std::vector<std::string> names;
+        // The kind the listing tells (where the file system tells it)
+        // saves a stat of every file; the file is checked once opened.
+        std::vector<std::pair<std::string, unsigned char>> names;
         while (const dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name); // hidden files stay hidden
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name, e->d_type); // hidden files stay hidden
         closedir(d);
         std::sort(names.begin(), names.end());
-        for (const std::string& n : names) {
-            const std::string path = joined(folder, n);
-            struct stat entry;
-            if (stat(path.c_str(), &entry) != 0) continue;
-            if (S_ISDIR(entry.st_mode)) {
-                if (options.recursive) addFolder(path, under + n + "/");
-            } else if (S_ISREG(entry.st_mode)) {
-                addFile(path, under + n, false);
+        photos.reserve(photos.size() + names.size());
+        for (const auto& n : names) {
+            const std::string path = joined(folder, n.first);
+            bool folderHere = n.second == DT_DIR, file = n.second == DT_REG;
+            if (!folderHere && !file) {
+                struct stat entry;
+                if (stat(path.c_str(), &entry) != 0) continue;
+                folderHere = S_ISDIR(entry.st_mode);
+                file = S_ISREG(entry.st_mode);
+            }
+            if (folderHere) {
+                if (options.recursive) addFolder(path, under + n.first + "/");
+            } else if (file) {
+                addFile(path, under + n.first, false);
             }
         }
     }
@@ -255,6 +269,7 @@ public:
 
     const kvGatherOptions& options;
     std::vector<kvPhoto> photos;
+    std::vector<uint8_t> head;
     std::set<std::string> seen;
     std::set<std::pair<dev_t, ino_t>> folders;
 };

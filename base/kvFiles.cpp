@@ -36,7 +36,8 @@ std::string sizeLimit(long long bytes)
 
 } // namespace
 
-int openRegularFile(const std::string& path, long long maxBytes, long long* size, std::string* reason)
+int openRegularFile(const std::string& path, long long maxBytes, long long* size, std::string* reason,
+                    double* modified)
 {
     if (path.empty()) {
         fail(reason, "no such file");
@@ -55,8 +56,9 @@ int openRegularFile(const std::string& path, long long maxBytes, long long* size
     else if (st.st_size > maxBytes)
         why = "larger than " + sizeLimit(maxBytes);
     // Reads of a regular file never wait on O_NONBLOCK's account, but the
-    // flag is a promise nobody else expects.
-    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    // flag is a promise nobody else expects. None of the other flags
+    // F_SETFL changes was asked for, so they need not be read first.
+    else if (fcntl(fd, F_SETFL, 0) != 0)
         why = std::string("cannot be opened: ") + std::strerror(errno);
     if (!why.empty()) {
         close(fd);
@@ -64,6 +66,7 @@ int openRegularFile(const std::string& path, long long maxBytes, long long* size
         return -1;
     }
     if (size) *size = static_cast<long long>(st.st_size);
+    if (modified) *modified = static_cast<double>(st.st_mtim.tv_sec) + 1e-9 * static_cast<double>(st.st_mtim.tv_nsec);
     return fd;
 }
 

@@ -22,8 +22,9 @@ std::string diskPath(const std::string& name);
 // (checked on the descriptor itself, so the answer is the file's that is
 // read). The descriptor, or -1 with the reason ("no such file", "not a
 // file", "larger than N MB", "cannot be opened: ..."). `size` gets its
-// size.
-int openRegularFile(const std::string& path, long long maxBytes, long long* size, std::string* reason);
+// size, `modified` its modification time (seconds since 1970).
+int openRegularFile(const std::string& path, long long maxBytes, long long* size, std::string* reason,
+                    double* modified = nullptr);
 
 // The whole of a regular file of at most maxBytes bytes ("empty" when it
 // has none); false with the reason.

@@ -35,3 +35,11 @@ if [ ! -f "$out/.done-clips" ]; then
     -tag:v hvc1 -x265-params log-level=error "$out/clip-2160p-hevc10.mp4"
   touch "$out/.done-clips"
 fi
+# A phone's short clip for the camera roll: 3 s of 720p with sound, its
+# moov box after the media as a phone writes it.
+if [ ! -f "$out/.done-roll" ]; then
+  ffmpeg -v error -y -f lavfi -i "testsrc2=s=1280x720:r=30:d=3" -f lavfi -i "sine=frequency=440:duration=3" \
+    -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -shortest -metadata creation_time=2024-05-06T07:08:09Z \
+    "$out/roll-clip.mp4"
+  touch "$out/.done-roll"
+fi

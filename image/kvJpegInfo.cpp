@@ -5,6 +5,8 @@
 // over, before the first scan as inside it.
 #include "image/kvJpegInfo.h"
 
+#include <cstring>
+
 namespace Korvell {
 
 namespace {
@@ -59,8 +61,10 @@ kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
     bool scan = false;
     size_t pos = 2;
     while (pos + 1 < size) {
-        if (data[pos] != 0xFF) { // entropy-coded data or stray bytes
-            ++pos;
+        if (data[pos] != 0xFF) { // entropy-coded data or stray bytes: on to the next 0xFF
+            const void* next = std::memchr(data + pos, 0xFF, size - pos);
+            if (!next) break;
+            pos = static_cast<size_t>(static_cast<const uint8_t*>(next) - data);
             continue;
         }
         const uint8_t marker = data[pos + 1];

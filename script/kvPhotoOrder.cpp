@@ -153,31 +153,32 @@ int naturalCompare(const std::string& a, const std::string& b)
 
 void orderPhotos(std::vector<kvPhoto>& photos, kvPhotoOrder order, uint64_t seed)
 {
+    // Indices sorted, the photos moved once at the end: a roll of
+    // thousands would otherwise move every photo's strings at every step.
+    std::vector<size_t> at(photos.size());
+    for (size_t i = 0; i < at.size(); ++i) at[i] = i;
     // By name first: the order the others fall back on, and a shuffle's
     // starting point, so that a seed does not depend on how the folder
     // listed its files.
-    std::stable_sort(photos.begin(), photos.end(), [](const kvPhoto& a, const kvPhoto& b) {
-        const int c = naturalCompare(a.name, b.name);
-        return c != 0 ? c < 0 : a.path < b.path;
+    std::stable_sort(at.begin(), at.end(), [&](size_t a, size_t b) {
+        const int c = naturalCompare(photos[a].name, photos[b].name);
+        return c != 0 ? c < 0 : photos[a].path < photos[b].path;
     });
     if (order == kvPhotoOrder::Taken) {
-        std::vector<std::pair<double, size_t>> keys;
-        for (size_t i = 0; i < photos.size(); ++i) keys.emplace_back(orderTime(photos[i]), i);
-        std::stable_sort(keys.begin(), keys.end(),
-                         [](const std::pair<double, size_t>& a, const std::pair<double, size_t>& b) {
-                             return a.first < b.first;
-                         });
-        std::vector<kvPhoto> sorted;
-        sorted.reserve(photos.size());
-        for (const auto& k : keys) sorted.push_back(std::move(photos[k.second]));
-        photos.swap(sorted);
+        std::vector<double> time(photos.size());
+        for (size_t i = 0; i < photos.size(); ++i) time[i] = orderTime(photos[i]);
+        std::stable_sort(at.begin(), at.end(), [&](size_t a, size_t b) { return time[a] < time[b]; });
     } else if (order == kvPhotoOrder::Random) {
         uint64_t state = seed;
-        for (size_t i = photos.size(); i > 1; --i) {
+        for (size_t i = at.size(); i > 1; --i) {
             const size_t j = static_cast<size_t>(splitMix(state) % i);
-            std::swap(photos[i - 1], photos[j]);
+            std::swap(at[i - 1], at[j]);
         }
     }
+    std::vector<kvPhoto> sorted;
+    sorted.reserve(photos.size());
+    for (size_t i : at) sorted.push_back(std::move(photos[i]));
+    photos.swap(sorted);
 }
 
 } // namespace Korvell

@@ -158,9 +158,16 @@ TEST(MotionPhoto, TheClipInsideTheJpegFromEveryFormOfItsXmp)
     for (const Case& c : cases) {
         std::string xmp = c.description;
         for (size_t at; (at = xmp.find("LENGTH")) != std::string::npos;) xmp.replace(at, 6, c.length);
-        const std::string jpeg = std::string("\xFF\xD8\xFF\xE1", 4) + "\x10\x00http://ns.adobe.com/xap/1.0/"
-                                 + std::string(1, '\0') + "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF>"
-                                 + "<rdf:Description " + xmp + "/></rdf:RDF></x:xmpmeta>";
+        const std::string app1 = std::string("http://ns.adobe.com/xap/1.0/", 29)
+                                 + "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description " + xmp
+                                 + "/></rdf:RDF></x:xmpmeta>";
+        // An EXIF segment before it, as a camera writes them.
+        const std::string exif = std::string("Exif\0\0MM\0\x2A\0\0\0\x08\0\0", 16);
+        auto segment = [](const char* marker, const std::string& body) {
+            const size_t n = body.size() + 2;
+            return std::string(marker, 2) + char(n >> 8) + char(n & 0xFF) + body;
+        };
+        const std::string jpeg = std::string("\xFF\xD8", 2) + segment("\xFF\xE1", exif) + segment("\xFF\xE1", app1);
         uint64_t offset = 0, length = 0;
         const bool found = findMotionPhotoClip(reinterpret_cast<const uint8_t*>(jpeg.data()), jpeg.size(), fileSize,
                                                &offset, &length);
