@@ -456,17 +456,54 @@ void kvPlayer::place(kvPlayerItem* item, float p)
                bu, bv, item->blurMatrix);
 }
 
+void kvPlayer::drawBackdrop(const kvPlayerItem* item)
+{
+    kvRenderer& r = renderer;
+    r.bindTexture(item->blurTexture);
+    const vector2 a = imageAreaPos, b = imageAreaPos + imageAreaSize;
+    int w = 0, h = 0;
+    float bu = 1.0f, bv = 1.0f;
+    // A picture with see-through pixels shows the backdrop through them.
+    if (!r.textureOpaque(item->texture) || !r.textureSize(item->blurTexture, &w, &h, &bu, &bv) || a.x == b.x
+        || a.y == b.y) {
+        r.setTextureMatrix(item->blurMatrix);
+        r.drawQuad(a, b);
+        return;
+    }
+    // Else only the bands the picture leaves uncovered: the backdrop under
+    // an opaque picture is never seen, and drawing it would cost a whole
+    // screen of fill (two in a crossfade) and show through a fading one.
+    // Each band takes its own share of the backdrop's texture window.
+    auto fraction = [](float at, float from, float to) { return std::min(1.0f, std::max(0.0f, (at - from) / (to - from))); };
+    const float px0 = fraction(item->placedA.x, a.x, b.x), px1 = fraction(item->placedB.x, a.x, b.x);
+    const float py0 = fraction(item->placedA.y, a.y, b.y), py1 = fraction(item->placedB.y, a.y, b.y);
+    // The picture's edges themselves, so that bands meet it without a seam.
+    const float ex0 = px0 > 0.0f ? item->placedA.x : a.x, ex1 = px1 < 1.0f ? item->placedB.x : b.x;
+    const float ey0 = py0 > 0.0f ? item->placedA.y : a.y, ey1 = py1 < 1.0f ? item->placedB.y : b.y;
+    auto band = [&](float sx0, float sy0, float sx1, float sy1, vector2 from, vector2 to) {
+        if (!(sx1 > sx0) || !(sy1 > sy0)) return;
+        float m[16];
+        std::copy(item->blurMatrix, item->blurMatrix + 16, m);
+        m[12] += m[0] * sx0 * bu;
+        m[13] += m[5] * sy0 * bv;
+        m[0] *= sx1 - sx0;
+        m[5] *= sy1 - sy0;
+        r.setTextureMatrix(m);
+        r.drawQuad(from, to);
+    };
+    band(0.0f, 0.0f, 1.0f, py0, a, vector2(b.x, ey0));
+    band(0.0f, py1, 1.0f, 1.0f, vector2(a.x, ey1), b);
+    band(0.0f, py0, px0, py1, vector2(a.x, ey0), vector2(ex0, ey1));
+    band(px1, py0, 1.0f, py1, vector2(ex1, ey0), vector2(b.x, ey1));
+}
+
 void kvPlayer::drawPicture(const kvPlayerItem* item, float alpha, bool leaving)
 {
     kvRenderer& r = renderer;
     // (The calls in the order a stretched slide has always made them.)
     if (leaving) r.setTextureMatrix(item->textureMatrix);
     r.setColorRGBA(vector4(imageColor, alpha));
-    if (item->fitted && item->blurTexture && fitOf(item) == FIT_BLUR) {
-        r.setTextureMatrix(item->blurMatrix);
-        r.bindTexture(item->blurTexture);
-        r.drawQuad(imageAreaPos, imageAreaPos + imageAreaSize);
-    }
+    if (item->fitted && item->blurTexture && fitOf(item) == FIT_BLUR) drawBackdrop(item);
     if (!leaving || item->fitted) r.setTextureMatrix(item->textureMatrix);
     r.bindTexture(item->texture);
     r.drawQuad(item->placedA, item->placedB);

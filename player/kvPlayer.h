@@ -136,6 +136,7 @@ private:
     void place(kvPlayerItem* item, float p);
     // The slide's picture (over its blurred copy for a "blur" fit).
     void drawPicture(const kvPlayerItem* item, float alpha, bool leaving);
+    void drawBackdrop(const kvPlayerItem* item);
     void preloadUpcoming();
     // Clips: the clip time of a slide at clock time t; opened (once; a
     // clip that failed is not tried again); its frame at a clip time put

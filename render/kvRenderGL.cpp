@@ -447,10 +447,17 @@ void kvRenderGL::deleteTexture(kvTextureIndex index)
     GLuint name = liveName(index);
     if (name == 0) return; // dead already: its old name may be someone else's now
     const kvTexture* t = textures.get(index);
-    // The storage is kept for the next picture of its size (never reached
-    // through this index again).
-    spares.push_back({name, t->getBufferWidth(), t->getBufferHeight(),
-                      static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)});
+    // A picture's storage is kept for the next picture of its size (never
+    // reached through this index again). A small texture's (a blurred
+    // copy, a clip's little frame) costs nothing to make again, and kept it
+    // would push the picture's out: the next picture would then pay for new
+    // storage in its switch frame.
+    if (static_cast<long long>(t->getBufferWidth()) * t->getBufferHeight() < kSmallestSpare) {
+        glDeleteTextures(1, &name);
+    } else {
+        spares.push_back({name, t->getBufferWidth(), t->getBufferHeight(),
+                          static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)});
+    }
     while (spares.size() > kSpareTextures) {
         glDeleteTextures(1, &spares.front().name);
         spares.erase(spares.begin());

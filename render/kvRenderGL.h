@@ -111,6 +111,7 @@ private:
         GLenum format;
     };
     static constexpr size_t kSpareTextures = 1;
+    static constexpr long long kSmallestSpare = 256 * 256; // texels
 
     kvFont* fontOf(kvFontIndex font) const;
     kvTextureIndex registerTexture(kvTexture* texture, int filter);

@@ -23,6 +23,12 @@ bool kvRenderer::textureSize(kvTextureIndex index, int* width, int* height, floa
     return true;
 }
 
+bool kvRenderer::textureOpaque(kvTextureIndex index) const
+{
+    const kvTexture* t = textures.get(index);
+    return t && t->isOpaque();
+}
+
 kvClipIndex kvRenderer::openClip(const kvClipRequest& request, std::string* reason)
 {
     (void)request;

@@ -70,6 +70,9 @@ public:
     // A texture's picture size in pixels and its share of the buffer (the
     // far texture coordinates); false for an unknown or dead index.
     virtual bool textureSize(kvTextureIndex index, int* width, int* height, float* u, float* v) const;
+    // Whether a texture covers every pixel it is drawn on (no alpha below
+    // full); false for an unknown or dead index.
+    virtual bool textureOpaque(kvTextureIndex index) const;
     // The pictures wanted soon, nearest first; asked every frame. They are
     // decoded on a worker thread and uploaded a slice per frame, so that
     // their loadTexture costs the frame neither.

@@ -3,6 +3,7 @@
 // columns the shapes give, read back from the GL.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/kvTimer.h"
@@ -16,6 +17,8 @@ namespace {
 
 // JPEG's and the blur's own error on flat colours.
 const int kColourTolerance = 8;
+// The backdrop sampled in bands against in one piece: rounding alone.
+const int kBandTolerance = 1;
 
 class FitGL : public GLTest {
 protected:
@@ -101,6 +104,16 @@ TEST_F(FitGL, APortraitInEveryFit)
         EXPECT_LT(bar[0] + bar[1] + bar[2], 3 * 200) << "blur, a bar is not darkened at row " << y;
     }
 
+    // Under an opaque picture only the bars are drawn: the same frame as
+    // the backdrop drawn whole beneath it (as it is under a picture with
+    // an alpha channel, here one with every pixel opaque).
+    const std::string withAlpha = dir + "/portrait-alpha.png";
+    ASSERT_EQ(std::system(("convert '" + portrait + "' -alpha on PNG32:'" + withAlpha + "'").c_str()), 0);
+    const std::vector<uint8_t> whole = frame(withAlpha, FIT_BLUR);
+    int worst = 0;
+    for (size_t i = 0; i < f.size(); ++i) worst = std::max(worst, std::abs(int(f[i]) - int(whole[i])));
+    EXPECT_LE(worst, kBandTolerance) << "the bars drawn as bands against the backdrop drawn whole";
+
     // stretch: exactly the frame a quad over the whole area draws.
     f = frame(portrait, FIT_STRETCH);
     beginFrame();
@@ -109,6 +122,40 @@ TEST_F(FitGL, APortraitInEveryFit)
     renderer->bindTexture(t);
     renderer->drawQuad(vector2(0, 0), vector2(1, 1));
     EXPECT_EQ(f, readAll());
+}
+
+// Half way through a crossfade between two blurred slides, the pictures
+// mix as pictures: the leaving one's backdrop does not show through it.
+TEST_F(FitGL, ACrossfadeOfBlurredSlidesMixesThePicturesAlone)
+{
+    const std::string red = dir + "/red.png", white = dir + "/white.png";
+    ASSERT_EQ(std::system(("convert -size 32x64 xc:'#ff0000' PNG24:'" + red + "' && convert -size 32x64 xc:white PNG24:'"
+                           + white + "'").c_str()),
+              0);
+    kvFakeClock::now = 0;
+    kvTimer clock(kvFakeClock::ticks);
+    clock.start();
+    kvPlayer player(*renderer, clock);
+    player.setImageAreaSize(vector2(1, 1));
+    player.setBackground(vector3(0.5f, 0.5f, 0.5f));
+    player.setFit(FIT_BLUR);
+    player.addImage(red, 2, TRANSITION_KEEP, 0, false);
+    player.addImage(white, 2, TRANSITION_CROSSFADE, 1, false);
+    player.addImage(red, 2, TRANSITION_KEEP, 0, false);
+    renderer->setupView(clientWidth(), clientHeight());
+    player.loadItemTexture(0);
+    player.loadItemTexture(1);
+    std::vector<uint8_t> f;
+    for (uint32_t ms : {0u, 1000u, 2500u}) {
+        kvFakeClock::now = ms;
+        beginFrame();
+        player.update();
+        f = readAll();
+    }
+    // Red and white half and half, in the picture; the two backdrops
+    // (darkened red and darkened white) half and half in the bars.
+    EXPECT_TRUE(near(at(f, 32, 24), 255, 128, 128)) << at(f, 32, 24)[1];
+    EXPECT_LT(at(f, 6, 24)[1], 128) << "a bar is darkened";
 }
 
 // A camera's landscape turned upright is a portrait: 2 : 3 as seen, so in

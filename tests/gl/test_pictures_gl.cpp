@@ -275,3 +275,43 @@ TEST_F(PicturesGL, APictureDecodedAheadIsWholeInEveryState)
     }
     gl->setUploadSliceBytes(kvRenderGL::kUploadSliceBytes);
 }
+
+// A slide with a blurred backdrop lets go of two textures, the picture
+// and its small blurred copy; the picture's storage is the one kept for
+// the next picture of its size, whichever goes last (the small one kept
+// instead made every later switch allocate anew).
+TEST_F(PicturesGL, APicturesStorageOutlivesItsBlurredCopy)
+{
+    kvRenderGL* gl = static_cast<kvRenderGL*>(renderer);
+    const std::string dir = scratchDir("spare-storage");
+    const std::string first = dir + "/first.png", next = dir + "/next.png";
+    ASSERT_EQ(std::system(("convert -size 300x300 xc:red PNG24:'" + first + "' && convert -size 300x300 xc:blue PNG24:'"
+                           + next + "'").c_str()),
+              0);
+    auto nameOf = [&](kvTextureIndex t) {
+        gl->bindTexture(t);
+        GLint name = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+        return static_cast<GLuint>(name);
+    };
+    for (bool blurLast : {true, false}) {
+        kvTextureIndex blur;
+        const kvTextureIndex picture = gl->loadTexture(first, 1, vector2(), nullptr, &blur);
+        ASSERT_NE(picture, kvTextureIndex(0));
+        ASSERT_NE(blur, kvTextureIndex(0));
+        const GLuint storage = nameOf(picture);
+        gl->bindTexture(kvTextureIndex());
+        if (blurLast) {
+            gl->deleteTexture(picture);
+            gl->deleteTexture(blur);
+        } else {
+            gl->deleteTexture(blur);
+            gl->deleteTexture(picture);
+        }
+        EXPECT_EQ(glIsTexture(storage), GL_TRUE) << (blurLast ? "blurred copy last" : "picture last");
+        const kvTextureIndex again = gl->loadTexture(next, 1);
+        EXPECT_EQ(nameOf(again), storage) << (blurLast ? "blurred copy last" : "picture last");
+        gl->bindTexture(kvTextureIndex());
+        gl->deleteTexture(again);
+    }
+}

@@ -125,6 +125,12 @@ kvTextureIndex kvRecordingRenderer::loadTexture(const std::string& fileName, int
     return index;
 }
 
+bool kvRecordingRenderer::textureOpaque(kvTextureIndex index) const
+{
+    auto from = loadedFrom.find(index);
+    return from != loadedFrom.end() && alive.count(index) && !translucent.count(from->second);
+}
+
 bool kvRecordingRenderer::textureSize(kvTextureIndex index, int* w, int* h, float* u, float* v) const
 {
     auto from = loadedFrom.find(index);
