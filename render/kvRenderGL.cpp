@@ -447,21 +447,30 @@ void kvRenderGL::deleteTexture(kvTextureIndex index)
     GLuint name = liveName(index);
     if (name == 0) return; // dead already: its old name may be someone else's now
     const kvTexture* t = textures.get(index);
-    // A picture's storage is kept for the next picture of its size (never
-    // reached through this index again). A small texture's (a blurred
-    // copy, a clip's little frame) costs nothing to make again, and kept it
-    // would push the picture's out: the next picture would then pay for new
-    // storage in its switch frame.
-    if (static_cast<long long>(t->getBufferWidth()) * t->getBufferHeight() < kSmallestSpare) {
-        glDeleteTextures(1, &name);
-    } else {
-        spares.push_back({name, t->getBufferWidth(), t->getBufferHeight(),
-                          static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)});
-    }
-    while (spares.size() > kSpareTextures) {
-        glDeleteTextures(1, &spares.front().name);
-        spares.erase(spares.begin());
-    }
+    // The storage is kept for the next texture of its size (never reached
+    // through this index again): a new one costs the driver an allocation
+    // in the frame, and llvmpipe's heap grows with every texture made and
+    // deleted. One of a picture's size is kept, and apart from it a few
+    // small ones (a slide's blurred copy, deleted after its picture, once
+    // pushed the picture's out, and every later switch allocated anew).
+    const Spare spare = {name, t->getBufferWidth(), t->getBufferHeight(),
+                         static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
+    auto small = [](const Spare& s) { return static_cast<long long>(s.width) * s.height < kSmallestLargeSpare; };
+    auto letGo = [&](bool ofSmall, size_t keep) {
+        size_t n = 0;
+        for (const Spare& s : spares) n += small(s) == ofSmall;
+        for (auto it = spares.begin(); it != spares.end() && n > keep;) {
+            if (small(*it) != ofSmall) {
+                ++it;
+                continue;
+            }
+            glDeleteTextures(1, &it->name);
+            it = spares.erase(it);
+            --n;
+        }
+    };
+    spares.push_back(spare);
+    letGo(small(spare), small(spare) ? kSmallSpares : kSpareTextures);
     textures.remove(index);
     textureNames[static_cast<size_t>(index.id - 1)] = 0;
 }

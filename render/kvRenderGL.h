@@ -110,8 +110,9 @@ private:
         int height;
         GLenum format;
     };
-    static constexpr size_t kSpareTextures = 1;
-    static constexpr long long kSmallestSpare = 256 * 256; // texels
+    static constexpr size_t kSpareTextures = 1; // of a picture's size
+    static constexpr size_t kSmallSpares = 4;
+    static constexpr long long kSmallestLargeSpare = 256 * 256; // texels
 
     kvFont* fontOf(kvFontIndex font) const;
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
