@@ -217,3 +217,12 @@ shot_pixel() {
 
 # Whether value lies within [lo - tol, hi + tol].
 between() { awk -v v="$1" -v lo="$2" -v hi="$3" -v t="${4:-10}" 'BEGIN{exit !(v >= lo - t && v <= hi + t)}'; }
+
+# sox's measures of a span (start, length) of a sound, in a band or all of it.
+measure() { # file start length what [band]
+  sox "$1" -n trim "$2" "$3" ${5:+sinc $5} stat 2>&1 | awk -F: -v w="$4" '$1 ~ w {gsub(/ /, "", $2); print $2}'
+}
+pitch() { measure "$1" "$2" "$3" "Rough"; }
+rms() { measure "$1" "$2" "$3" "RMS +amplitude" "$4"; } # file start length [band]
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a / b}'; }
+within() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN{exit !(v >= lo && v <= hi)}'; }

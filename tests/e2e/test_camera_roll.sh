@@ -78,11 +78,6 @@ dur=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out/roll.mp4"
 awk -v d="$dur" 'BEGIN{exit !(d > 9.8 && d < 10.5)}' || fail "the show lasts $dur s, not 10: a moment played as a slide of its own"
 
 ffmpeg -v error -y -i "$out/roll.mp4" -vn -ac 1 -ar 48000 "$WORK/sound.wav"
-rms() { # file start length band
-  sox "$1" -n trim "$2" "$3" sinc "$4" stat 2>&1 | awk -F: '$1 ~ "RMS +amplitude" {gsub(/ /, "", $2); print $2}'
-}
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a / b}'; }
-within() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN{exit !(v >= lo && v <= hi)}'; }
 full=$(rms "$WORK/sound.wav" 2.2 1 400-480)
 under=$(rms "$WORK/sound.wav" 4.6 0.8 400-480)
 tone=$(rms "$WORK/sound.wav" 4.5 1 950-1050)

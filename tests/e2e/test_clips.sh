@@ -59,11 +59,6 @@ done
 [ "$(colour_in "$out/show.mp4" 7.5 142 170)" = HHL ] || fail "the turned clip's mark is not at its bottom left"
 
 ffmpeg -v error -y -i "$out/show.mp4" -vn -ac 1 -ar 48000 "$WORK/sound.wav"
-rms() { # file start length [band]
-  sox "$1" -n trim "$2" "$3" ${4:+sinc $4} stat 2>&1 | awk -F: '$1 ~ "RMS +amplitude" {gsub(/ /, "", $2); print $2}'
-}
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a / b}'; }
-within() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN{exit !(v >= lo && v <= hi)}'; }
 full=$(rms "$WORK/sound.wav" 1 1 400-480)
 under=$(rms "$WORK/sound.wav" 3.5 1.5 400-480)
 ramp=$(rms "$WORK/sound.wav" 2.7 0.1 400-480)

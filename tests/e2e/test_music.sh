@@ -28,13 +28,6 @@ mkdir -p "$out"
   || fail "render failed"
 ffmpeg -v error -i "$out/show.mkv" -vn -ac 1 -ar 48000 "$WORK/sound.wav"
 
-# sox's measures of a span (start, length) of a sound, in a band or all of it.
-measure() { # file start length what [band]
-  sox "$1" -n trim "$2" "$3" ${5:+sinc $5} stat 2>&1 | awk -F: -v w="$4" '$1 ~ w {gsub(/ /, "", $2); print $2}'
-}
-pitch() { measure "$1" "$2" "$3" "Rough"; }
-rms() { measure "$1" "$2" "$3" "RMS +amplitude" "$4"; }
-within() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN{exit !(v >= lo && v <= hi)}'; }
 
 first=$(pitch "$WORK/sound.wav" 1 2)
 second=$(pitch "$WORK/sound.wav" 6.5 1)

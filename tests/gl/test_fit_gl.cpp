@@ -34,16 +34,21 @@ protected:
                                  "PNG24:'" + dir + "/portrait.png'";
         ASSERT_EQ(std::system(make.c_str()), 0);
     }
-    // One frame of a slide of the picture in a fit, over a grey background.
-    std::vector<uint8_t> frame(const std::string& file, int fit)
+    // A show from its start, in a fit, over a grey background.
+    static void startShow(kvTimer& clock, kvPlayer& player, int fit)
     {
         kvFakeClock::now = 0;
-        kvTimer clock(kvFakeClock::ticks);
         clock.start();
-        kvPlayer player(*renderer, clock);
         player.setImageAreaSize(vector2(1, 1));
         player.setBackground(vector3(0.5f, 0.5f, 0.5f));
         player.setFit(fit);
+    }
+    // One frame of a slide of the picture in a fit.
+    std::vector<uint8_t> frame(const std::string& file, int fit)
+    {
+        kvTimer clock(kvFakeClock::ticks);
+        kvPlayer player(*renderer, clock);
+        startShow(clock, player, fit);
         player.addImage(file, 2, TRANSITION_NONE, 0, false);
         player.addImage(file, 2, TRANSITION_NONE, 0, false);
         renderer->setupView(clientWidth(), clientHeight());
@@ -132,13 +137,9 @@ TEST_F(FitGL, ACrossfadeOfBlurredSlidesMixesThePicturesAlone)
     ASSERT_EQ(std::system(("convert -size 32x64 xc:'#ff0000' PNG24:'" + red + "' && convert -size 32x64 xc:white PNG24:'"
                            + white + "'").c_str()),
               0);
-    kvFakeClock::now = 0;
     kvTimer clock(kvFakeClock::ticks);
-    clock.start();
     kvPlayer player(*renderer, clock);
-    player.setImageAreaSize(vector2(1, 1));
-    player.setBackground(vector3(0.5f, 0.5f, 0.5f));
-    player.setFit(FIT_BLUR);
+    startShow(clock, player, FIT_BLUR);
     player.addImage(red, 2, TRANSITION_KEEP, 0, false);
     player.addImage(white, 2, TRANSITION_CROSSFADE, 1, false);
     player.addImage(red, 2, TRANSITION_KEEP, 0, false);

@@ -19,6 +19,28 @@
 
 using namespace Korvell;
 
+namespace {
+
+// A written show read back as the player would have it, drawing nothing,
+// its clock still and its log silent.
+struct QuietShow {
+    struct StillClock : kvClock {
+        float elapsed() const override { return 0.0f; }
+        void setElapsed(float) override {}
+    };
+    static kvScriptedShow::Options silent()
+    {
+        kvScriptedShow::Options options;
+        options.log = "";
+        return options;
+    }
+    kvNullRenderer renderer;
+    StillClock clock;
+    kvScriptedShow show{renderer, clock, silent()};
+};
+
+} // namespace
+
 TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
 {
     const std::string dir = scratchDir("folder-show");
@@ -64,14 +86,8 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     ASSERT_EQ(findings.size(), 1u) << formatFinding("show.xml", findings.back());
     EXPECT_TRUE(findings[0].note) << findings[0].text;
 
-    kvNullRenderer renderer;
-    struct StillClock : kvClock {
-        float elapsed() const override { return 0.0f; }
-        void setElapsed(float) override {}
-    } clock;
-    kvScriptedShow::Options options;
-    options.log = "";
-    kvScriptedShow show(renderer, clock, options);
+    QuietShow quiet;
+    kvScriptedShow& show = quiet.show;
     ASSERT_TRUE(show.load("show.xml"));
     ASSERT_EQ(chdir(home), 0);
     EXPECT_EQ(show.getMusic().tracks, (std::vector<std::string>{"song.wav", "b & c.ogg"}));
@@ -179,14 +195,8 @@ TEST(FolderShow, ClipsAndMomentsAreSlidesOfTheirOwnLength)
         EXPECT_EQ(text.find("<file>IMG_3.MOV") != std::string::npos, c.play) << text;
         writeFile(dir + "/show.xml", text);
 
-        kvNullRenderer renderer;
-        struct StillClock : kvClock {
-            float elapsed() const override { return 0.0f; }
-            void setElapsed(float) override {}
-        } clock;
-        kvScriptedShow::Options options;
-        options.log = "";
-        kvScriptedShow show(renderer, clock, options);
+        QuietShow quiet;
+        kvScriptedShow& show = quiet.show;
         ASSERT_TRUE(show.load(dir + "/show.xml"));
         const kvPlayer& player = show.getPlayer();
         float end = 0.0f;
