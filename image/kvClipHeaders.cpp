@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "image/kvIsoBoxes.h"
+
 namespace Korvell {
 
 namespace {
@@ -15,8 +17,6 @@ const size_t kHeadBytes = 64 * 1024;
 const uint64_t kMaxMoovBytes = 64ull << 20;
 const int kMaxBoxes = 100000; // top-level boxes walked at most
 
-uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint64_t be64(const uint8_t* p) { return uint64_t(be32(p)) << 32 | be32(p + 4); }
 uint32_t le32(const uint8_t* p) { return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; }
 
 bool is(const uint8_t* p, const char* four) { return std::memcmp(p, four, 4) == 0; }
@@ -76,20 +76,11 @@ bool readIsoDate(const std::string& s, kvClipHeaders* out)
 template <class Visit>
 void boxes(const uint8_t* p, const uint8_t* end, int depth, Visit visit)
 {
-    while (depth < 16 && end - p >= 8) {
-        uint64_t size = be32(p);
-        size_t header = 8;
-        if (size == 1) {
-            if (end - p < 16) return;
-            size = be64(p + 8);
-            header = 16;
-        } else if (size == 0) {
-            size = static_cast<uint64_t>(end - p);
-        }
-        if (size < header || size > static_cast<uint64_t>(end - p)) return;
-        visit(p + 4, p + header, p + size, depth);
-        p += size;
-    }
+    if (depth >= 16) return;
+    forEachIsoBox(p, 0, static_cast<size_t>(end - p), [&](const uint8_t* type, size_t body, size_t to) {
+        visit(type, p + body, p + to, depth);
+        return false;
+    });
 }
 
 struct MoovReader {
@@ -209,16 +200,9 @@ bool readIso(const kvReadAt& readAt, uint64_t fileSize, kvClipHeaders* out)
         uint8_t h[16];
         const size_t want = static_cast<size_t>(std::min<uint64_t>(16, fileSize - at));
         if (!readAt(at, want, h)) return false;
-        uint64_t size = be32(h);
-        size_t header = 8;
-        if (size == 1) {
-            if (want < 16) return false;
-            size = be64(h + 8);
-            header = 16;
-        } else if (size == 0) {
-            size = fileSize - at;
-        }
-        if (size < header || size > fileSize - at) return false;
+        uint64_t size = 0;
+        size_t header = 0;
+        if (!isoBoxSize(h, want, fileSize - at, &size, &header)) return false;
         if (is(h + 4, "moov")) {
             if (size > kMaxMoovBytes) return false;
             std::vector<uint8_t> moov(static_cast<size_t>(size - header));

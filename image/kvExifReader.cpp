@@ -6,14 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "image/kvIsoBoxes.h"
+
 namespace Korvell {
 
 namespace {
 
 const uint64_t kMostExifBytes = 1u << 20;
-
-uint32_t be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t be32(const uint8_t* p) { return be16(p) << 16 | be16(p + 2); }
 
 // A number of `bytes` (0, 4 or 8) big-endian bytes at p.
 uint64_t beN(const uint8_t* p, int bytes)
@@ -72,26 +71,6 @@ struct Tiff {
     }
 };
 
-// The ISO boxes in [from, to) of head: type and body, to `visit` until it
-// returns true; false when a box runs past the head (its end not known).
-template <class Visit>
-bool boxes(const uint8_t* head, size_t from, size_t to, Visit visit)
-{
-    while (from + 8 <= to) {
-        uint64_t size = be32(head + from);
-        size_t header = 8;
-        if (size == 1) {
-            if (from + 16 > to) return false;
-            size = beN(head + from + 8, 8);
-            header = 16;
-        }
-        if (size == 0 || size < header || size > to - from) return false;
-        if (visit(head + from + 4, from + header, static_cast<size_t>(from + size))) return true;
-        from += static_cast<size_t>(size);
-    }
-    return true;
-}
-
 // The segments from `at` (a file position) on, `bytes` holding the file
 // from `base`: Further with *offset where the walk left the bytes.
 kvExifPlace findInJpeg(const uint8_t* bytes, size_t size, uint64_t base, uint64_t at, uint64_t fileSize,
@@ -131,7 +110,7 @@ kvExifPlace findInJpeg(const uint8_t* bytes, size_t size, uint64_t base, uint64_
 kvExifPlace findInIso(const uint8_t* head, size_t size, uint64_t fileSize, uint64_t* offset, uint64_t* length)
 {
     size_t metaFrom = 0, metaTo = 0;
-    boxes(head, 0, size, [&](const uint8_t* type, size_t body, size_t end) {
+    forEachIsoBox(head, 0, size, [&](const uint8_t* type, size_t body, size_t end) {
         if (std::memcmp(type, "meta", 4) != 0) return false;
         metaFrom = body + 4; // a full box
         metaTo = end;
@@ -141,11 +120,11 @@ kvExifPlace findInIso(const uint8_t* head, size_t size, uint64_t fileSize, uint6
     uint32_t exifItem = 0;
     bool sawItems = false;
     size_t ilocFrom = 0, ilocTo = 0;
-    boxes(head, metaFrom, metaTo, [&](const uint8_t* type, size_t body, size_t end) {
+    forEachIsoBox(head, metaFrom, metaTo, [&](const uint8_t* type, size_t body, size_t end) {
         if (std::memcmp(type, "iinf", 4) == 0 && end - body >= 6) {
             sawItems = true;
             const size_t first = body + 4 + (head[body] == 0 ? 2 : 4);
-            boxes(head, first, end, [&](const uint8_t* t, size_t b, size_t e) {
+            forEachIsoBox(head, first, end, [&](const uint8_t* t, size_t b, size_t e) {
                 if (std::memcmp(t, "infe", 4) != 0 || e - b < 4) return false;
                 const int version = head[b];
                 if (version < 2) return false;

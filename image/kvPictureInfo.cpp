@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "image/kvIsoBoxes.h"
 #include "image/kvJpegInfo.h"
 
 namespace Korvell {
@@ -12,11 +13,6 @@ namespace Korvell {
 namespace {
 
 const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-uint32_t be32(const uint8_t* p)
-{
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) | (p[2] << 8) | p[3];
-}
 
 kvPictureInfo inspectPng(const uint8_t* data, size_t size)
 {
@@ -84,22 +80,8 @@ struct Boxes {
     // flags before their children.
     void walk(size_t from, size_t to, int depth)
     {
-        while (from + 8 <= to && depth < 8) {
-            uint64_t length = be32(data + from);
-            size_t header = 8;
-            if (length == 1) {
-                if (from + 16 > to) break;
-                length = (static_cast<uint64_t>(be32(data + from + 8)) << 32) | be32(data + from + 12);
-                header = 16;
-            } else if (length == 0) {
-                length = to - from;
-            }
-            if (length < header || length > to - from) {
-                cut = true;
-                return;
-            }
-            const uint8_t* type = data + from + 4;
-            const size_t body = from + header, end = from + static_cast<size_t>(length);
+        if (depth >= 8) return;
+        const bool whole = forEachIsoBox(data, from, to, [&](const uint8_t* type, size_t body, size_t end) {
             if (std::memcmp(type, "meta", 4) == 0) walk(body + 4, end, depth + 1);
             if (std::memcmp(type, "iprp", 4) == 0 || std::memcmp(type, "ipco", 4) == 0) walk(body, end, depth + 1);
             if (std::memcmp(type, "ispe", 4) == 0 && end - body >= 12) {
@@ -116,8 +98,9 @@ struct Boxes {
                 clapW = wd ? static_cast<int>(be32(data + body) / wd) : 0;
                 clapH = hd ? static_cast<int>(be32(data + body + 8) / hd) : 0;
             }
-            from = end;
-        }
+            return false;
+        });
+        if (!whole) cut = true;
     }
 };
 
