@@ -187,6 +187,17 @@ struct ShowFrames {
     double worstMidSlide = 0;
 };
 
+// One frame of the show drawn and finished; its milliseconds since t0.
+double showFrame(kvBaseGL* app, kvRenderer& r, kvPlayer& player, double t0)
+{
+    r.clear();
+    r.setupView(app->getClientWidth(), app->getClientHeight());
+    player.update();
+    app->endFrame();
+    glFinish();
+    return nowMs() - t0;
+}
+
 // A show of `slides` slides of `seconds` each, crossfading, panning and
 // zooming, in the app's window; every frame's time and its show time.
 ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>& pictures, int slides, float seconds,
@@ -215,12 +226,7 @@ ShowFrames playShow(kvBaseGL* app, kvRenderer& r, const std::vector<std::string>
         const double t0 = nowMs();
         const float showTime = clock.elapsed();
         const unsigned before = player.getNextIndex();
-        r.clear();
-        r.setupView(app->getClientWidth(), app->getClientHeight());
-        player.update();
-        app->endFrame();
-        glFinish();
-        const double took = nowMs() - t0;
+        const double took = showFrame(app, r, player, t0);
 
         all.push_back(took);
         if (player.getNextIndex() != before && before > 0) switches.push_back(took);
@@ -640,12 +646,7 @@ ClipPlay playClip(kvBaseGL* app, const std::string& clip, float seconds)
     while (!player.isOver()) {
         const double t0 = nowMs();
         const float showTime = clock.elapsed();
-        r.clear();
-        r.setupView(app->getClientWidth(), app->getClientHeight());
-        player.update();
-        app->endFrame();
-        glFinish();
-        const double took = nowMs() - t0;
+        const double took = showFrame(app, r, player, t0);
         const kvPlayerItem* item = player.getItem(1);
         if (player.getCurrent() == item && item->clip) {
             seen.insert(r.clipFrameShown(item->clip));

@@ -21,7 +21,7 @@ using namespace Korvell;
 
 namespace {
 
-class ClipsGL : public GLTest {
+class ClipsGL : public PlayerGLTest {
 protected:
     int clientWidth() const override { return 64; }
     int clientHeight() const override { return 36; }
@@ -41,27 +41,12 @@ protected:
     }
     void SetUp() override
     {
-        GLTest::SetUp();
+        PlayerGLTest::SetUp();
         if (IsSkipped()) return;
         if (!made) GTEST_SKIP() << "ffmpeg could not make the clips";
         gl = static_cast<kvRenderGL*>(renderer);
         gl->setClipMaker([](std::string*) { return makeClipDecoder(); });
         gl->setClipsExact(true);
-        kvFakeClock::now = 0;
-        clock.start();
-        player = new kvPlayer(*renderer, clock);
-        player->setImageAreaSize(vector2(1, 1));
-    }
-    void TearDown() override
-    {
-        delete player;
-        GLTest::TearDown();
-    }
-    void frameAt(double t)
-    {
-        kvFakeClock::setSeconds(t);
-        beginFrame();
-        player->update();
     }
     // The colour at the middle of the right half (away from the yellow mark).
     std::string colourAt(int x = 48, int y = 18)
@@ -81,8 +66,6 @@ protected:
     static std::string dir;
     static bool made;
     kvRenderGL* gl = nullptr;
-    kvPlayer* player = nullptr;
-    kvTimer clock{kvFakeClock::ticks};
 };
 
 std::string ClipsGL::dir;

@@ -10,32 +10,10 @@ using namespace Korvell;
 
 namespace {
 
-class PlayerGL : public GLTest {
+class PlayerGL : public PlayerGLTest {
 protected:
     int clientWidth() const override { return 64; }
     int clientHeight() const override { return 64; }
-    void SetUp() override
-    {
-        GLTest::SetUp();
-        if (IsSkipped()) return;
-        kvFakeClock::now = 0;
-        clock.start();
-        player = new kvPlayer(*renderer, clock);
-        player->setImageAreaSize(vector2(1, 1));
-    }
-    void TearDown() override
-    {
-        delete player;
-        GLTest::TearDown();
-    }
-    void frameAt(double t)
-    {
-        kvFakeClock::setSeconds(t);
-        beginFrame();
-        player->update();
-    }
-    kvPlayer* player = nullptr;
-    kvTimer clock{kvFakeClock::ticks};
 };
 
 } // namespace

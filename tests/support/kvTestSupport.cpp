@@ -87,6 +87,30 @@ void GLTest::TearDown()
     }
 }
 
+void PlayerGLTest::SetUp()
+{
+    GLTest::SetUp();
+    if (IsSkipped()) return;
+    kvFakeClock::now = 0;
+    clock.start();
+    player = new kvPlayer(*renderer, clock);
+    player->setImageAreaSize(vector2(1, 1));
+}
+
+void PlayerGLTest::TearDown()
+{
+    delete player;
+    player = nullptr;
+    GLTest::TearDown();
+}
+
+void PlayerGLTest::frameAt(double t)
+{
+    kvFakeClock::setSeconds(t);
+    beginFrame();
+    player->update();
+}
+
 void GLTest::beginFrame()
 {
     renderer->clear();

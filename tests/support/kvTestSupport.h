@@ -67,6 +67,17 @@ protected:
     kvRenderer* renderer = nullptr;
 };
 
+// A GL test with a player on the fake clock, from 0, over a 1 x 1 area.
+class PlayerGLTest : public GLTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // One frame of the show at `t` seconds.
+    void frameAt(double t);
+    kvPlayer* player = nullptr;
+    kvTimer clock{kvFakeClock::ticks};
+};
+
 // The numbers of texture handles, in order, for comparing with a list.
 template <class Handles>
 std::vector<int> ids(const Handles& handles)
