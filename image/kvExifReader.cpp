@@ -13,6 +13,7 @@ namespace Korvell {
 namespace {
 
 const uint64_t kMostExifBytes = 1u << 20;
+const char kExifName[] = "Exif\0"; // with the literal's own NUL: "Exif" and two NULs, all six bytes
 
 // A number of `bytes` (0, 4 or 8) big-endian bytes at p.
 uint64_t beN(const uint8_t* p, int bytes)
@@ -71,10 +72,10 @@ struct Tiff {
     }
 };
 
-// The segments from `at` (a file position) on, `bytes` holding the file
-// from `base`: Further with *offset where the walk left the bytes.
-kvExifPlace findInJpeg(const uint8_t* bytes, size_t size, uint64_t base, uint64_t at, uint64_t fileSize,
-                       uint64_t* offset, uint64_t* length)
+} // namespace
+
+kvExifPlace findJpegApp1(const uint8_t* bytes, size_t size, uint64_t base, uint64_t at, uint64_t fileSize,
+                         const char* name, size_t nameBytes, uint64_t* offset, uint64_t* length)
 {
     const uint64_t end = base + size;
     while (at + 4 <= end) {
@@ -92,11 +93,11 @@ kvExifPlace findInJpeg(const uint8_t* bytes, size_t size, uint64_t base, uint64_
         }
         const uint32_t segment = be16(p + 2);
         if (segment < 2) return kvExifPlace::Unknown;
-        if (marker == 0xE1 && segment >= 2 + 6 + 8) {
-            if (at + 10 > end) break; // its name past the bytes: read on from here
-            if (std::memcmp(p + 4, "Exif\0\0", 6) == 0) {
-                *offset = at + 10;
-                *length = segment - 8;
+        if (marker == 0xE1 && segment >= 2 + nameBytes) {
+            if (at + 4 + nameBytes > end) break; // its name past the bytes: read on from here
+            if (std::memcmp(p + 4, name, nameBytes) == 0) {
+                *offset = at + 4 + nameBytes;
+                *length = segment - 2 - nameBytes;
                 return *offset + *length <= fileSize ? kvExifPlace::Found : kvExifPlace::Unknown;
             }
         }
@@ -106,6 +107,8 @@ kvExifPlace findInJpeg(const uint8_t* bytes, size_t size, uint64_t base, uint64_
     *offset = at;
     return kvExifPlace::Further;
 }
+
+namespace {
 
 kvExifPlace findInIso(const uint8_t* head, size_t size, uint64_t fileSize, uint64_t* offset, uint64_t* length)
 {
@@ -228,7 +231,8 @@ bool readExifDate(const uint8_t* tiff, size_t size, kvExifDate* out)
 
 kvExifPlace findExif(const uint8_t* head, size_t size, uint64_t fileSize, uint64_t* offset, uint64_t* length)
 {
-    if (size >= 4 && head[0] == 0xFF && head[1] == 0xD8) return findInJpeg(head, size, 0, 2, fileSize, offset, length);
+    if (size >= 4 && head[0] == 0xFF && head[1] == 0xD8)
+        return findJpegApp1(head, size, 0, 2, fileSize, kExifName, sizeof kExifName, offset, length);
     if (size >= 12 && std::memcmp(head + 4, "ftyp", 4) == 0) return findInIso(head, size, fileSize, offset, length);
     return kvExifPlace::Unknown;
 }
@@ -243,7 +247,8 @@ bool readPhotoDate(int fd, const uint8_t* head, size_t size, uint64_t fileSize, 
     for (int hops = 0; place == kvExifPlace::Further && hops < 64; ++hops) {
         const ssize_t n = pread(fd, marker, sizeof marker, static_cast<off_t>(offset));
         if (n < 4) return false;
-        place = findInJpeg(marker, static_cast<size_t>(n), offset, offset, fileSize, &offset, &length);
+        place = findJpegApp1(marker, static_cast<size_t>(n), offset, offset, fileSize, kExifName, sizeof kExifName,
+                             &offset, &length);
     }
     if (place == kvExifPlace::None) {
         *out = kvExifDate();

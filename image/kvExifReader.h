@@ -22,6 +22,13 @@ struct kvExifDate {
 enum class kvExifPlace { None, Found, Further, Unknown };
 kvExifPlace findExif(const uint8_t* head, size_t size, uint64_t fileSize, uint64_t* offset, uint64_t* length);
 
+// The first APP1 segment named `name` (its `nameBytes` bytes) before a
+// JPEG's scan, walked from the marker at file position `at`, `bytes`
+// holding `size` bytes of the file from `base`: Found with where its body
+// after the name lies; Further with *offset where the walk left the bytes.
+kvExifPlace findJpegApp1(const uint8_t* bytes, size_t size, uint64_t base, uint64_t at, uint64_t fileSize,
+                         const char* name, size_t nameBytes, uint64_t* offset, uint64_t* length);
+
 // The date fields of a TIFF block (from its byte-order mark on); false
 // when it is not one.
 bool readExifDate(const uint8_t* tiff, size_t size, kvExifDate* out);

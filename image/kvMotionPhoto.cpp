@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "image/kvExifReader.h"
+
 namespace Korvell {
 
 namespace {
@@ -46,25 +48,13 @@ bool findMotionPhotoClip(const uint8_t* head, size_t size, uint64_t fileSize, ui
     // The XMP packet, in its APP1 segment near the start: the segments
     // walked to it, so that only its text is searched.
     static const char kXmpName[] = "http://ns.adobe.com/xap/1.0/";
-    const size_t nameBytes = sizeof kXmpName; // with its NUL
-    std::string text;
-    for (size_t at = 2; at + 4 <= size;) {
-        if (head[at] != 0xFF) return false;
-        const uint8_t marker = head[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9) return false; // the picture itself: no XMP before it
-        const size_t segment = size_t(head[at + 2]) << 8 | head[at + 3];
-        if (segment < 2) return false;
-        const size_t body = at + 4, end = std::min(at + 2 + segment, size);
-        if (marker == 0xE1 && end >= body + nameBytes && std::memcmp(head + body, kXmpName, nameBytes) == 0) {
-            text.assign(reinterpret_cast<const char*>(head + body + nameBytes), end - body - nameBytes);
-            break;
-        }
-        at += 2 + segment;
-    }
+    uint64_t packet = 0, bytesThere = 0;
+    if (findJpegApp1(head, size, 0, 2, fileSize, kXmpName, sizeof kXmpName, &packet, &bytesThere) != kvExifPlace::Found
+        || packet >= size)
+        return false;
+    // (A packet running past the head is searched as far as it goes.)
+    const std::string text(reinterpret_cast<const char*>(head + packet),
+                           static_cast<size_t>(std::min<uint64_t>(bytesThere, size - packet)));
     const size_t xmpAt = text.find("<x:xmpmeta");
     if (xmpAt == std::string::npos) return false;
     const size_t xmpEnd = text.find("</x:xmpmeta>", xmpAt);
