@@ -67,7 +67,7 @@ sanitize: deps
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVELL_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target korvell_unit_tests korvell_gl_tests
-	@CTEST_ARGS="-R Preloader|PicturesGL|PlayerGL|LongShow|DemoShow|Textures|VideoEncoder|Music|Mixer|Clip" scripts/run-tests.sh $(TSAN_BUILD)
+	@CTEST_ARGS="-R Preloader|PicturesGL|PlayerGL|LongShow|DemoShow|Textures|VideoEncoder|Music|Mixer|Clip|Colour" scripts/run-tests.sh $(TSAN_BUILD)
 
 fuzz:
 	@scripts/install-deps.sh fuzz

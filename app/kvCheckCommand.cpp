@@ -22,12 +22,14 @@ namespace Korvell {
 
 namespace {
 
-std::string pictureProblem(const std::vector<uint8_t>& bytes)
+std::string pictureProblem(const std::vector<uint8_t>& bytes, std::string* warning)
 {
-    // The smallest decode still reads the whole file.
+    // The smallest decode still reads the whole file, and its profile.
     kvTexture t;
     std::string why;
-    return decodePicture(bytes, 1, 1, t, &why) ? std::string() : why;
+    if (!decodePicture(bytes, 1, 1, t, &why)) return why;
+    *warning = why;
+    return std::string();
 }
 
 std::string musicProblem(const std::string& file, double* seconds)

@@ -45,6 +45,7 @@ extern "C" {
 #include "render/kvRenderGL.h"
 #include "render/kvRenderer.h"
 #include "script/kvParser.h"
+#include "support/kvColourPictures.h"
 
 using namespace Korvell;
 
@@ -329,6 +330,24 @@ void decoding()
     sideBySide("decode a 4000 x 3000 photo, full size, vs djpeg", "korvell", decodeAt(0, 0), "djpeg", djpeg, 9);
     sideBySide("decode a 4000 x 3000 photo for a 1920 x 1080 window vs djpeg (full size)", "korvell",
                decodeAt(1920, 1080), "djpeg", djpeg, 9);
+}
+
+// 1c. A phone's 12-megapixel Display P3 photo decoded for a 1920 x 1080
+// screen, its colours converted, against the same file without its profile.
+void pictureColour()
+{
+    std::ifstream in(g_data + "/photo-4032.jpg", std::ios::binary);
+    const std::vector<uint8_t> plain((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> p3 = withIccProfile(plain, displayP3Profile());
+    auto decode = [](const std::vector<uint8_t>& bytes) {
+        return [&bytes]() {
+            kvTexture t;
+            if (!decodePicture(bytes, 1920, 1080, t, nullptr)) std::abort();
+        };
+    };
+    sideBySide("decode a 12 MP Display P3 photo for a 1920 x 1080 screen: converted to sRGB vs the same without its "
+               "profile",
+               "converted", decode(p3), "without profile", decode(plain), 15);
 }
 
 // 2. A steady frame of the show, and the noise overlay alone.
@@ -769,9 +788,11 @@ int main(int argc, char** argv)
     } else if (argc > 3 && std::string(argv[3]) == "--folder") {
         folderOrder();
     } else if (argc > 3 && std::string(argv[3]) == "--colour") {
+        pictureColour();
         colourConversion();
     } else {
         decoding();
+        pictureColour();
         slideSwitches();
         steadyFrames();
         script();

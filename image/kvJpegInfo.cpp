@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "image/kvColourTag.h"
+
 namespace Korvell {
 
 namespace {
@@ -53,8 +55,51 @@ int exifOrientation(const uint8_t* payload, size_t size)
     return 1;
 }
 
-kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
+namespace {
+
+// An ICC profile in up to 255 APP2 chunks, each numbered and counting the
+// whole: joined when every chunk is there once.
+struct IccChunks {
+    const uint8_t* at[256] = {};
+    size_t length[256] = {};
+    int count = 0;
+    bool bad = false;
+
+    void add(const uint8_t* payload, size_t size)
+    {
+        static const char kName[] = "ICC_PROFILE";
+        if (size < 14 || std::memcmp(payload, kName, sizeof kName) != 0) return;
+        const int n = payload[12], of = payload[13];
+        if (n == 0 || n > of || (count && of != count) || at[n]) {
+            bad = true;
+            return;
+        }
+        count = of;
+        at[n] = payload + 14;
+        length[n] = size - 14;
+    }
+
+    void into(kvColourTag& tag) const
+    {
+        if (!count && !bad) return;
+        for (int i = 1; i <= count && !bad; ++i) {
+            if (!at[i]) break;
+            tag.icc.insert(tag.icc.end(), at[i], at[i] + length[i]);
+            if (i == count) {
+                tag.kind = kvColourTag::ICC;
+                return;
+            }
+        }
+        tag.icc.clear();
+        tag.problem = "its colour profile cannot be read (its APP2 chunks are missing or repeated)";
+    }
+};
+
+} // namespace
+
+kvJpegInfo jpegInspect(const uint8_t* data, size_t size, kvColourTag* colour)
 {
+    IccChunks icc;
     kvJpegInfo w;
     bool frame = false;
     if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return w;
@@ -98,9 +143,11 @@ kvJpegInfo jpegInspect(const uint8_t* data, size_t size)
         // The first Exif segment, before the first scan, tells the orientation.
         if (marker == 0xE1 && !scan && w.orientation == 1)
             w.orientation = exifOrientation(data + pos + 4, length - 2);
+        if (marker == 0xE2 && !scan && colour) icc.add(data + pos + 4, length - 2);
         pos += 2 + length;
     }
     w.sound = frame && scan;
+    if (colour) icc.into(*colour);
     return w;
 }
 

@@ -8,6 +8,8 @@
 
 namespace Korvell {
 
+struct kvColourTag;
+
 struct kvJpegInfo {
     // Every marker segment lies inside the file, and a frame and a scan
     // header come before the end. (The decoder loops forever skipping a
@@ -24,7 +26,9 @@ struct kvJpegInfo {
     int orientation = 1;
 };
 
-kvJpegInfo jpegInspect(const uint8_t* data, size_t size);
+// With `colour`, the ICC profile of the APP2 "ICC_PROFILE" segments before
+// the first scan, joined in their order, is read into it too.
+kvJpegInfo jpegInspect(const uint8_t* data, size_t size, kvColourTag* colour = nullptr);
 
 // The orientation tag (0x0112) of an APP1 "Exif" segment's payload (the
 // bytes after the marker and length), or 1.

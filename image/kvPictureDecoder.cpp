@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "image/kvColourTag.h"
+#include "image/kvColourTransform.h"
 #include "image/kvPictureFile.h"
 #include "image/kvPictureFormats.h"
 #include "image/kvPictureInfo.h"
@@ -24,6 +26,26 @@ bool fail(std::string* reason, const std::string& why)
 {
     if (reason) *reason = why;
     return false;
+}
+
+// A profile passed over is said (the picture still shows, as stored).
+void noteColour(const kvColourTag& colour, const std::string& why, std::string* note)
+{
+    const std::string& said = colour.problem.empty() ? why : colour.problem;
+    if (note && !said.empty()) *note = said + ", so its colours show as stored";
+}
+
+// The decoded picture's colours, in place, to sRGB.
+void convertColour(const kvColourTag& colour, kvTexture& into, std::string* note)
+{
+    std::string why;
+    auto transform = kvColourTransform::forTag(colour, into.getBytesPerPixel() == 4 ? kvPixels::RGBA : kvPixels::RGB,
+                                               &why);
+    if (transform)
+        transform->apply(into.getPixels(), into.getWidth(), into.getHeight(),
+                         static_cast<size_t>(into.getBufferWidth()) * into.getBytesPerPixel());
+    else
+        noteColour(colour, why, note);
 }
 
 // The stored pixel (sx, sy) that shows at (x, y) under an EXIF orientation;
@@ -50,8 +72,27 @@ struct TjHandle {
     }
 };
 
+// A CMYK JPEG's own profile, or Adobe's inverted CMYK taken simply.
+bool cmykToRgb(const kvColourTag& colour, const uint8_t* cmyk, int w, int h, std::unique_ptr<uint8_t[]>& rgb,
+               std::string* reason)
+{
+    rgb.reset(new (std::nothrow) uint8_t[static_cast<size_t>(w) * h * 3]);
+    if (!rgb) return fail(reason, "cannot be decoded: out of memory");
+    std::string why;
+    auto transform = kvColourTransform::forTag(colour, kvPixels::CMYK_INVERTED, &why);
+    if (transform) {
+        transform->apply(cmyk, static_cast<size_t>(w) * 4, rgb.get(), static_cast<size_t>(w) * 3, w, h);
+        return true;
+    }
+    noteColour(colour, why, reason);
+    const size_t n = static_cast<size_t>(w) * h;
+    for (size_t i = 0; i < n; ++i, cmyk += 4)
+        for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = static_cast<uint8_t>(cmyk[c] * cmyk[3] / 255);
+    return true;
+}
+
 bool decodeJpeg(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
-                kvTexture& into, std::string* reason)
+                kvTexture& into, kvColourTag& colour, std::string* reason)
 {
     TjHandle tj;
     if (!tj.h) return fail(reason, "cannot be decoded: no decoder");
@@ -88,8 +129,13 @@ bool decodeJpeg(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, co
     }
     if (direct) return true;
 
-    // Turned and/or CMYK: from the scratch buffer into place. Adobe's CMYK,
-    // the kind cameras and editors write, is stored inverted.
+    // CMYK made RGB in its own colours; then turned into place.
+    std::unique_ptr<uint8_t[]> rgb;
+    if (cmyk) {
+        if (!cmykToRgb(colour, scratch.get(), dw, dh, rgb, reason)) return false;
+        colour = kvColourTag(); // done
+        scratch = std::move(rgb);
+    }
     const bool turned = info.quarterTurned();
     const int sw = turned ? dh : dw, sh = turned ? dw : dh;
     for (int y = 0; y < sh; ++y) {
@@ -97,17 +143,7 @@ bool decodeJpeg(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, co
         for (int x = 0; x < sw; ++x) {
             int sx, sy;
             sourceOf(info.orientation, x, y, dw, dh, sx, sy);
-            const uint8_t* s = scratch.get() + (static_cast<size_t>(sy) * dw + sx) * ps;
-            uint8_t* d = row + x * 3;
-            if (cmyk) {
-                d[0] = static_cast<uint8_t>(s[0] * s[3] / 255);
-                d[1] = static_cast<uint8_t>(s[1] * s[3] / 255);
-                d[2] = static_cast<uint8_t>(s[2] * s[3] / 255);
-            } else {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-            }
+            std::memcpy(row + x * 3, scratch.get() + (static_cast<size_t>(sy) * dw + sx) * 3, 3);
         }
     }
     return true;
@@ -144,7 +180,8 @@ bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neede
                    std::string* reason)
 {
     if (into.getPixels()) return fail(reason, "cannot be decoded: texture in use");
-    const kvPictureInfo info = inspectPicture(bytes.data(), bytes.size());
+    kvColourTag colour;
+    const kvPictureInfo info = inspectPicture(bytes.data(), bytes.size(), &colour);
     if (info.kind == PICTURE_UNKNOWN) return fail(reason, "not a picture Korvell reads (JPEG, PNG, WebP, HEIC, AVIF)");
     if (!info.sound) return fail(reason, info.complete ? "cannot be decoded: damaged headers" : "truncated");
     // The decoder's own buffers follow the stored size, whatever the scale.
@@ -159,18 +196,21 @@ bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neede
     if (info.kind == PICTURE_JPEG) {
         if (!into.createBuffer(plan.width, plan.height, 24, plan.bufferWidth, plan.bufferHeight))
             return fail(reason, "cannot be decoded: out of memory");
-        ok = decodeJpeg(bytes, info, plan, into, reason);
+        ok = decodeJpeg(bytes, info, plan, into, colour, reason);
     } else if (info.kind == PICTURE_PNG) {
+        colour = pngColourTag(bytes.data(), bytes.size());
         ok = decodePng(bytes, info, plan, into, reason);
     } else if (info.kind == PICTURE_WEBP) {
+        colour = webpColourTag(bytes.data(), bytes.size());
         ok = decodeWebp(bytes, info, plan, into, reason);
     } else {
-        ok = decodeHeif(bytes, info, plan, into, reason);
+        ok = decodeHeif(bytes, info, plan, into, colour, reason);
     }
     if (!ok) {
         into.release();
         return false;
     }
+    convertColour(colour, into, reason);
     into.extendEdges();
     return true;
 }

@@ -16,7 +16,8 @@ class kvTexture;
 // that still shows neededWidth x neededHeight pixels (0 x 0: full size).
 // False, with the reason, when the picture cannot be shown ("not a picture
 // Korvell reads ...", "truncated", "larger than ...", "cannot be decoded:
-// ...").
+// ..."). A picture that decodes but whose colour profile cannot be used
+// shows as stored, and `reason` then says so.
 bool decodePicture(const std::vector<uint8_t>& bytes, int neededWidth, int neededHeight, kvTexture& into,
                    std::string* reason);
 

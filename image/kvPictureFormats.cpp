@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "image/kvColourTag.h"
 #include "image/kvPictureInfo.h"
 #include "image/kvResample.h"
 #include "image/kvTexture.h"
@@ -72,8 +73,34 @@ bool decodeWebp(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, co
     return true;
 }
 
+namespace {
+
+// An ICC profile when the file has one (a camera's), else the nclx code
+// points (a phone's Display P3).
+kvColourTag heifColourTag(const heif_image_handle* handle)
+{
+    kvColourTag tag;
+    const size_t iccBytes = heif_image_handle_get_raw_color_profile_size(handle);
+    if (iccBytes > 0 && iccBytes <= kMaxProfileBytes) {
+        tag.icc.resize(iccBytes);
+        if (heif_image_handle_get_raw_color_profile(handle, tag.icc.data()).code == heif_error_Ok) {
+            tag.kind = kvColourTag::ICC;
+            return tag;
+        }
+        tag.icc.clear();
+    }
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx) {
+        tag = tagFromCodePoints(nclx->color_primaries, nclx->transfer_characteristics);
+        heif_nclx_color_profile_free(nclx);
+    }
+    return tag;
+}
+
+} // namespace
+
 bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
-                kvTexture& into, std::string* reason)
+                kvTexture& into, kvColourTag& colour, std::string* reason)
 {
     const std::string kind = pictureKindName(info.kind);
     std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
@@ -100,6 +127,7 @@ bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, co
     actual.height = std::max(1, static_cast<int>(std::lround(static_cast<double>(h) / d)));
     actual.bufferWidth = std::max(2, bufferSide(w) / d);
     actual.bufferHeight = std::max(2, bufferSide(h) / d);
+    colour = heifColourTag(handle);
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     heif_image* image = nullptr;
     e = heif_decode_image(handle, &image, heif_colorspace_RGB,

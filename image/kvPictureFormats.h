@@ -11,12 +11,15 @@
 namespace Korvell {
 
 class kvTexture;
+struct kvColourTag;
 struct kvDecodePlan;
 struct kvPictureInfo;
 
 bool decodeWebp(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
                 kvTexture& into, std::string* reason);
+// The file's colour description (an ICC profile, or nclx primaries and
+// curve) comes in `colour`.
 bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
-                kvTexture& into, std::string* reason);
+                kvTexture& into, kvColourTag& colour, std::string* reason);
 
 } // namespace Korvell

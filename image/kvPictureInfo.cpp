@@ -155,7 +155,7 @@ const char* pictureKindName(kvPictureKind kind)
     }
 }
 
-kvPictureInfo inspectPicture(const uint8_t* data, size_t size)
+kvPictureInfo inspectPicture(const uint8_t* data, size_t size, kvColourTag* colour)
 {
     if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0) return inspectPng(data, size);
     if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0)
@@ -164,7 +164,7 @@ kvPictureInfo inspectPicture(const uint8_t* data, size_t size)
     if (heif != PICTURE_UNKNOWN) return inspectHeif(data, size, heif);
     kvPictureInfo info;
     if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) return info;
-    const kvJpegInfo jpeg = jpegInspect(data, size);
+    const kvJpegInfo jpeg = jpegInspect(data, size, colour);
     info.kind = PICTURE_JPEG;
     info.sound = jpeg.sound && jpeg.width > 0 && jpeg.height > 0;
     info.complete = jpeg.complete;

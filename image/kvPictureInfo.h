@@ -30,7 +30,10 @@ struct kvPictureInfo {
     int shownHeight() const { return quarterTurned() ? width : height; }
 };
 
-kvPictureInfo inspectPicture(const uint8_t* data, size_t size);
+struct kvColourTag;
+
+// With `colour`, a JPEG's embedded profile is read on the same walk.
+kvPictureInfo inspectPicture(const uint8_t* data, size_t size, kvColourTag* colour = nullptr);
 // "JPEG", "PNG", "WebP", "HEIC", "AVIF".
 const char* pictureKindName(kvPictureKind kind);
 

@@ -230,6 +230,9 @@ bool kvPlayer::loadItemTexture(unsigned index)
             reportProblem("Picture " + quoted(item->fileName) + " cannot be shown: " + reason + ".");
         return false;
     }
+    // Shown, with something passed over (a colour profile that cannot be used).
+    if (!reason.empty() && reportProblem && reported.insert(item->fileName).second)
+        reportProblem("Picture " + quoted(item->fileName) + ": " + reason + ".");
     renderer.releaseTextureData(texture);
     if (blur) renderer.releaseTextureData(blur);
     item->texture = texture;

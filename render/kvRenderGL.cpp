@@ -272,10 +272,8 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     for (auto it = prepared.begin(); it != prepared.end(); ++it) {
         if (!(it->request == request) || it->filter != filter) continue;
         kvTextureIndex index;
-        if (it->texture)
-            index = registerPrepared(*it, blurred);
-        else if (reason)
-            *reason = it->reason;
+        if (reason) *reason = it->reason; // why it failed, or what was passed over
+        if (it->texture) index = registerPrepared(*it, blurred);
         prepared.erase(it);
         return index;
     }
@@ -290,10 +288,8 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
             p.filter = filter;
             p.texture = std::move(t);
             p.blurred = std::move(blur);
-            if (!p.texture) {
-                if (reason) *reason = why;
-                return kvTextureIndex();
-            }
+            if (reason) *reason = why;
+            if (!p.texture) return kvTextureIndex();
             return registerPrepared(p, blurred);
         }
     }

@@ -61,7 +61,8 @@ public:
     // A column-major 4 x 4 texture matrix; nullptr loads the identity.
     virtual void setTextureMatrix(const float* matrix) = 0;
     virtual kvTextureIndex createTexture(int width, int height, int bitsPerPixel, int filter) = 0;
-    // A picture from a file; 0 when it cannot be shown, with the reason.
+    // A picture from a file; 0 when it cannot be shown, with the reason
+    // (and shown, with `reason` set, when a colour profile was passed over).
     // Given the span it is seen at, a large picture is decoded only as
     // large as it can appear; one preloaded comes ready. With `blurred`,
     // its small blurred, darkened copy too (0 when it cannot be made).

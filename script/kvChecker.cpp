@@ -318,8 +318,10 @@ void Checker::checkFiles(const std::vector<kvTag*>& roots, const kvDataFile& arc
             error(file->getLine(), "picture " + quoted(file->getText()) + ": " + why);
             continue;
         }
-        why = hooks.pictureProblem ? hooks.pictureProblem(bytes) : std::string();
+        std::string warning;
+        why = hooks.pictureProblem ? hooks.pictureProblem(bytes, &warning) : std::string();
         if (!why.empty()) error(file->getLine(), "picture " + quoted(file->getText()) + ": " + why);
+        else if (!warning.empty()) warn(file->getLine(), "picture " + quoted(file->getText()) + ": " + warning);
     }
 }
 

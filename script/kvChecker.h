@@ -28,7 +28,8 @@ struct kvFinding {
 // its length when known), which face fontconfig draws for a request, and
 // the first character of a text no installed font draws (0 for none).
 struct kvCheckHooks {
-    std::function<std::string(const std::vector<uint8_t>& bytes)> pictureProblem;
+    // `warning`: it shows, but something was passed over (its colour profile).
+    std::function<std::string(const std::vector<uint8_t>& bytes, std::string* warning)> pictureProblem;
     std::function<std::string(const std::string& file, double* seconds)> musicProblem;
     std::function<std::string(const std::string& face, bool bold, bool italic)> drawnFace;
     std::function<uint32_t(const std::string& text)> undrawable;

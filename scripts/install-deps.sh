@@ -6,11 +6,12 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libsdl2-dev libsndfile1-dev libmpg123-dev libsamplerate0-dev libaubio-dev libimgui-dev libturbojpeg0-dev libpng-dev libwebp-dev libheif-dev libexiv2-dev libexpat1-dev
+  libsdl2-dev libsndfile1-dev libmpg123-dev libsamplerate0-dev libaubio-dev libimgui-dev libturbojpeg0-dev libpng-dev libwebp-dev libheif-dev liblcms2-dev zlib1g-dev libexiv2-dev libexpat1-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libunistring-dev libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei fonts-lohit-deva
+  icc-profiles-free colord-data libgs-common liblcms2-utils
   xvfb xauth x11-utils xdotool imagemagick sox libjpeg-turbo-progs libimage-exiftool-perl locales
   desktop-file-utils man-db appstream shared-mime-info libglib2.0-bin
 )

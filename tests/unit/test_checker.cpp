@@ -25,6 +25,7 @@ struct Checker : ::testing::Test {
                           + "' '" + dir + "/cut.jpg'";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         writeFile(dir + "/song.ogg", "music");
+        writeFile(dir + "/wide.jpg", std::string(601, 'x')); // the hook's damaged profile
         ASSERT_EQ(chdir(dir.c_str()), 0);
     }
     void TearDown() override
@@ -38,7 +39,8 @@ struct Checker : ::testing::Test {
         writeFile("show.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<korvell>"
                                   + std::string(area ? kArea : "") + "\n" + body + "\n</korvell>\n");
         kvCheckHooks hooks;
-        hooks.pictureProblem = [](const std::vector<uint8_t>& bytes) {
+        hooks.pictureProblem = [](const std::vector<uint8_t>& bytes, std::string* warning) {
+            if (bytes.size() == 601) *warning = "its colour profile cannot be read, so its colours show as stored";
             return bytes.size() == 600 ? std::string("truncated") : std::string();
         };
         hooks.musicProblem = [musicSeconds](const std::string& file, double* seconds) {
@@ -101,6 +103,8 @@ TEST_F(Checker, EachFindingAtItsLine)
         {"<image time=\"5\"><file>gone.jpg</file></image>\n" + slides(),
          "show.xml:3: error: picture \"gone.jpg\": no such file"},
         {"<image time=\"5\"><file>cut.jpg</file></image>\n" + slides(), "show.xml:3: error: picture \"cut.jpg\": truncated"},
+        {"<image time=\"5\"><file>wide.jpg</file></image>\n" + slides(),
+         "show.xml:3: warning: picture \"wide.jpg\": its colour profile cannot be read, so its colours show as stored"},
         {"<music>other.ogg</music>\n" + slides(), "show.xml:3: error: music \"other.ogg\": no such file"},
         {"<datafile>none.kva</datafile>\n" + slides(),
          "show.xml:3: error: the archive \"none.kva\" cannot be opened: no such file (pictures are read from the disk "

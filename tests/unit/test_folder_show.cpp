@@ -76,7 +76,7 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     ASSERT_TRUE(getcwd(home, sizeof home));
     ASSERT_EQ(chdir(dir.c_str()), 0);
     kvCheckHooks hooks;
-    hooks.pictureProblem = [](const std::vector<uint8_t>&) { return std::string(); };
+    hooks.pictureProblem = [](const std::vector<uint8_t>&, std::string*) { return std::string(); };
     hooks.musicProblem = [](const std::string&, double* seconds) {
         *seconds = 15.0;
         return std::string();
