@@ -39,6 +39,17 @@ if [ ! -f "$out/.done-clips" ]; then
     -tag:v hvc1 -x265-params log-level=error "$out/clip-2160p-hevc10.mp4"
   touch "$out/.done-clips"
 fi
+# A phone's HDR clip: 2 s of 1080p HEVC 10-bit HLG in BT.2020, and the same
+# stream with its colour tags rewritten to SDR BT.709.
+if [ ! -f "$out/.done-hlg" ]; then
+  ffmpeg -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=30:d=2" -c:v libx265 -preset ultrafast -pix_fmt yuv420p10le \
+    -x265-params log-level=error -color_primaries bt2020 -color_trc arib-std-b67 -colorspace bt2020nc \
+    -tag:v hvc1 "$out/clip-1080p-hlg.mp4"
+  ffmpeg -v error -y -i "$out/clip-1080p-hlg.mp4" -c copy \
+    -bsf:v hevc_metadata=colour_primaries=1:transfer_characteristics=1:matrix_coefficients=1 \
+    "$out/clip-1080p-hlg-as-sdr.mp4"
+  touch "$out/.done-hlg"
+fi
 # A phone's short clip for the camera roll: 3 s of 720p with sound, its
 # moov box after the media as a phone writes it.
 if [ ! -f "$out/.done-roll" ]; then

@@ -1,8 +1,8 @@
 // Video clips decoded with FFmpeg (libavformat, libavcodec; VAAPI where a
 // device opens, else software decoding on threads) and converted by
 // libswscale to RGBA at the size they are seen, in the colours their matrix
-// and range say, turned upright by their display matrix, widened by their
-// sample aspect ratio.
+// and range say (BT.2020 and HDR through kvToneMap), turned upright by their
+// display matrix, widened by their sample aspect ratio.
 #include "export/kvClipDecoderFFmpeg.h"
 
 extern "C" {
@@ -10,6 +10,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 #include <libavutil/hwcontext.h>
+#include <libavutil/mastering_display_metadata.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -17,12 +18,14 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "base/kvBoundedFile.h"
 #include "base/kvFiles.h"
 #include "export/kvFFmpegInput.h"
 #include "image/kvMotionPhoto.h"
+#include "image/kvToneMap.h"
 
 namespace Korvell {
 
@@ -58,6 +61,21 @@ bool fullRange(const AVFrame* f)
     if (f->color_range == AVCOL_RANGE_MPEG) return false;
     const AVPixelFormat p = static_cast<AVPixelFormat>(f->format);
     return p == AV_PIX_FMT_YUVJ420P || p == AV_PIX_FMT_YUVJ422P || p == AV_PIX_FMT_YUVJ444P;
+}
+
+// The brightest the clip's master says it holds: its content light level,
+// else its mastering display's peak; 0 when it says neither.
+double peakOf(const AVFrame* f)
+{
+    if (const AVFrameSideData* d = av_frame_get_side_data(f, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL)) {
+        const auto* light = reinterpret_cast<const AVContentLightMetadata*>(d->data);
+        if (light->MaxCLL > 0) return light->MaxCLL;
+    }
+    if (const AVFrameSideData* d = av_frame_get_side_data(f, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA)) {
+        const auto* master = reinterpret_cast<const AVMasteringDisplayMetadata*>(d->data);
+        if (master->has_luminance && master->max_luminance.den > 0) return av_q2d(master->max_luminance);
+    }
+    return 0.0;
 }
 
 // The VAAPI surfaces, when the decoder offers them.
@@ -277,8 +295,18 @@ private:
         const int scaledW = across ? outHeight : outWidth, scaledH = across ? outWidth : outHeight;
         // Four bytes a pixel: the GL takes them as they are, where three
         // would be widened texel by texel on every frame's upload.
+        // BT.2020 and HDR frames through 16 bits a channel and the tone map.
+        const double peak = peakOf(src);
+        if (!tone || toneCodes[0] != src->color_primaries || toneCodes[1] != src->color_trc || tonePeak != peak) {
+            tone.reset(new kvToneMap(src->color_primaries, src->color_trc, peak));
+            toneCodes[0] = src->color_primaries;
+            toneCodes[1] = src->color_trc;
+            tonePeak = peak;
+        }
+        const bool mapped = tone->needed();
         sws = sws_getCachedContext(sws, src->width, src->height, static_cast<AVPixelFormat>(src->format), scaledW,
-                                   scaledH, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                   scaledH, mapped ? AV_PIX_FMT_RGBA64 : AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr,
+                                   nullptr, nullptr);
         if (!sws) {
             if (reason) *reason = "cannot be decoded: its pixel format cannot be converted";
             return false;
@@ -296,7 +324,19 @@ private:
         }
         uint8_t* pixels = out.picture->getPixels();
         const int stride = out.picture->getBufferWidth() * 4;
-        if (clipFacts.rotation == 0) {
+        if (mapped) {
+            wide.resize(static_cast<size_t>(scaledW) * scaledH * 4);
+            uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(wide.data())};
+            const int strides[1] = {scaledW * 8};
+            sws_scale(sws, src->data, src->linesize, 0, src->height, planes, strides);
+            if (clipFacts.rotation != 0) scratch.resize(static_cast<size_t>(scaledW) * scaledH * 4);
+            for (int y = 0; y < scaledH; ++y)
+                tone->convertRow(wide.data() + static_cast<size_t>(y) * scaledW * 4,
+                                 clipFacts.rotation == 0 ? pixels + static_cast<size_t>(y) * stride
+                                                         : scratch.data() + static_cast<size_t>(y) * scaledW * 4,
+                                 scaledW);
+            if (clipFacts.rotation != 0) turn(scaledW, scaledH, pixels, stride);
+        } else if (clipFacts.rotation == 0) {
             uint8_t* planes[1] = {pixels};
             const int strides[1] = {stride};
             sws_scale(sws, src->data, src->linesize, 0, src->height, planes, strides);
@@ -347,6 +387,10 @@ private:
     AVFrame* frame = nullptr;
     AVFrame* soft = nullptr;
     std::vector<uint8_t> scratch;
+    std::vector<uint16_t> wide; // a frame at 16 bits a channel, for the tone map
+    std::unique_ptr<kvToneMap> tone;
+    int toneCodes[2] = {-1, -1};
+    double tonePeak = -1;
     kvClipFacts clipFacts;
     int video = -1;
     const AVCodec* codec = nullptr;
