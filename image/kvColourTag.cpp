@@ -97,6 +97,8 @@ kvColourTag tagFromCodePoints(int primaries, int transfer)
     }
     tag.kind = kvColourTag::PRIMARIES;
     std::memcpy(tag.xy, found->xy, sizeof tag.xy);
+    tag.primariesCode = primaries;
+    tag.transferCode = transfer;
     return tag;
 }
 

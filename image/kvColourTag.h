@@ -20,12 +20,17 @@ struct kvColourTag {
     // PRIMARIES: x, y of red, green, blue and white, and the curve.
     double xy[8] = {};
     kvTransfer transfer = kvTransfer::SRGB;
+    // The nclx code points they came from (0: none), for HDR's tone map.
+    int primariesCode = 0;
+    int transferCode = 0;
     // Why the file's own tag could not be taken (a cut profile): the
     // picture shows untouched, and this is said once.
     std::string problem;
 
     // Converting to sRGB could change the picture.
     bool needsConversion() const { return kind == ICC || kind == PRIMARIES; }
+    // PQ or HLG: tone-mapped as a clip's frames are, not converted here.
+    bool isHdr() const { return kind == PRIMARIES && (transfer == kvTransfer::PQ || transfer == kvTransfer::HLG); }
     // A key naming the conversion, equal for equal tags.
     std::string key() const;
 };

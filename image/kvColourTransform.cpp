@@ -230,7 +230,7 @@ kvColourTransform::~kvColourTransform() = default;
 std::shared_ptr<const kvColourTransform> kvColourTransform::forTag(const kvColourTag& tag, kvPixels pixels,
                                                                    std::string* why)
 {
-    if (!tag.needsConversion()) return nullptr;
+    if (!tag.needsConversion() || tag.isHdr()) return nullptr;
     // The last few conversions, the latest first.
     static std::mutex mutex;
     static std::list<std::pair<std::string, Made>> kept;

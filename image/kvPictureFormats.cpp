@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "image/kvColourTag.h"
 #include "image/kvPictureInfo.h"
 #include "image/kvResample.h"
 #include "image/kvTexture.h"
+#include "image/kvToneMap.h"
 
 namespace Korvell {
 
@@ -97,6 +99,53 @@ kvColourTag heifColourTag(const heif_image_handle* handle)
     return tag;
 }
 
+// An HDR still (PQ or HLG by its nclx) at its own bit depth, tone-mapped
+// as a clip's frames are, then reduced into the texture.
+bool decodeHdr(const heif_image_handle* handle, const kvColourTag& colour, bool alpha, int w, int h, kvTexture& into,
+               std::string* reason)
+{
+    heif_image* image = nullptr;
+    heif_error e = heif_decode_image(handle, &image, heif_colorspace_RGB,
+                                     alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE,
+                                     nullptr);
+    std::unique_ptr<heif_image, void (*)(const heif_image*)> owner(image, heif_image_release);
+    if (e.code != heif_error_Ok) return fail(reason, std::string("cannot be decoded: ") + e.message);
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    const int depth = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
+    if (!plane || depth < 8 || depth > 16 || heif_image_get_width(image, heif_channel_interleaved) != w
+        || heif_image_get_height(image, heif_channel_interleaved) != h)
+        return fail(reason, "cannot be decoded: no picture in it");
+    double peak = 0;
+    if (heif_image_has_content_light_level(image)) {
+        heif_content_light_level light;
+        heif_image_get_content_light_level(image, &light);
+        peak = light.max_content_light_level;
+    }
+    const kvToneMap map(colour.primariesCode, colour.transferCode, peak);
+    const int channels = alpha ? 4 : 3, bpp = alpha ? 4 : 3;
+    std::vector<uint16_t> wide(static_cast<size_t>(w) * 4);
+    std::vector<uint8_t> shown(static_cast<size_t>(w) * 4), whole(static_cast<size_t>(w) * h * bpp);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = plane + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 4; ++c) {
+                // Little-endian samples of `depth` bits, widened to 16.
+                const unsigned v = c < channels ? row[(x * channels + c) * 2] | (row[(x * channels + c) * 2 + 1] << 8)
+                                                : (1u << depth) - 1;
+                wide[static_cast<size_t>(x) * 4 + c] = static_cast<uint16_t>((v << (16 - depth)) | (v >> (2 * depth - 16)));
+            }
+        map.convertRow(wide.data(), shown.data(), w);
+        uint8_t* out = whole.data() + static_cast<size_t>(y) * w * bpp;
+        for (int x = 0; x < w; ++x) {
+            std::memcpy(out + x * bpp, &shown[static_cast<size_t>(x) * 4], 3);
+            if (alpha) out[x * 4 + 3] = static_cast<uint8_t>(wide[static_cast<size_t>(x) * 4 + 3] >> 8);
+        }
+    }
+    reduceInto(whole.data(), w, h, static_cast<size_t>(w) * bpp, bpp, into);
+    return true;
+}
+
 } // namespace
 
 bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, const kvDecodePlan& plan,
@@ -129,6 +178,13 @@ bool decodeHeif(const std::vector<uint8_t>& bytes, const kvPictureInfo& info, co
     actual.bufferHeight = std::max(2, bufferSide(h) / d);
     colour = heifColourTag(handle);
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    if (colour.isHdr()) {
+        if (!into.createBuffer(actual.width, actual.height, alpha ? 32 : 24, actual.bufferWidth, actual.bufferHeight))
+            return fail(reason, "cannot be decoded: out of memory");
+        if (!decodeHdr(handle, colour, alpha, w, h, into, reason)) return false;
+        colour = kvColourTag(); // done
+        return true;
+    }
     heif_image* image = nullptr;
     e = heif_decode_image(handle, &image, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);

@@ -11,6 +11,7 @@
 #include "image/kvColourTransform.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvTexture.h"
+#include "image/kvToneMap.h"
 #include "support/kvColourPictures.h"
 #include "support/kvTestSupport.h"
 
@@ -246,5 +247,30 @@ TEST(Colour, TheMatrixShaperPathAgreesWithLittleCmsWithinAStep)
             }
             EXPECT_LE(worst, 1);
         }
+    }
+}
+
+// An HDR still (PQ or HLG by its nclx) is tone-mapped as a clip's frames
+// are: the decode path's widening and channels against the map itself.
+TEST(Colour, HdrHeifStillsAreToneMappedAsClipsAre)
+{
+    const std::vector<kvPatch> greys = {{{0, 0, 0}}, {{64, 64, 64}}, {{128, 128, 128}}, {{192, 192, 192}},
+                                        {{255, 255, 255}}};
+    for (int transfer : {16, 18}) {
+        SCOPED_TRACE(transfer);
+        kvTexture t;
+        std::string note;
+        ASSERT_TRUE(decode(patchPicture(kvPatchFormat::HEIC, greys, {}, 9, transfer), t, &note)) << note;
+        const kvToneMap map(9, transfer, 0);
+        for (size_t i = 0; i < greys.size(); ++i) {
+            const uint16_t v = static_cast<uint16_t>(greys[i].c[0] * 257);
+            const uint16_t in[4] = {v, v, v, 65535};
+            uint8_t want[4];
+            map.convertRow(in, want, 1);
+            EXPECT_NEAR(centre(t, i)[0], want[0], 2) << i;
+            EXPECT_NEAR(centre(t, i)[2], want[2], 2) << i;
+        }
+        EXPECT_EQ(centre(t, 4)[0], 255);
+        EXPECT_LT(centre(t, 1)[0], 64); // darker than its numbers: HDR's light, not SDR's
     }
 }
