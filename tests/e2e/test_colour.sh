@@ -61,11 +61,13 @@ grep -q 'warning: picture "damaged.jpg": its colour profile cannot be read' "$WO
   || fail "--check says nothing of the damaged profile: $(cat "$WORK/check.txt")"
 grep -E 'adobe.jpg|prophoto.png|untagged.png' "$WORK/check.txt" && fail "--check speaks of a sound picture"
 
-# Rendered: one frame a slide, mid-slide.
-write_show adobe.jpg prophoto.png untagged.png
+# Rendered: one frame a slide, mid-slide; the damaged profile said once.
+write_show adobe.jpg prophoto.png untagged.png damaged.jpg damaged.jpg
 unset DISPLAY
 "$KORVELL" --render "$WORK/show.mkv" --size 640x360 --fps 10 --no-credits --quiet "$show/show.xml" \
   >"$WORK/stdout.txt" 2>&1 || fail "render: $(cat "$WORK/stdout.txt")"
+said=$(grep -c 'Picture "damaged.jpg": its colour profile cannot be read (its APP2 chunks are missing or repeated), so its colours show as stored.' "$WORK/stdout.txt" || true)
+[ "$said" = 1 ] || fail "the damaged profile was said $said times"
 tags=$(ffprobe -v error -show_entries stream=color_primaries,color_transfer,color_space -of csv=p=0 "$WORK/show.mkv")
 [ "$tags" = "bt709,bt709,bt709" ] || fail "the render says it holds $tags, not BT.709"
 for n in 10 30 50; do
@@ -77,6 +79,7 @@ check_patches "rendered ProPhoto" "$ICC/ProPhotoRGB.icc" 3 frame_pixel "$WORK/fr
 check_patches "rendered untagged" "" 3 frame_pixel "$WORK/frame-50.png"
 
 # Live, and an untagged picture's numbers on the screen as they are.
+write_show adobe.jpg prophoto.png untagged.png
 start_display 1024x768x24
 launch_args "$show" --windowed --mode 640x360 --no-credits show.xml
 win=$(wait_window '^Korvell :: [0-9]')

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <lcms2.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -189,6 +190,19 @@ TEST(Colour, AProfileThatCannotBeUsedIsSaidAndThePictureShowsAsStored)
     ASSERT_NE(iccp, badZlib.end());
     for (int i = 20; i < 40; ++i) iccp[i] = 0x55; // the stream (CRC failures in ancillary chunks are libpng's)
 
+    // An iCCP iccp20 that inflates to 20 MiB: read to 16 MiB and no further.
+    std::vector<uint8_t> endless = patchPicture(kvPatchFormat::PNG, kPatches, {});
+    {
+        std::vector<uint8_t> zeros(20u << 20), iccp20 = {0, 0, 0, 0, 'i', 'C', 'C', 'P', 'p', 0, 0};
+        uLongf packed = compressBound(zeros.size());
+        std::vector<uint8_t> stream(packed);
+        ASSERT_EQ(compress2(stream.data(), &packed, zeros.data(), zeros.size(), 9), Z_OK);
+        iccp20.insert(iccp20.end(), stream.begin(), stream.begin() + static_cast<long>(packed));
+        const uint32_t length = static_cast<uint32_t>(iccp20.size() - 8), crc = crc32(0, &iccp20[4], length + 4);
+        for (int i = 0; i < 4; ++i) iccp20[i] = static_cast<uint8_t>(length >> (24 - 8 * i));
+        for (int i = 0; i < 4; ++i) iccp20.push_back(static_cast<uint8_t>(crc >> (24 - 8 * i)));
+        endless.insert(endless.begin() + 33, iccp20.begin(), iccp20.end()); // after IHDR
+    }
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
@@ -201,6 +215,7 @@ TEST(Colour, AProfileThatCannotBeUsedIsSaidAndThePictureShowsAsStored)
         {"CMYK's on RGB", patchPicture(kvPatchFormat::JPEG, kPatches, cmyk), kvPatchFormat::JPEG, "for CMYK pixels"},
         {"chunk missing", chunkMissing, kvPatchFormat::JPEG, "missing or repeated"},
         {"damaged iCCP", badZlib, kvPatchFormat::PNG, "damaged iCCP"},
+        {"iCCP past 16 MiB", endless, kvPatchFormat::PNG, "damaged iCCP"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
