@@ -6,13 +6,53 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
+#include "image/kvFocusFinder.h"
 #include "image/kvPictureDecoder.h"
 #include "image/kvPictureFile.h"
 #include "image/kvResample.h"
 #include "image/kvTexture.h"
 
 namespace Korvell {
+
+namespace {
+
+// Each picture's focus, found once for the show: a slide seen again (a
+// step back, a second pass) finds it here.
+std::mutex focusMutex;
+std::map<std::pair<std::string, const kvDataFile*>, kvRegion> focusKept;
+
+} // namespace
+
+bool decodeRequest(const kvPictureRequest& request, kvTexture& picture, std::unique_ptr<kvTexture>* blurred,
+                   std::string* reason)
+{
+    std::vector<uint8_t> bytes;
+    if (!readPictureFile(request.fileName, request.archive, bytes, reason)
+        || !decodePicture(bytes, request.neededWidth, request.neededHeight, picture, reason))
+        return false;
+    if (request.blurred && blurred) {
+        blurred->reset(new kvTexture());
+        if (!makeBlurred(picture, **blurred)) blurred->reset();
+    }
+    if (request.focus) {
+        const auto key = std::make_pair(request.fileName, request.archive);
+        {
+            std::lock_guard<std::mutex> lock(focusMutex);
+            auto it = focusKept.find(key);
+            if (it != focusKept.end()) {
+                picture.setFocus(it->second);
+                return true;
+            }
+        }
+        const kvRegion found = findFocus(picture).region;
+        picture.setFocus(found);
+        std::lock_guard<std::mutex> lock(focusMutex);
+        focusKept[key] = found;
+    }
+    return true;
+}
 
 kvPreloader::kvPreloader(size_t depth_, size_t maxBytes_) : depth(depth_), maxBytes(maxBytes_)
 {
@@ -128,14 +168,8 @@ void kvPreloader::run()
 
         Slot slot;
         slot.request = next;
-        std::vector<uint8_t> bytes;
         std::unique_ptr<kvTexture> texture(new kvTexture());
-        slot.failed = !readPictureFile(next.fileName, next.archive, bytes, &slot.reason)
-                      || !decodePicture(bytes, next.neededWidth, next.neededHeight, *texture, &slot.reason);
-        if (!slot.failed && next.blurred) {
-            slot.blurred.reset(new kvTexture());
-            if (!makeBlurred(*texture, *slot.blurred)) slot.blurred.reset();
-        }
+        slot.failed = !decodeRequest(next, *texture, &slot.blurred, &slot.reason);
         if (!slot.failed) slot.texture = std::move(texture);
 
 

@@ -16,6 +16,7 @@
 namespace Korvell {
 
 class kvDataFile;
+
 class kvTexture;
 
 struct kvPictureRequest {
@@ -24,12 +25,20 @@ struct kvPictureRequest {
     int neededWidth = 0;                 // 0 x 0: full size
     int neededHeight = 0;
     bool blurred = false; // its blurred copy is made too (a "blur" fit)
+    bool focus = false;   // its focus is found too (kvFocusFinder)
     bool operator==(const kvPictureRequest& o) const
     {
         return fileName == o.fileName && archive == o.archive && neededWidth == o.neededWidth
-               && neededHeight == o.neededHeight && blurred == o.blurred;
+               && neededHeight == o.neededHeight && blurred == o.blurred && focus == o.focus;
     }
 };
+
+// Decodes a request's picture as the worker does: its colours, its blurred
+// copy when asked, its focus when asked (once a file: a picture's focus is
+// kept for the show). False with the reason; `reason` may hold a note when
+// true.
+bool decodeRequest(const kvPictureRequest& request, kvTexture& picture, std::unique_ptr<kvTexture>* blurred,
+                   std::string* reason);
 
 class kvPreloader {
 public:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "math/kvRegion.h"
 #include "math/vector3.h"
 
 namespace Korvell {
@@ -51,6 +52,10 @@ public:
     // be (a clip's frames), so drawing it at full opacity needs no blend.
     bool isOpaque() const { return bytesPerPixel == 3 || opaqueAlpha; }
     void setOpaque(bool opaque) { opaqueAlpha = opaque; }
+    // What the slide should keep in frame, when it was looked for (the
+    // faces found, or the busiest region); empty when not.
+    const kvRegion& getFocus() const { return focus; }
+    void setFocus(const kvRegion& region) { focus = region; }
     size_t bufferBytes() const;
     uint8_t* getPixels() const { return pixels; }
     kvTextureModifier* getModifier() const { return modifier; }
@@ -76,6 +81,7 @@ private:
     uint8_t* pixels;
     kvTextureModifier* modifier;
     bool opaqueAlpha = false;
+    kvRegion focus;
 };
 
 } // namespace Korvell

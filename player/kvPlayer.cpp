@@ -223,6 +223,7 @@ bool kvPlayer::loadItemTexture(unsigned index)
     }
     std::string reason;
     kvTextureIndex blur;
+    renderer.setFocusWanted(focusOf(item).mode == FOCUS_AUTO);
     kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason,
                                                   fitOf(item) == FIT_BLUR ? &blur : nullptr);
     if (!texture) {
@@ -319,6 +320,7 @@ void kvPlayer::preloadUpcoming()
         r.fileName = items[k]->fileName;
         r.shownSpan = shownSpan(items[k]);
         r.blurred = fitOf(items[k]) == FIT_BLUR;
+        r.focus = focusOf(items[k]).mode == FOCUS_AUTO;
         wanted.push_back(r);
     }
     renderer.preloadTextures(wanted);
@@ -437,8 +439,11 @@ void kvPlayer::place(kvPlayerItem* item, float p)
     if (!(item->duration > 0.0f)) p = 0.0f;
     const float z = item->zoomOn() ? item->zoomAt(p) : 1.0f;
     const vector2 shift(item->offset.x + item->move.x * p, item->offset.y + item->move.y * p);
+    const kvFocus& focus = focusOf(item);
+    kvRegion region = focus.mode == FOCUS_REGION ? focus.region : kvRegion();
+    if (focus.mode == FOCUS_AUTO) renderer.textureFocus(item->texture, &region);
     const kvFitGeometry g = fitGeometry(static_cast<kvFitMode>(mode), areaW, areaH, static_cast<float>(w),
-                                        static_cast<float>(h), z, shift.x, shift.y);
+                                        static_cast<float>(h), z, shift.x, shift.y, region);
     item->placedA = vector2(a.x + (b.x - a.x) * g.areaX0, a.y + (b.y - a.y) * g.areaY0);
     item->placedB = vector2(a.x + (b.x - a.x) * g.areaX1, a.y + (b.y - a.y) * g.areaY1);
     // The quad's texture coordinates run over [0, u] x [0, v]; the matrix

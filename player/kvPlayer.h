@@ -39,6 +39,13 @@ public:
     void setFit(int mode) { defaultFit = mode; }
     int getFit() const { return defaultFit; }
     int fitOf(const kvPlayerItem* item) const { return item->fit >= 0 ? item->fit : defaultFit; }
+    // The show's focus, for slides that name none; a slide's in force.
+    void setFocus(const kvFocus& focus) { defaultFocus = focus; }
+    const kvFocus& getFocus() const { return defaultFocus; }
+    const kvFocus& focusOf(const kvPlayerItem* item) const
+    {
+        return item->focus.mode >= 0 ? item->focus : defaultFocus;
+    }
     void setNoiseAlpha(float alpha);
     void createNoise(int width, int height, kvTextureModifier* modifier, int filter);
     void setSubtitleY(float v) { subtitleY = v; }
@@ -172,6 +179,7 @@ private:
     // The blurred copies, beside loadedTextures (0 where there is none).
     std::vector<kvTextureIndex> loadedBlurs;
     int defaultFit = 0;
+    kvFocus defaultFocus = {FOCUS_NONE, kvRegion()};
     std::vector<kvFontIndex> fonts;
     vector3 imageColor;
     kvPlayerItem* current;

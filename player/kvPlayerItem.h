@@ -8,6 +8,7 @@
 #include "image/kvClipDecoder.h"
 #include "image/kvTextureContainer.h"
 #include "math/vector2.h"
+#include "player/kvFit.h"
 
 namespace Korvell {
 
@@ -64,6 +65,9 @@ public:
     // its blurred copy for a "blur" fit, and where and with what matrices
     // it was last placed (a leaving slide keeps them).
     int fit = -1;
+    // What the crop and the zoom keep in frame (kvFocus; FOCUS_DEFAULT: the
+    // show's), and the region a FOCUS_REGION names.
+    kvFocus focus;
     kvTextureIndex blurTexture;
     vector2 placedA, placedB;
     bool fitted = false; // placed by a fit other than stretch

@@ -203,11 +203,12 @@ kvTextureIndex kvRenderGL::createTexture(int width, int height, int bitsPerPixel
     return registerTexture(new kvTexture(width, height, bitsPerPixel), filter);
 }
 
-kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 span, bool blurred) const
+kvPictureRequest kvRenderGL::requestFor(const std::string& fileName, vector2 span, bool blurred, bool focus) const
 {
     kvPictureRequest r;
     r.fileName = fileName;
     r.blurred = blurred;
+    r.focus = focus;
     r.archive = pictureArchive;
     // The span in pixels of the last client area; anything odd asks for
     // the full size.
@@ -267,7 +268,7 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
                                        std::string* reason, kvTextureIndex* blurred)
 {
     if (blurred) *blurred = kvTextureIndex();
-    const kvPictureRequest request = requestFor(fileName, shownSpan, blurred != nullptr);
+    const kvPictureRequest request = requestFor(fileName, shownSpan, blurred != nullptr, focusWanted);
     // Ready ahead, or at least decoded ahead.
     for (auto it = prepared.begin(); it != prepared.end(); ++it) {
         if (!(it->request == request) || it->filter != filter) continue;
@@ -296,16 +297,11 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     // Not asked for, or not ready yet (the clock jumped): decoded here, in
     // the frame, as a show without decoding ahead would.
     std::unique_ptr<kvTexture> t(new kvTexture());
-    std::vector<uint8_t> bytes;
-    if (!readPictureFile(fileName, pictureArchive, bytes, reason)
-        || !decodePicture(bytes, request.neededWidth, request.neededHeight, *t, reason))
-        return kvTextureIndex();
+    std::unique_ptr<kvTexture> blur;
+    if (!decodeRequest(request, *t, &blur, reason)) return kvTextureIndex();
     lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),
                   static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
-    if (blurred) {
-        std::unique_ptr<kvTexture> blur(new kvTexture());
-        if (makeBlurred(*t, *blur)) *blurred = registerTexture(blur.release(), 1);
-    }
+    if (blurred && blur) *blurred = registerTexture(blur.release(), 1);
     return registerTexture(t.release(), filter);
 }
 
@@ -369,7 +365,7 @@ void kvRenderGL::preloadTextures(const std::vector<kvPreloadRequest>& wanted)
     std::vector<int> filters;
     for (const kvPreloadRequest& w : wanted) {
         if (requests.size() == kPreloadDepth) break;
-        requests.push_back(requestFor(w.fileName, w.shownSpan, w.blurred));
+        requests.push_back(requestFor(w.fileName, w.shownSpan, w.blurred, w.focus));
         filters.push_back(w.filter);
     }
     // What is no longer wanted goes; what is already here is not asked
@@ -508,7 +504,7 @@ kvClipIndex kvRenderGL::openClip(const kvClipRequest& request, std::string* reas
         return kvClipIndex();
     }
     // Decoded at most as large as the clip can appear, as a picture is.
-    const kvPictureRequest size = requestFor(request.fileName, request.shownSpan, false);
+    const kvPictureRequest size = requestFor(request.fileName, request.shownSpan, false, false);
     kvClipStream::Options options;
     options.file = request.fileName;
     options.start = request.trimStart;

@@ -118,7 +118,7 @@ private:
     kvTextureIndex registerTexture(kvTexture* texture, int filter);
     GLuint storageFor(const kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
-    kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan, bool blurred) const;
+    kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan, bool blurred, bool focus) const;
     // Uploads up to `bytes` more of the picture; true once all is up.
     bool uploadSlice(Prepared& p, size_t bytes);
     // The picture's index (and its blurred copy's in `blurred`).

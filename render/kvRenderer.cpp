@@ -29,6 +29,14 @@ bool kvRenderer::textureOpaque(kvTextureIndex index) const
     return t && t->isOpaque();
 }
 
+bool kvRenderer::textureFocus(kvTextureIndex index, kvRegion* region) const
+{
+    const kvTexture* t = textures.get(index);
+    if (!t || t->getFocus().empty()) return false;
+    *region = t->getFocus();
+    return true;
+}
+
 kvClipIndex kvRenderer::openClip(const kvClipRequest& request, std::string* reason)
 {
     (void)request;

@@ -12,6 +12,7 @@
 
 #include "image/kvClipDecoder.h"
 #include "image/kvTextureContainer.h"
+#include "math/kvRegion.h"
 #include "math/vector2.h"
 #include "math/vector3.h"
 #include "math/vector4.h"
@@ -32,6 +33,7 @@ struct kvPreloadRequest {
     int filter = 1;
     vector2 shownSpan;
     bool blurred = false; // its blurred copy is wanted too
+    bool focus = false;   // its focus is looked for too
 };
 
 // A clip to show: the part of it played, and the span it covers on the
@@ -74,6 +76,11 @@ public:
     // Whether a texture covers every pixel it is drawn on (no alpha below
     // full); false for an unknown or dead index.
     virtual bool textureOpaque(kvTextureIndex index) const;
+    // Whether the next loadTexture looks for the picture's focus (a slide
+    // whose focus is `auto`), and what was found for a texture: false when
+    // nothing was (not looked for, or an unknown index).
+    void setFocusWanted(bool wanted) { focusWanted = wanted; }
+    virtual bool textureFocus(kvTextureIndex index, kvRegion* region) const;
     // The pictures wanted soon, nearest first; asked every frame. They are
     // decoded on a worker thread and uploaded a slice per frame, so that
     // their loadTexture costs the frame neither.
@@ -155,6 +162,7 @@ protected:
     int viewClientWidth = 0;
     int viewClientHeight = 0;
     kvTextureContainer textures;
+    bool focusWanted = false;
     const kvDataFile* pictureArchive = nullptr;
 };
 

@@ -201,6 +201,8 @@ void Checker::checkKeyword(const kvTag* tag, kvElement element)
     const std::string text = tag->getText();
     for (const kvKeyword& k : rule.keywords)
         if (text == k.word) return;
+    // A focus region is all attributes.
+    if (trimmed(text).empty() && tag->getAttributes().size() > 0) return;
     const std::string name = "<" + tag->getName() + ">";
     for (const kvKeyword& k : rule.keywords) {
         if (lower(trimmed(text)) != k.word) continue;
@@ -408,6 +410,19 @@ void Checker::checkSlides(const std::vector<kvTag*>& roots, const kvPlayer& play
             if (held)
                 warn(line, "the pan and zoom of " + quoted(item->fileName)
                                + " reach past the picture's edge (on a 1920 x 1080 screen): the picture is held there");
+            // A region named by hand: kept in every frame of the slide?
+            const kvFocus& focus = player.focusOf(item);
+            bool kept = true;
+            for (float p = 0.0f; focus.mode == FOCUS_REGION && p <= 1.0f; p += 0.125f) {
+                const float z = item->zoomOn() ? item->zoomAt(p) : 1.0f;
+                kept = kept && fitGeometry(static_cast<kvFitMode>(fit), w, h, static_cast<float>(info.shownWidth()),
+                                           static_cast<float>(info.shownHeight()), z, item->offset.x + p * item->move.x,
+                                           item->offset.y + p * item->move.y, focus.region)
+                                   .focusInside;
+            }
+            if (!kept)
+                warn(line, "the focus of " + quoted(item->fileName)
+                               + " cannot be kept in frame by its pan and zoom (on a 1920 x 1080 screen): the region is larger than what the slide shows");
             continue;
         }
         const double farU = static_cast<double>(info.shownWidth()) / bufferSide(info.shownWidth());

@@ -40,6 +40,9 @@ void handleGlobal(kvScriptContext& context, kvTag* tag)
     if (readGroup(child(tag, E::ImageColor), {A::ImageColorR, A::ImageColorG, A::ImageColorB}, c))
         player->setImageColor(vector3(c[0], c[1], c[2]));
     player->setFit(readKeyword(child(tag, E::GlobalFit), E::GlobalFit, player->getFit()));
+    player->setFocus(readFocus(child(tag, E::GlobalFocus), E::GlobalFocus,
+                               {A::GlobalFocusX, A::GlobalFocusY, A::GlobalFocusWidth, A::GlobalFocusHeight},
+                               player->getFocus()));
 
     if (effect && context.noiseEnabled) {
         const float alpha = readNumber(effect, A::EffectAlpha);

@@ -67,6 +67,12 @@ void handleImage(kvScriptContext& context, kvTag* tag)
 {
     const float time = readNumber(tag, A::ImageTime);
     readSlide(context, tag, kImage, time, time == 0.0f, nullptr);
+    // Clips take no focus: a picture's slide only.
+    kvPlayer* player = context.player;
+    if (child(tag, E::File) && player->getItemCount() > 0)
+        player->getItem(player->getItemCount() - 1)->focus =
+            readFocus(child(tag, E::ImageFocus), E::ImageFocus,
+                      {A::ImageFocusX, A::ImageFocusY, A::ImageFocusWidth, A::ImageFocusHeight}, kvFocus());
 }
 
 void handleVideo(kvScriptContext& context, kvTag* tag)

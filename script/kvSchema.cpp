@@ -32,6 +32,9 @@ std::vector<kvKeyword> fitKeywords()
     return {{"stretch", FIT_STRETCH}, {"contain", FIT_CONTAIN}, {"cover", FIT_COVER}, {"blur", FIT_BLUR}};
 }
 
+// What a slide keeps in frame (kvFocus); a region is given by attributes.
+std::vector<kvKeyword> focusKeywords() { return {{"none", FOCUS_NONE}, {"auto", FOCUS_AUTO}}; }
+
 // Indexed by kvElement.
 const std::vector<kvElementRule>& elements()
 {
@@ -46,6 +49,7 @@ const std::vector<kvElementRule>& elements()
         {E::Global, "imagecolor", {}, nullptr, false, nullptr},
         {E::Global, "effect", {{"noise", 1}}, "no noise is made", false, nullptr},
         {E::Global, "fit", fitKeywords(), "pictures keep the fit in force", false, nullptr},
+        {E::Global, "focus", focusKeywords(), "pictures keep the focus in force", false, nullptr},
         {TOP, "subtitles", {}, nullptr, false, handleSubtitles},
         {E::Subtitles, "face", {}, nullptr, false, nullptr},
         {E::Subtitles, "style", {}, nullptr, false, nullptr},
@@ -60,6 +64,7 @@ const std::vector<kvElementRule>& elements()
         {E::Image, "zoom", {}, nullptr, false, nullptr},
         {E::Image, "line", {}, nullptr, true, nullptr},
         {E::Image, "fit", fitKeywords(), "the slide keeps the show's fit", false, nullptr},
+        {E::Image, "focus", focusKeywords(), "the slide keeps the show's focus", false, nullptr},
         {TOP, "video", {}, nullptr, false, handleVideo},
         {E::Video, "file", {}, nullptr, false, nullptr},
         {E::Video, "transition", transitionKeywords(), "the slide keeps the transition in force", false, nullptr},
@@ -95,6 +100,10 @@ const std::vector<kvAttributeRule>& attributes()
         {E::ImageColor, "b", VALUE_NUMBER, 0.0f},
         {E::Effect, "alpha", VALUE_NUMBER, 0.5f},
         {E::Effect, "size", VALUE_INTEGER, 128.0f},
+        {E::GlobalFocus, "x", VALUE_NUMBER, 0.0f},
+        {E::GlobalFocus, "y", VALUE_NUMBER, 0.0f},
+        {E::GlobalFocus, "width", VALUE_NUMBER, 0.0f},
+        {E::GlobalFocus, "height", VALUE_NUMBER, 0.0f},
         {E::Subtitles, "y", VALUE_NUMBER, 0.0f},
         {E::Subtitles, "scale", VALUE_NUMBER, 1.0f},
         {E::Subtitles, "delay", VALUE_NUMBER, 0.0f},
@@ -113,6 +122,10 @@ const std::vector<kvAttributeRule>& attributes()
         {E::Move, "x", VALUE_NUMBER, 0.0f},
         {E::Move, "y", VALUE_NUMBER, 0.0f},
         {E::Zoom, "f", VALUE_NUMBER, 1.0f},
+        {E::ImageFocus, "x", VALUE_NUMBER, 0.0f},
+        {E::ImageFocus, "y", VALUE_NUMBER, 0.0f},
+        {E::ImageFocus, "width", VALUE_NUMBER, 0.0f},
+        {E::ImageFocus, "height", VALUE_NUMBER, 0.0f},
         // A clip's time is its trimmed length when not given (-1).
         {E::Video, "time", VALUE_TIME, -1.0f},
         {E::Video, "x", VALUE_NUMBER, 0.0f},
@@ -279,6 +292,26 @@ bool readGroup(const kvTag* tag, std::initializer_list<kvAttribute> group, float
         ++i;
     }
     return true;
+}
+
+kvFocus readFocus(const kvTag* tag, kvElement element, std::initializer_list<kvAttribute> region,
+                  const kvFocus& fallback)
+{
+    if (!tag) return fallback;
+    float r[4];
+    if (readGroup(tag, region, r)) {
+        kvFocus f;
+        f.mode = FOCUS_REGION;
+        f.region.x = r[0];
+        f.region.y = r[1];
+        f.region.width = r[2];
+        f.region.height = r[3];
+        f.region = f.region.clipped();
+        return f.region.empty() ? fallback : f;
+    }
+    kvFocus f;
+    f.mode = readKeyword(tag, element, -2);
+    return f.mode == -2 ? fallback : f;
 }
 
 int readKeyword(const kvTag* tag, kvElement element, int fallback)

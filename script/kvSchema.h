@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "player/kvFit.h"
 #include "script/kvScriptContext.h"
 
 namespace Korvell {
@@ -21,9 +22,9 @@ typedef void (*TagHandler)(kvScriptContext& context, kvTag* tag);
 enum class kvElement {
     Viewport,
     ImageArea, Position, Size,
-    Global, Filter, Background, ImageColor, Effect, GlobalFit,
+    Global, Filter, Background, ImageColor, Effect, GlobalFit, GlobalFocus,
     Subtitles, Face, Style, Color, Center, SubtitleEffect,
-    Image, File, Transition, Move, Zoom, Line, ImageFit,
+    Image, File, Transition, Move, Zoom, Line, ImageFit, ImageFocus,
     Video, VideoFile, VideoTransition, VideoMove, VideoZoom, VideoLine, VideoFit, Trim, Sound,
     Music, Playlist, Track, DataFile,
     Count
@@ -33,9 +34,11 @@ enum class kvAttribute {
     ViewportX, ViewportY,
     PositionX, PositionY, SizeWidth, SizeHeight,
     BackgroundR, BackgroundG, BackgroundB, ImageColorR, ImageColorG, ImageColorB, EffectAlpha, EffectSize,
+    GlobalFocusX, GlobalFocusY, GlobalFocusWidth, GlobalFocusHeight,
     SubtitlesY, SubtitlesScale, SubtitlesDelay, SubtitlesMargin, StyleBold, StyleItalic, ColorR, ColorG, ColorB,
     SubtitleEffectTime,
     ImageTime, ImageX, ImageY, ImageZoom, TransitionTime, MoveX, MoveY, ZoomFactor,
+    ImageFocusX, ImageFocusY, ImageFocusWidth, ImageFocusHeight,
     VideoTime, VideoX, VideoY, VideoStartZoom, VideoTransitionTime, VideoMoveX, VideoMoveY, VideoZoomFactor,
     TrimStart, TrimEnd, SoundVolume, SoundDuck,
     PlaylistCrossfade, PlaylistFadeout,
@@ -96,6 +99,10 @@ bool readFlag(const kvTag* tag, kvAttribute attribute);
 // All the attributes of a group (x and y; r, g and b), or false with
 // `out` untouched.
 bool readGroup(const kvTag* tag, std::initializer_list<kvAttribute> group, float* out);
+// A <focus> element: its keyword, or the region its four attributes name
+// (all of them, a region inside the picture); `fallback` without either.
+kvFocus readFocus(const kvTag* tag, kvElement element, std::initializer_list<kvAttribute> region,
+                  const kvFocus& fallback);
 // The code of the element's keyword when its text is exactly one, else
 // `fallback`.
 int readKeyword(const kvTag* tag, kvElement element, int fallback);

@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libsdl2-dev libsndfile1-dev libmpg123-dev libsamplerate0-dev libaubio-dev libimgui-dev libturbojpeg0-dev libpng-dev libwebp-dev libheif-dev liblcms2-dev zlib1g-dev libexiv2-dev libexpat1-dev
+  libsdl2-dev libsndfile1-dev libmpg123-dev libsamplerate0-dev libaubio-dev libimgui-dev libturbojpeg0-dev libpng-dev libwebp-dev libheif-dev liblcms2-dev zlib1g-dev libdlib-dev libexiv2-dev libexpat1-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libunistring-dev libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev

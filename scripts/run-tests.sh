@@ -22,6 +22,7 @@ if grep -q '^KORVELL_SANITIZE:BOOL=ON' "$root/$build/CMakeCache.txt" 2>/dev/null
   export LD_PRELOAD="$root/$build/libkv-no-dlclose.so${LD_PRELOAD:+:$LD_PRELOAD}"
   export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 fi
+"$root/scripts/fetch-photos.sh" "$root/$build/photos"
 cd "$root/$build"
 # Every test runs once: a flaky one must show.
 # A pass with nothing selected (the ThreadSanitizer run has no end-to-end

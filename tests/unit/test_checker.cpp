@@ -139,6 +139,15 @@ TEST_F(Checker, EachFindingAtItsLine)
          "</imagearea>\n" + slides("<image time=\"5\"><file>a.jpg</file><fit>cover</fit><move x=\"0.5\"/></image>"),
          "show.xml:4: warning: the pan and zoom of \"a.jpg\" reach past the picture's edge (on a 1920 x 1080 screen): "
          "the picture is held there"},
+        // A focus the cover crop of a 3:2 picture on 16:9 cannot hold.
+        {"<viewport x=\"10\" y=\"10\"/><imagearea><position x=\"0\" y=\"0\"/><size width=\"10\" height=\"10\"/>"
+         "</imagearea>\n" + slides("<image time=\"5\"><file>a.jpg</file><fit>cover</fit>"
+                                  "<focus x=\"0\" y=\"0.05\" width=\"1\" height=\"0.9\"/></image>"),
+         "show.xml:4: warning: the focus of \"a.jpg\" cannot be kept in frame by its pan and zoom (on a 1920 x 1080 "
+         "screen): the region is larger than what the slide shows"},
+        {"<global><focus>Auto</focus></global>\n" + slides(),
+         "show.xml:3: warning: <focus> \"Auto\" is not the keyword auto (keywords are exact): pictures keep the focus "
+         "in force; auto was probably meant"},
         {"<global><effect size=\"8192\">noise</effect></global>\n" + slides(),
          "show.xml:3: warning: size=\"8192\" is larger than a noise texture may be (4096 pixels, its buffer 64 MiB at "
          "most): it is held at 4096"},
