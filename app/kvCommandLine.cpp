@@ -19,6 +19,8 @@ const char* const kUsage =
     "  --seed N                   with --order random: the same N, the same order\n"
     "  --seconds N                each picture N seconds (default 5)\n"
     "  --fit blur|contain|cover|stretch  how each picture fills the screen (default blur)\n"
+    "  --focus auto|none          each picture's crop and zoom aimed at the faces in it, or at its busiest part\n"
+    "                             (the default), or centred\n"
     "  --music FILE               music under the show; given again, the tracks play one after another\n"
     "  --crossfade SECONDS        between two tracks of music (default 0: back to back)\n"
     "  --beats                    each change of picture on a beat of the music (each picture 2 to 10 s)\n"
@@ -121,7 +123,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
     c.plain = false;
     enum { SETUP = 1000, WINDOWED, MODE, NOISE, LANGUAGE, START, WATCH, CHECK, HELP, VERSION, RENDER, SIZE, FPS,
            NO_CREDITS, SRT, QUIET, SAMPLES, FORCE, RECURSIVE = 'r', ORDER = 2000, SEED, SECONDS, FIT, MUSIC, FIT_MUSIC,
-           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT, ENCODER, CLIP_SECONDS, LIVE_PHOTOS };
+           CAPTIONS, NEW, CROSSFADE, BEATS, ALLOW_SILENT, ENCODER, CLIP_SECONDS, LIVE_PHOTOS, FOCUS };
     static const option options[] = {
         {"setup", no_argument, nullptr, SETUP},       {"windowed", no_argument, nullptr, WINDOWED},
         {"mode", required_argument, nullptr, MODE},   {"noise", no_argument, nullptr, NOISE},
@@ -141,6 +143,7 @@ kvCommandLine parseCommandLine(int argc, char** argv)
         {"encoder", required_argument, nullptr, ENCODER},
         {"clip-seconds", required_argument, nullptr, CLIP_SECONDS},
         {"live-photos", required_argument, nullptr, LIVE_PHOTOS},
+        {"focus", required_argument, nullptr, FOCUS},
         {nullptr, 0, nullptr, 0}};
     bool renderOnly = false; // an option that means something only with --render
     bool forced = false;
@@ -235,6 +238,11 @@ kvCommandLine parseCommandLine(int argc, char** argv)
             c.pictureOptions = true;
             break;
         }
+        case FOCUS:
+            if (arg != "auto" && arg != "none") return bad("--focus takes auto or none, not '" + arg + "'");
+            c.focus = arg == "auto";
+            c.pictureOptions = true;
+            break;
         case LIVE_PHOTOS:
             if (arg != "still" && arg != "play") return bad("--live-photos takes still or play, not '" + arg + "'");
             c.livePhotosPlay = arg == "play";

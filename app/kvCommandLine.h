@@ -47,6 +47,7 @@ struct kvCommandLine {
     bool captions = false;
     float clipSeconds = 30.0f;   // a clip plays at most its first seconds
     bool livePhotosPlay = false; // a Live or Motion Photo plays its moment first
+    bool focus = true;           // slides aimed at what their pictures show
     // Any of the above given: they mean something only for pictures.
     bool pictureOptions = false;
     // --new: the script written.

@@ -79,6 +79,7 @@ bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, con
     o.seconds = cmd.seconds;
     o.clipSeconds = cmd.clipSeconds;
     o.livePhotosPlay = cmd.livePhotosPlay;
+    o.focus = cmd.focus;
     // The clips' and moments' seconds are theirs; the pictures share the rest.
     const std::vector<double> fixed = folderSlideLengths(photos, o);
     double fixedSeconds = 0.0;

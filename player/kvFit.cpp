@@ -40,13 +40,16 @@ kvFitGeometry fitGeometry(kvFitMode mode, float areaWidth, float areaHeight, flo
         g.areaX0 = 0.5f - 0.5f * columns;
         g.areaX1 = 0.5f + 0.5f * columns;
     }
-    // Zoomed about the centre, never out past the fitted picture.
-    const float z = zoom >= 1.0f ? zoom : 1.0f;
-    if (zoom < 1.0f) g.held = true;
+    // Zoomed about the centre, never out past the fitted picture; with a
+    // focus, never in past it (a face no larger than the area, a group
+    // whole).
+    float z = zoom >= 1.0f ? zoom : 1.0f;
+    if (zoom < 1.0f - 1e-3f) g.held = true; // not for a script's rounding of 1
+    const kvRegion focus = focusGiven.clipped();
+    if (!focus.empty()) z = std::max(1.0f, std::min(z, std::min(w / focus.width, h / focus.height)));
     w /= z;
     h /= z;
     float x0 = 0.5f + shiftX - 0.5f * w, y0 = 0.5f + shiftY - 0.5f * h;
-    const kvRegion focus = focusGiven.clipped();
     if (!focus.empty()) {
         x0 = around(focus.x, focus.width, shiftX, w);
         y0 = around(focus.y, focus.height, shiftY, h);

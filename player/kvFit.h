@@ -7,8 +7,8 @@
 // picture: zoomed about its centre (never below the fitted picture),
 // shifted by x picture widths and y picture heights, and held inside the
 // picture (no black). With a focus (faces, or a region given), the window
-// is centred on it instead, shifted from there, and kept around it
-// wherever the window is large enough to hold it.
+// is centred on it instead, shifted from there, kept around it wherever
+// the window is large enough to hold it, and never zoomed smaller than it.
 #pragma once
 
 #include "math/kvRegion.h"

@@ -102,6 +102,18 @@ kvSlideMotion slideMotion(size_t n, int width, int height)
     return m;
 }
 
+kvSlideMotion focusMotion(size_t n)
+{
+    const uint64_t h = mix(static_cast<uint64_t>(n) * 2654435761u + 17);
+    const float amount = 0.10f + 0.05f * static_cast<float>(h & 0xFFFF) / 65535.0f;
+    kvSlideMotion m;
+    m.x = m.y = m.moveX = m.moveY = 0.0f;
+    const bool towards = n % 2 == 0;
+    m.startZoom = towards ? 1.0f : 1.0f + amount;
+    m.zoomFactor = towards ? 1.0f + amount : 1.0f - amount;
+    return m;
+}
+
 std::string unwritableName(const std::string& name)
 {
     if (validUtf8(name) != name) return "its name is not UTF-8";
@@ -157,7 +169,9 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
     // A 16 x 9 view: the captions keep their shape on the usual screen.
     s += "  <viewport x=\"16\" y=\"9\"/>\n";
     s += "  <imagearea>\n    <position x=\"0\" y=\"0\"/>\n    <size width=\"16\" height=\"9\"/>\n  </imagearea>\n";
-    s += "  <global>\n    <background r=\"0\" g=\"0\" b=\"0\"/>\n    <fit>" + escaped(o.fit) + "</fit>\n  </global>\n";
+    s += "  <global>\n    <background r=\"0\" g=\"0\" b=\"0\"/>\n    <fit>" + escaped(o.fit) + "</fit>\n";
+    if (o.focus) s += "    <focus>auto</focus>\n";
+    s += "  </global>\n";
     if (o.captions) {
         s += "  <subtitles y=\"8.4\" scale=\"0.42\" delay=\"0.5\" margin=\"0\">\n";
         s += "    <face>" + escaped(oneLine(o.face)) + "</face>\n";
@@ -189,7 +203,8 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
             s += "  </video>\n";
             continue;
         }
-        const kvSlideMotion m = slideMotion(pictures++, p.width, p.height);
+        const kvSlideMotion m = o.focus ? focusMotion(pictures) : slideMotion(pictures, p.width, p.height);
+        ++pictures;
         const std::string seconds = n < o.times.size() && o.times[n] > 0.0 ? milliseconds(o.times[n]) : number(o.seconds);
         s += "  <image time=\"" + seconds + "\" zoom=\"" + number(m.startZoom) + "\" x=\"" + number(m.x)
              + "\" y=\"" + number(m.y) + "\">\n";
@@ -197,6 +212,12 @@ std::string writeFolderScript(const std::vector<kvPhoto>& photos, const kvFolder
         s += "    <transition time=\"" + number(o.crossfade) + "\">crossfade</transition>\n";
         s += "    <move x=\"" + number(m.moveX) + "\" y=\"" + number(m.moveY) + "\"/>\n";
         s += "    <zoom f=\"" + number(m.zoomFactor) + "\"/>\n";
+        const size_t index = static_cast<size_t>(slide.photo - photos.data());
+        if (o.focus && index < o.regions.size() && !o.regions[index].empty()) {
+            const kvRegion& r = o.regions[index];
+            s += "    <focus x=\"" + number(r.x) + "\" y=\"" + number(r.y) + "\" width=\"" + number(r.width)
+                 + "\" height=\"" + number(r.height) + "\"/>\n";
+        }
         const std::string caption = oneLine(p.caption);
         if (o.captions && !caption.empty()) s += "    <line1>" + escaped(caption) + "</line1>\n";
         s += "  </image>\n";

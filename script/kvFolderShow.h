@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "math/kvRegion.h"
 #include "script/kvPhotoOrder.h"
 
 namespace Korvell {
@@ -32,6 +33,11 @@ struct kvFolderShowOptions {
     // script saying how it was made (for a script a person will edit).
     bool comments = false;
     std::string madeBy;
+    // Each slide aimed at what its picture shows (`<focus>auto</focus>`),
+    // and the regions found already, by photo (a script for a person to
+    // see and edit names them; empty: found as the show plays).
+    bool focus = true;
+    std::vector<kvRegion> regions;
 };
 
 // The pan and zoom of slide n of a picture of that shape: a zoom in or out
@@ -42,6 +48,10 @@ struct kvSlideMotion {
     float x, y, moveX, moveY;    // the start shift and <move>
 };
 kvSlideMotion slideMotion(size_t n, int width, int height);
+// Slide n's motion when it is aimed at its picture's focus: from the whole
+// picture in towards the focus, or from it out to the whole, by turns,
+// 10 to 15 %; no pan of its own (the focus places the window).
+kvSlideMotion focusMotion(size_t n);
 
 // Why a file name cannot be written into a script ("" when it can): XML
 // cannot hold control characters or invalid UTF-8, and the show reads a

@@ -77,8 +77,10 @@ TEST(CommandLine, EveryOption)
     EXPECT_EQ(d.fps, 30);
     EXPECT_TRUE(d.credits);
 
+    EXPECT_TRUE(d.focus);
     kvCommandLine f = parse({"-r", "--order", "random", "--seed", "7", "--fit", "contain", "--music", "a.mp3",
-                             "--fit-music", "--captions", "--no-credits", "trip", "x.jpg"});
+                             "--fit-music", "--captions", "--no-credits", "--focus", "none", "trip", "x.jpg"});
+    EXPECT_FALSE(f.focus);
     EXPECT_EQ(f.action, kvCommandLine::PLAY);
     EXPECT_TRUE(f.recursive && f.hasSeed && f.fitMusic && f.captions && f.pictureOptions);
     EXPECT_FALSE(f.credits);
@@ -137,6 +139,7 @@ TEST(CommandLine, BadOptionsAndValuesSayWhy)
         {{"--seconds", "0"}, "--seconds takes a number of seconds from 0.5 to 3600, not '0'"},
         {{"--seconds", "5s"}, "--seconds takes a number of seconds from 0.5 to 3600, not '5s'"},
         {{"--fit", "squash"}, "--fit takes stretch, contain, cover or blur, not 'squash'"},
+        {{"--focus", "faces"}, "--focus takes auto or none, not 'faces'"},
         {{"--music", ""}, "--music needs a file"},
         {{"--fit-music", "trip"}, "--fit-music needs --music"},
         {{"--beats", "trip"}, "--beats needs --music"},

@@ -67,6 +67,14 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
     o.times = {13.5004, 6.0};
     o.comments = true;
     o.madeBy = "Made -- by a test";
+    o.regions.resize(1);
+    o.regions[0].x = 0.25f;
+    o.regions[0].y = 0.125f;
+    o.regions[0].width = 0.5f;
+    o.regions[0].height = 0.25f;
+    kvFolderShowOptions centred = o;
+    centred.focus = false;
+    EXPECT_EQ(writeFolderScript(photos, centred).find("<focus"), std::string::npos);
     const std::string text = writeFolderScript(photos, o);
     writeFile(dir + "/show.xml", text);
     EXPECT_NE(text.find("<!-- taken 2024-05-06 07:08:09 -->"), std::string::npos) << text;
@@ -102,6 +110,13 @@ TEST(FolderShow, TheWrittenScriptReadsBackAsItsShowAndChecksClean)
         EXPECT_EQ(item->transitionType, TRANSITION_CROSSFADE);
         EXPECT_FLOAT_EQ(item->transitionTime, 1.0f);
         EXPECT_EQ(player.fitOf(item), FIT_COVER);
+        // The first photo's region as found, written; the others found as it plays.
+        const kvFocus& focus = player.focusOf(item);
+        EXPECT_EQ(focus.mode, i == 0 ? FOCUS_REGION : FOCUS_AUTO);
+        if (i == 0) {
+            EXPECT_FLOAT_EQ(focus.region.x, 0.25f);
+            EXPECT_FLOAT_EQ(focus.region.height, 0.25f);
+        }
         if (captions[i]) {
             ASSERT_EQ(item->lines.size(), 1u) << i;
             EXPECT_EQ(item->lines[0], captions[i]);
@@ -141,6 +156,16 @@ TEST(FolderShow, EverySlideMovesGentlyInsideItsPicture)
         }
     }
     EXPECT_EQ(kinds.size(), 4u) << "zooms in and out, pans either way";
+    // Aimed at a focus: from the whole picture in, then from the focus out,
+    // by turns; no pan of its own.
+    for (size_t n = 0; n < 8; ++n) {
+        const kvSlideMotion m = focusMotion(n);
+        const float from = m.startZoom, to = m.startZoom + m.zoomFactor - 1.0f;
+        EXPECT_FLOAT_EQ(n % 2 ? to : from, 1.0f) << n;
+        EXPECT_GE(std::fabs(to - from), 0.1f - 1e-6f) << n;
+        EXPECT_LE(std::max(from, to), 1.15f + 1e-6f) << n;
+        EXPECT_TRUE(m.x == 0 && m.y == 0 && m.moveX == 0 && m.moveY == 0) << n;
+    }
 
     const struct {
         const char* name;
@@ -217,7 +242,7 @@ TEST(FolderShow, ClipsAndMomentsAreSlidesOfTheirOwnLength)
                 EXPECT_EQ(item->clipPart.volume, want.volume) << want.file;
             } else {
                 // Moving as its place among the pictures says, clips between or not (as written: to 4 digits).
-                EXPECT_NEAR(item->startZoom, slideMotion(pictures++, 4, 3).startZoom, 0.001) << want.file;
+                EXPECT_NEAR(item->startZoom, focusMotion(pictures++).startZoom, 0.001) << want.file;
             }
             end += want.seconds;
         }
