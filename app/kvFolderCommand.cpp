@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,9 @@
 #include "base/kvFiles.h"
 #include "base/kvPartialFile.h"
 #include "base/kvQuote.h"
+#include "image/kvFocusFinder.h"
+#include "image/kvPreloader.h"
+#include "image/kvTexture.h"
 #include "render/kvFont.h"
 #include "script/kvFolderShow.h"
 #include "sound/kvBeatCuts.h"
@@ -69,6 +73,37 @@ kvGatherOptions gatherOptionsOf(const kvCommandLine& cmd)
     }
     return o;
 }
+
+namespace {
+
+// Each picture's focus, found as a show would find it (a copy decoded for
+// the finder, no larger); a second at a time, how far it has come.
+std::vector<kvRegion> findRegions(const std::vector<kvPhoto>& photos)
+{
+    std::vector<kvRegion> regions(photos.size());
+    size_t pictures = 0, done = 0;
+    for (const kvPhoto& p : photos) pictures += p.clip ? 0 : 1;
+    auto said = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < photos.size(); ++i) {
+        if (photos[i].clip) continue;
+        kvPictureRequest request;
+        request.fileName = photos[i].path;
+        request.neededWidth = request.neededHeight = kFocusSide;
+        request.focus = true;
+        kvTexture picture;
+        std::string why;
+        if (decodeRequest(request, picture, nullptr, &why)) regions[i] = picture.getFocus();
+        ++done;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - said >= std::chrono::seconds(1) && done < pictures) {
+            std::fprintf(stderr, "korvell: looking for faces: %zu of %zu pictures\n", done, pictures);
+            said = now;
+        }
+    }
+    return regions;
+}
+
+} // namespace
 
 bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, const std::string& folder,
                       std::string* text, std::string* error, double* showSeconds)
@@ -142,6 +177,9 @@ bool makeFolderScript(const kvCommandLine& cmd, std::vector<kvPhoto> photos, con
                          duration(o.seconds * static_cast<double>(pictures) + fixedSeconds).c_str(),
                          duration(musicSeconds).c_str());
     }
+    // A script for a person to edit names each picture's focus as found,
+    // so it can be seen and moved.
+    if (!folder.empty() && o.focus) o.regions = findRegions(photos);
     for (kvPhoto& p : photos) {
         p.path = named(p.path);
         if (!p.moment.empty()) p.moment = named(p.moment);
