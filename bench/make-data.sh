@@ -30,6 +30,16 @@ fi
 if [ ! -f "$out/photo-4032.jpg" ]; then
   convert -size 1008x756 -seed 31 plasma:fractal -blur 0x1 -resize 4032x3024! -quality 90 "$out/photo-4032.jpg"
 fi
+# A folder of five 12-megapixel portraits: a real photograph of a person
+# (scikit-image's astronaut), enlarged and cut as a phone's 3:4.
+if [ ! -f "$out/faces/5.jpg" ]; then
+  "$(dirname "$0")/../scripts/fetch-photos.sh" "$out/photos"
+  mkdir -p "$out/faces"
+  for i in 1 2 3 4 5; do
+    convert "$out/photos/astronaut.png" -resize 4032x4032 -gravity center -crop 3024x4032+0+0 +repage \
+      -quality 90 "$out/faces/$i.jpg"
+  done
+fi
 # Clips: 10 s of 1080p at 30 fps in H.264, and 5 s of 2160p HEVC 10-bit (as
 # a phone records), both moving; made once.
 if [ ! -f "$out/.done-clips" ]; then

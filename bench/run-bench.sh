@@ -89,8 +89,18 @@ viewer_once() { # command..., window class
   echo "$((t1 - t0)) $(hwm_mib $pid)"
   kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
 }
-k=(); f=(); m=(); kf=(); kc=()
+# A folder show of portraits, from the start of the process to its first
+# frame: its faces looked for (the default) or not.
+folder_once() { # auto|none
+  local t0
+  t0=$(now_ms)
+  (exec "$root/$build/korvell" --windowed --mode 1920x1080 --no-credits --focus "$1" "$data/faces" >/dev/null 2>&1) &
+  first_frame "$t0" $!
+}
+k=(); f=(); m=(); kf=(); kc=(); fa=(); fn=()
 for _ in 1 2 3 4 5; do
+  fa+=("$(folder_once auto)")
+  fn+=("$(folder_once none)")
   k+=("$(korvell_once)")
   kc+=("$(korvell_cli_once)")
   kf+=("$(korvell_once "$ffmpeg_libs")")
@@ -108,6 +118,7 @@ kt=$(med $(col 1 "${k[@]}")); ft=$(med $(col 1 "${f[@]}")); mt=$(med $(col 1 "${
 km=$(med $(col 2 "${k[@]}")); fm=$(med $(col 2 "${f[@]}")); mm=$(med $(col 2 "${m[@]}"))
 kft=$(med $(col 1 "${kf[@]}")); kfm=$(med $(col 2 "${kf[@]}"))
 kct=$(med $(col 1 "${kc[@]}"))
+fat=$(med $(col 1 "${fa[@]}")); fnt=$(med $(col 1 "${fn[@]}"))
 # korvell --version, twenty times: wall time and resident memory.
 version_once() { # [LD_PRELOAD]
   local t0 t1 out
@@ -126,6 +137,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", (b > 0 ? a / b : 0)}'; }
   echo "| start to first frame vs feh | korvell: $kt ms | feh: $ft ms | $(ratio "$kt" "$ft") |"
   echo "| start to first frame vs mpv | korvell: $kt ms | mpv: $mt ms | $(ratio "$kt" "$mt") |"
   echo "| start from the command line (process to first frame) vs feh | korvell: $kct ms | feh: $ft ms | $(ratio "$kct" "$ft") |"
+  echo "| a folder show of five 12 MP portraits, process to first frame: faces looked for vs not (--focus none, as before) | auto: $fat ms | none: $fnt ms | $(ratio "$fat" "$fnt") |"
   echo "| peak memory showing one 1920 x 1080 picture vs feh | korvell: $km MiB | feh: $fm MiB | $(ratio "$km" "$fm") |"
   echo "| peak memory showing one 1920 x 1080 picture vs mpv | korvell: $km MiB | mpv: $mm MiB | $(ratio "$km" "$mm") |"
   echo "| start to first frame, encoder a module vs FFmpeg loaded at start | korvell: $kt ms | with FFmpeg: $kft ms | $(ratio "$kt" "$kft") |"

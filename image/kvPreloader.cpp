@@ -54,6 +54,29 @@ bool decodeRequest(const kvPictureRequest& request, kvTexture& picture, std::uni
     return true;
 }
 
+bool knownFocus(const std::string& fileName, const kvDataFile* archive, kvRegion* region)
+{
+    std::lock_guard<std::mutex> lock(focusMutex);
+    auto it = focusKept.find(std::make_pair(fileName, archive));
+    if (it == focusKept.end()) return false;
+    *region = it->second;
+    return true;
+}
+
+void kvPreloader::findFocusLater(const kvPictureRequest& request)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        kvPictureRequest job = request;
+        // A copy just large enough for the finder.
+        job.neededWidth = job.neededHeight = kFocusSide;
+        job.blurred = false;
+        job.focus = true;
+        if (std::find(focusJobs.begin(), focusJobs.end(), job) == focusJobs.end()) focusJobs.push_back(job);
+    }
+    wake.notify_all();
+}
+
 kvPreloader::kvPreloader(size_t depth_, size_t maxBytes_) : depth(depth_), maxBytes(maxBytes_)
 {
     worker = std::thread(&kvPreloader::run, this);
@@ -120,6 +143,7 @@ void kvPreloader::forget()
     std::lock_guard<std::mutex> lock(mutex);
     wanted.clear();
     slots.clear();
+    focusJobs.clear();
     ++generation;
 }
 
@@ -148,21 +172,33 @@ void kvPreloader::run()
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         kvPictureRequest next;
+        bool focusOnly = false;
         wake.wait(lock, [&] {
             if (stopping) return true;
             if (held) return false;
-            if (!slots.empty() && heldBytes() >= maxBytes) return false;
+            const bool full = !slots.empty() && heldBytes() >= maxBytes;
             for (const kvPictureRequest& r : wanted) {
                 bool have = false;
                 for (const Slot& s : slots) have = have || s.request == r;
-                if (!have) {
+                if (!have && !full) {
                     next = r;
                     return true;
                 }
             }
-            return false;
+            if (focusJobs.empty()) return false;
+            next = focusJobs.front();
+            focusJobs.erase(focusJobs.begin());
+            focusOnly = true;
+            return true;
         });
         if (stopping) return;
+        if (focusOnly) {
+            lock.unlock();
+            kvTexture scratch;
+            decodeRequest(next, scratch, nullptr, nullptr);
+            lock.lock();
+            continue;
+        }
         const unsigned began = generation;
         lock.unlock();
 

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "math/kvRegion.h"
+
 namespace Korvell {
 
 class kvDataFile;
@@ -39,6 +41,8 @@ struct kvPictureRequest {
 // true.
 bool decodeRequest(const kvPictureRequest& request, kvTexture& picture, std::unique_ptr<kvTexture>* blurred,
                    std::string* reason);
+// The focus found for a file, once it has been.
+bool knownFocus(const std::string& fileName, const kvDataFile* archive, kvRegion* region);
 
 class kvPreloader {
 public:
@@ -59,6 +63,10 @@ public:
     // Drops everything, including the decode under way (the files may have
     // changed since it began).
     void forget();
+    // Finds a picture's focus on the worker, after the pictures wanted
+    // (a picture the frame decoded itself, whose focus the frame must not
+    // wait for); knownFocus tells when it is found.
+    void findFocusLater(const kvPictureRequest& request);
 
     // Tests: hold the worker before its next decode until released, and
     // whether a decode of the file has finished and waits to be taken.
@@ -81,6 +89,7 @@ private:
     std::mutex mutex;
     std::condition_variable wake;
     std::vector<kvPictureRequest> wanted;
+    std::vector<kvPictureRequest> focusJobs;
     std::vector<Slot> slots; // finished, or being decoded (at most one)
     bool held = false;
     unsigned generation = 0;

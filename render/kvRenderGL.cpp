@@ -7,8 +7,10 @@
 #include "render/kvGlyphAtlas.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <thread>
 
 #include "image/kvPictureDecoder.h"
 #include "image/kvPictureFile.h"
@@ -296,13 +298,41 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     }
     // Not asked for, or not ready yet (the clock jumped): decoded here, in
     // the frame, as a show without decoding ahead would.
+    // Its focus is never looked for here, in the frame: known already, or
+    // found by the worker later (textureFocus picks it up).
     std::unique_ptr<kvTexture> t(new kvTexture());
     std::unique_ptr<kvTexture> blur;
-    if (!decodeRequest(request, *t, &blur, reason)) return kvTextureIndex();
+    kvPictureRequest plain = request;
+    plain.focus = false;
+    if (!decodeRequest(plain, *t, &blur, reason)) return kvTextureIndex();
     lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),
                   static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
+    kvRegion known;
+    const bool later = request.focus && !knownFocus(request.fileName, request.archive, &known);
+    if (request.focus && !later) t->setFocus(known);
+    if (later) getPreloader()->findFocusLater(request);
     if (blurred && blur) *blurred = registerTexture(blur.release(), 1);
-    return registerTexture(t.release(), filter);
+    const kvTextureIndex index = registerTexture(t.release(), filter);
+    if (later) focusLater[index] = std::make_pair(request.fileName, request.archive);
+    return index;
+}
+
+bool kvRenderGL::textureFocus(kvTextureIndex index, kvRegion* region) const
+{
+    if (kvRenderer::textureFocus(index, region)) return true;
+    auto it = focusLater.find(index);
+    kvTexture* t = textures.get(index);
+    if (it == focusLater.end() || !t) return false;
+    // A render's frames wait for it, as for a clip's frame due (10 s at most).
+    bool known = knownFocus(it->second.first, it->second.second, region);
+    for (int i = 0; clipsExact && !known && i < 2000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        known = knownFocus(it->second.first, it->second.second, region);
+    }
+    if (!known) return false;
+    t->setFocus(*region);
+    focusLater.erase(it);
+    return true;
 }
 
 kvPreloader* kvRenderGL::getPreloader()
@@ -438,6 +468,7 @@ void kvRenderGL::deleteTexture(kvTextureIndex index)
 {
     GLuint name = liveName(index);
     if (name == 0) return; // dead already: its old name may be someone else's now
+    focusLater.erase(index);
     const kvTexture* t = textures.get(index);
     // The storage is kept for the next texture of its size (never reached
     // through this index again): a new one costs the driver an allocation

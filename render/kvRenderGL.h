@@ -6,7 +6,10 @@
 
 #include <GL/gl.h>
 
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "image/kvClipStream.h"
@@ -24,6 +27,7 @@ public:
     ~kvRenderGL() override;
 
     void clear() override;
+    bool textureFocus(kvTextureIndex index, kvRegion* region) const override;
     void setupView(int clientWidth, int clientHeight) override;
     void setColorRGBA(vector4 color) override;
     void setColorRGB(vector3 color) override;
@@ -59,7 +63,8 @@ public:
     // Where clips' decoders come from (the FFmpeg module); without one, no
     // clip opens.
     void setClipMaker(const kvClipStream::Maker& maker) { clipMaker = maker; }
-    // A render waits for each clip frame due; a live show never does.
+    // A render waits for each clip frame due, and for a picture's focus the
+    // worker is finding; a live show never does.
     void setClipsExact(bool exact) { clipsExact = exact; }
     // Tests and benches: a clip's stream (null for an unknown index), and
     // the serial of its frame now in its texture (0: none yet).
@@ -119,6 +124,8 @@ private:
     GLuint storageFor(const kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
     kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan, bool blurred, bool focus) const;
+    // Textures decoded in the frame whose focus the worker is finding.
+    mutable std::map<kvTextureIndex, std::pair<std::string, const kvDataFile*>> focusLater;
     // Uploads up to `bytes` more of the picture; true once all is up.
     bool uploadSlice(Prepared& p, size_t bytes);
     // The picture's index (and its blurred copy's in `blurred`).

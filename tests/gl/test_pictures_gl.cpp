@@ -315,3 +315,48 @@ TEST_F(PicturesGL, APicturesStorageOutlivesItsBlurredCopy)
         gl->deleteTexture(again);
     }
 }
+
+// A picture's focus is found on the worker, never in the frame: a picture
+// the frame decodes itself has none until the worker has found it; one
+// decoded ahead comes with it; one seen before has it at once.
+TEST_F(PicturesGL, AFocusIsFoundOnTheWorkerNeverInTheFrame)
+{
+    auto* gl = static_cast<kvRenderGL*>(renderer);
+    const std::string photos = std::string(KORVELL_BINARY_DIR) + "/photos/";
+    const std::string portrait = photos + "astronaut.png", cat = photos + "chelsea.png";
+    gl->getPreloader()->holdForTests(true);
+    gl->setFocusWanted(true);
+    std::string why;
+    kvTextureIndex t = gl->loadTexture(portrait, 1, vector2(), &why);
+    ASSERT_TRUE(t) << why;
+    kvRegion face;
+    EXPECT_FALSE(gl->textureFocus(t, &face)) << "not looked for in the frame";
+    gl->getPreloader()->holdForTests(false);
+    for (int i = 0; i < 500 && !gl->textureFocus(t, &face); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(gl->textureFocus(t, &face)) << "found by the worker";
+    EXPECT_TRUE(face.x <= 0.36f && face.right() >= 0.52f && face.y <= 0.17f && face.bottom() >= 0.34f);
+    // Seen again: known at once, the worker held.
+    gl->deleteTexture(t);
+    gl->getPreloader()->holdForTests(true);
+    t = gl->loadTexture(portrait, 1, vector2(), &why);
+    kvRegion again;
+    EXPECT_TRUE(gl->textureFocus(t, &again));
+    EXPECT_EQ(again.x, face.x);
+    gl->getPreloader()->holdForTests(false);
+    // Decoded ahead: it comes with its focus.
+    kvPreloadRequest ahead;
+    ahead.fileName = cat;
+    ahead.focus = true;
+    for (int i = 0; i < 500 && !gl->isReadyAhead(cat); ++i) {
+        gl->preloadTextures({ahead});
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(gl->isReadyAhead(cat));
+    gl->setFocusWanted(true);
+    const kvTextureIndex c = gl->loadTexture(cat, 1, vector2(), &why);
+    kvRegion busiest;
+    EXPECT_TRUE(gl->textureFocus(c, &busiest)) << "taken with its focus";
+    EXPECT_NEAR(busiest.width, 1.0f / 3, 0.02f);
+    gl->setFocusWanted(false);
+}
