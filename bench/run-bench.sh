@@ -15,6 +15,11 @@ work="$(mktemp -d /tmp/korvell-bench.XXXXXX)"
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
 rows="$work/rows.txt"
+# The two face detectors on the same photographs (frontal faces in each).
+cmake --build "$root/$build" --target face-detectors >/dev/null
+"$root/$build/face-detectors" /usr/share/opencv4/haarcascades/haarcascade_frontalface_default.xml "$rows" \
+  "$data/photos/astronaut.png:1" "$data/photos/camera.png:0" "$data/photos/chelsea.png:0" "$data/photos/coffee.png:0" \
+  "$data/faces/1.jpg:1"
 "$root/$build/korvell-bench" "$data" "$rows"
 "$root/$build/korvell-bench" "$data" "$rows" --peak
 

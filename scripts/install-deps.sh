@@ -20,7 +20,7 @@ PACKAGES=(
 case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   valgrind) PACKAGES+=(valgrind) ;;
-  bench) PACKAGES+=(feh mpv time) ;;
+  bench) PACKAGES+=(feh mpv time libopencv-objdetect-dev opencv-data) ;;
   deb) PACKAGES+=(dpkg-dev file lintian debootstrap) ;;
 esac
 
