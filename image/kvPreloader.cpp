@@ -77,6 +77,15 @@ void kvPreloader::findFocusLater(const kvPictureRequest& request)
     wake.notify_all();
 }
 
+void kvPreloader::pauseFocus(bool paused)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        focusPaused = paused;
+    }
+    wake.notify_all();
+}
+
 kvPreloader::kvPreloader(size_t depth_, size_t maxBytes_) : depth(depth_), maxBytes(maxBytes_)
 {
     worker = std::thread(&kvPreloader::run, this);
@@ -185,7 +194,7 @@ void kvPreloader::run()
                     return true;
                 }
             }
-            if (focusJobs.empty()) return false;
+            if (focusJobs.empty() || focusPaused) return false;
             next = focusJobs.front();
             focusJobs.erase(focusJobs.begin());
             focusOnly = true;
@@ -202,11 +211,18 @@ void kvPreloader::run()
         const unsigned began = generation;
         lock.unlock();
 
+        // The picture first, as soon as it can be; its focus after, as a
+        // job of its own (a copy decoded small), so that a focus never
+        // holds a picture back.
         Slot slot;
         slot.request = next;
         std::unique_ptr<kvTexture> texture(new kvTexture());
-        slot.failed = !decodeRequest(next, *texture, &slot.blurred, &slot.reason);
+        kvPictureRequest plain = next;
+        plain.focus = false;
+        slot.failed = !decodeRequest(plain, *texture, &slot.blurred, &slot.reason);
         if (!slot.failed) slot.texture = std::move(texture);
+        kvRegion known;
+        if (!slot.failed && next.focus && !knownFocus(next.fileName, next.archive, &known)) findFocusLater(next);
 
 
         lock.lock();

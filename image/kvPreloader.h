@@ -67,6 +67,9 @@ public:
     // (a picture the frame decoded itself, whose focus the frame must not
     // wait for); knownFocus tells when it is found.
     void findFocusLater(const kvPictureRequest& request);
+    // Focus jobs wait while paused (the show's first frame is being made:
+    // the cores are its); pictures are decoded all the same.
+    void pauseFocus(bool paused);
 
     // Tests: hold the worker before its next decode until released, and
     // whether a decode of the file has finished and waits to be taken.
@@ -90,6 +93,7 @@ private:
     std::condition_variable wake;
     std::vector<kvPictureRequest> wanted;
     std::vector<kvPictureRequest> focusJobs;
+    bool focusPaused = false;
     std::vector<Slot> slots; // finished, or being decoded (at most one)
     bool held = false;
     unsigned generation = 0;

@@ -224,6 +224,8 @@ bool kvPlayer::loadItemTexture(unsigned index)
     std::string reason;
     kvTextureIndex blur;
     renderer.setFocusWanted(focusOf(item).mode == FOCUS_AUTO);
+    item->drawnWithoutFocus = false;
+    item->focusCameAt = -1.0f;
     kvTextureIndex texture = renderer.loadTexture(item->fileName, 1, shownSpan(item), &reason,
                                                   fitOf(item) == FIT_BLUR ? &blur : nullptr);
     if (!texture) {
@@ -441,9 +443,25 @@ void kvPlayer::place(kvPlayerItem* item, float p)
     const vector2 shift(item->offset.x + item->move.x * p, item->offset.y + item->move.y * p);
     const kvFocus& focus = focusOf(item);
     kvRegion region = focus.mode == FOCUS_REGION ? focus.region : kvRegion();
-    if (focus.mode == FOCUS_AUTO) renderer.textureFocus(item->texture, &region);
-    const kvFitGeometry g = fitGeometry(static_cast<kvFitMode>(mode), areaW, areaH, static_cast<float>(w),
-                                        static_cast<float>(h), z, shift.x, shift.y, region);
+    if (focus.mode == FOCUS_AUTO) {
+        const bool found = renderer.textureFocus(item->texture, &region);
+        if (!found) item->drawnWithoutFocus = true;
+        if (found && item->drawnWithoutFocus && item->focusCameAt < -0.5f) item->focusCameAt = p;
+    }
+    kvFitGeometry g = fitGeometry(static_cast<kvFitMode>(mode), areaW, areaH, static_cast<float>(w),
+                                  static_cast<float>(h), z, shift.x, shift.y, region);
+    const float ease = item->focusCameAt > -0.5f && item->duration > 0.0f
+                           ? (p - item->focusCameAt) * item->duration / kFocusEase
+                           : 1.0f;
+    if (ease < 1.0f) {
+        const kvFitGeometry from = fitGeometry(static_cast<kvFitMode>(mode), areaW, areaH, static_cast<float>(w),
+                                               static_cast<float>(h), z, shift.x, shift.y);
+        const float k = std::max(0.0f, ease);
+        g.windowX0 = from.windowX0 + (g.windowX0 - from.windowX0) * k;
+        g.windowY0 = from.windowY0 + (g.windowY0 - from.windowY0) * k;
+        g.windowX1 = from.windowX1 + (g.windowX1 - from.windowX1) * k;
+        g.windowY1 = from.windowY1 + (g.windowY1 - from.windowY1) * k;
+    }
     item->placedA = vector2(a.x + (b.x - a.x) * g.areaX0, a.y + (b.y - a.y) * g.areaY0);
     item->placedB = vector2(a.x + (b.x - a.x) * g.areaX1, a.y + (b.y - a.y) * g.areaY1);
     // The quad's texture coordinates run over [0, u] x [0, v]; the matrix

@@ -179,6 +179,7 @@ private:
     // The blurred copies, beside loadedTextures (0 where there is none).
     std::vector<kvTextureIndex> loadedBlurs;
     int defaultFit = 0;
+    static constexpr float kFocusEase = 0.5f; // seconds a late focus takes to come in
     kvFocus defaultFocus = {FOCUS_NONE, kvRegion()};
     std::vector<kvFontIndex> fonts;
     vector3 imageColor;

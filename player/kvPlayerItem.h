@@ -68,6 +68,11 @@ public:
     // What the crop and the zoom keep in frame (kvFocus; FOCUS_DEFAULT: the
     // show's), and the region a FOCUS_REGION names.
     kvFocus focus;
+    // A focus found after the slide began showing (the worker was busy)
+    // is eased in from the centred window over kFocusEase seconds, from the
+    // progress it came at; drawnWithoutFocus says the slide showed before it.
+    bool drawnWithoutFocus = false;
+    float focusCameAt = -1.0f;
     kvTextureIndex blurTexture;
     vector2 placedA, placedB;
     bool fitted = false; // placed by a fit other than stretch

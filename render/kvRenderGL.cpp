@@ -61,6 +61,8 @@ kvRenderGL::~kvRenderGL()
 
 void kvRenderGL::clear()
 {
+    // The first frame is drawn: the worker may look for faces now.
+    if (++clears == 2 && preloader) preloader->pauseFocus(false);
     glClearColor(clearColor.x, clearColor.y, clearColor.z, 0.5f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
@@ -271,6 +273,24 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
 {
     if (blurred) *blurred = kvTextureIndex();
     const kvPictureRequest request = requestFor(fileName, shownSpan, blurred != nullptr, focusWanted);
+    const kvTextureIndex index = loadPicture(request, filter, reason, blurred);
+    // Its focus is never looked for in the frame: known already, or found
+    // by the worker after the pictures (textureFocus picks it up then).
+    kvTexture* t = textures.get(index);
+    if (!request.focus || !t || !t->getFocus().empty()) return index;
+    kvRegion known;
+    if (knownFocus(request.fileName, request.archive, &known)) {
+        t->setFocus(known);
+    } else {
+        getPreloader()->findFocusLater(request);
+        focusLater[index] = std::make_pair(request.fileName, request.archive);
+    }
+    return index;
+}
+
+kvTextureIndex kvRenderGL::loadPicture(const kvPictureRequest& request, int filter, std::string* reason,
+                                       kvTextureIndex* blurred)
+{
     // Ready ahead, or at least decoded ahead.
     for (auto it = prepared.begin(); it != prepared.end(); ++it) {
         if (!(it->request == request) || it->filter != filter) continue;
@@ -298,8 +318,6 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     }
     // Not asked for, or not ready yet (the clock jumped): decoded here, in
     // the frame, as a show without decoding ahead would.
-    // Its focus is never looked for here, in the frame: known already, or
-    // found by the worker later (textureFocus picks it up).
     std::unique_ptr<kvTexture> t(new kvTexture());
     std::unique_ptr<kvTexture> blur;
     kvPictureRequest plain = request;
@@ -307,14 +325,8 @@ kvTextureIndex kvRenderGL::loadTexture(const std::string& fileName, int filter, 
     if (!decodeRequest(plain, *t, &blur, reason)) return kvTextureIndex();
     lastLoaded = {0, t->getBufferWidth(), t->getBufferHeight(),
                   static_cast<GLenum>(t->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB)};
-    kvRegion known;
-    const bool later = request.focus && !knownFocus(request.fileName, request.archive, &known);
-    if (request.focus && !later) t->setFocus(known);
-    if (later) getPreloader()->findFocusLater(request);
     if (blurred && blur) *blurred = registerTexture(blur.release(), 1);
-    const kvTextureIndex index = registerTexture(t.release(), filter);
-    if (later) focusLater[index] = std::make_pair(request.fileName, request.archive);
-    return index;
+    return registerTexture(t.release(), filter);
 }
 
 bool kvRenderGL::textureFocus(kvTextureIndex index, kvRegion* region) const
@@ -325,6 +337,7 @@ bool kvRenderGL::textureFocus(kvTextureIndex index, kvRegion* region) const
     if (it == focusLater.end() || !t) return false;
     // A render's frames wait for it, as for a clip's frame due (10 s at most).
     bool known = knownFocus(it->second.first, it->second.second, region);
+    if (clipsExact && !known && preloader) preloader->pauseFocus(false);
     for (int i = 0; clipsExact && !known && i < 2000; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         known = knownFocus(it->second.first, it->second.second, region);
@@ -337,7 +350,10 @@ bool kvRenderGL::textureFocus(kvTextureIndex index, kvRegion* region) const
 
 kvPreloader* kvRenderGL::getPreloader()
 {
-    if (!preloader) preloader.reset(new kvPreloader(kPreloadDepth, kPreloadBytes));
+    if (!preloader) {
+        preloader.reset(new kvPreloader(kPreloadDepth, kPreloadBytes));
+        preloader->pauseFocus(clears < 2 && !clipsExact);
+    }
     return preloader.get();
 }
 

@@ -124,8 +124,12 @@ private:
     GLuint storageFor(const kvTexture* texture, int filter);
     GLuint upload(kvTexture* texture, int filter);
     kvPictureRequest requestFor(const std::string& fileName, vector2 shownSpan, bool blurred, bool focus) const;
+    // The picture of a request: ready ahead, decoded ahead, or decoded here.
+    kvTextureIndex loadPicture(const kvPictureRequest& request, int filter, std::string* reason,
+                               kvTextureIndex* blurred);
     // Textures decoded in the frame whose focus the worker is finding.
     mutable std::map<kvTextureIndex, std::pair<std::string, const kvDataFile*>> focusLater;
+    int clears = 0; // frames begun; focus jobs wait for the first to be drawn
     // Uploads up to `bytes` more of the picture; true once all is up.
     bool uploadSlice(Prepared& p, size_t bytes);
     // The picture's index (and its blurred copy's in `blurred`).

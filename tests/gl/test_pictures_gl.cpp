@@ -316,9 +316,11 @@ TEST_F(PicturesGL, APicturesStorageOutlivesItsBlurredCopy)
     }
 }
 
-// A picture's focus is found on the worker, never in the frame: a picture
-// the frame decodes itself has none until the worker has found it; one
-// decoded ahead comes with it; one seen before has it at once.
+// A picture's focus is found on the worker, never in the frame, never
+// before the picture and never before the show's first frame is drawn: a
+// picture the frame decodes itself has none until the worker has found it;
+// one decoded ahead is ready before its focus is, which follows; one seen
+// before has it at once.
 TEST_F(PicturesGL, AFocusIsFoundOnTheWorkerNeverInTheFrame)
 {
     auto* gl = static_cast<kvRenderGL*>(renderer);
@@ -332,6 +334,11 @@ TEST_F(PicturesGL, AFocusIsFoundOnTheWorkerNeverInTheFrame)
     kvRegion face;
     EXPECT_FALSE(gl->textureFocus(t, &face)) << "not looked for in the frame";
     gl->getPreloader()->holdForTests(false);
+    // No frame drawn yet: the worker leaves the faces for later.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(gl->textureFocus(t, &face)) << "looked for before the first frame";
+    beginFrame();
+    beginFrame();
     for (int i = 0; i < 500 && !gl->textureFocus(t, &face); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(gl->textureFocus(t, &face)) << "found by the worker";
@@ -344,7 +351,8 @@ TEST_F(PicturesGL, AFocusIsFoundOnTheWorkerNeverInTheFrame)
     EXPECT_TRUE(gl->textureFocus(t, &again));
     EXPECT_EQ(again.x, face.x);
     gl->getPreloader()->holdForTests(false);
-    // Decoded ahead: it comes with its focus.
+    // Decoded ahead: the picture is taken as soon as it is ready, and its
+    // focus follows from the worker.
     kvPreloadRequest ahead;
     ahead.fileName = cat;
     ahead.focus = true;
@@ -356,7 +364,9 @@ TEST_F(PicturesGL, AFocusIsFoundOnTheWorkerNeverInTheFrame)
     gl->setFocusWanted(true);
     const kvTextureIndex c = gl->loadTexture(cat, 1, vector2(), &why);
     kvRegion busiest;
-    EXPECT_TRUE(gl->textureFocus(c, &busiest)) << "taken with its focus";
+    for (int i = 0; i < 500 && !gl->textureFocus(c, &busiest); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(gl->textureFocus(c, &busiest)) << "its focus follows";
     EXPECT_NEAR(busiest.width, 1.0f / 3, 0.02f);
     gl->setFocusWanted(false);
 }

@@ -131,6 +131,16 @@ bool kvRecordingRenderer::textureOpaque(kvTextureIndex index) const
     return from != loadedFrom.end() && alive.count(index) && !translucent.count(from->second);
 }
 
+bool kvRecordingRenderer::textureFocus(kvTextureIndex index, kvRegion* region) const
+{
+    auto from = loadedFrom.find(index);
+    if (from == loadedFrom.end() || !alive.count(index)) return false;
+    auto found = focuses.find(from->second);
+    if (found == focuses.end()) return false;
+    *region = found->second;
+    return true;
+}
+
 bool kvRecordingRenderer::textureSize(kvTextureIndex index, int* w, int* h, float* u, float* v) const
 {
     auto from = loadedFrom.find(index);

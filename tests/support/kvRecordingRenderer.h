@@ -34,6 +34,7 @@ public:
     kvTextureIndex loadTexture(const std::string& fileName, int filter, vector2 shownSpan = vector2(),
                                std::string* reason = nullptr, kvTextureIndex* blurred = nullptr) override;
     bool textureSize(kvTextureIndex index, int* w, int* h, float* u, float* v) const override;
+    bool textureFocus(kvTextureIndex index, kvRegion* region) const override;
     bool textureOpaque(kvTextureIndex index) const override;
     void preloadTextures(const std::vector<kvPreloadRequest>& wanted) override;
     void reserveTextures(int count) override;
@@ -61,6 +62,8 @@ public:
     // Pictures' sizes in pixels, by file name (unknown: textureSize fails);
     // their buffers are the next powers of two.
     std::map<std::string, std::pair<int, int>> sizes;
+    // Pictures' focus as found, by file name (none: not found yet).
+    std::map<std::string, kvRegion> focuses;
     // Pictures with see-through pixels, by file name (the rest are opaque).
     std::set<std::string> translucent;
     // The file each loaded texture came from.

@@ -118,3 +118,49 @@ TEST(Focus, FacesAreFoundInRealPhotographsAndNoneInACat)
     EXPECT_GT(cup.x + cup.width / 2, 0.25f);
     EXPECT_LT(cup.x + cup.width / 2, 0.75f);
 }
+
+// A focus the worker finds after its slide began (the first slide of a
+// show) comes in over half a second from the centred window, frame by
+// frame, never with a jump; one known before the slide is there at once.
+TEST_F(PlayerTest, ALateFocusEasesInAndAnEarlyOneIsThereAtOnce)
+{
+    rec->sizes["portrait.jpg"] = {3000, 4000};
+    rec->sizes["known.jpg"] = {3000, 4000};
+    player->setViewSize(vector2(16, 9));
+    player->setImageAreaSize(vector2(16, 9));
+    player->setFit(FIT_COVER);
+    kvFocus autoFocus;
+    autoFocus.mode = FOCUS_AUTO;
+    player->setFocus(autoFocus);
+    add("portrait.jpg", 4);
+    add("known.jpg", 4);
+    add("end", 1);
+    rec->focuses["known.jpg"] = region(0.3f, 0.05f, 0.4f, 0.2f);
+    preload();
+    // The window's top, of the buffer, as the slide's texture matrix says.
+    auto top = [&]() { return player->getCurrent()->textureMatrix[13]; };
+    frame(0.0);
+    const float centred = top();
+    frame(0.2);
+    EXPECT_EQ(top(), centred) << "no focus yet: centred";
+    rec->focuses["portrait.jpg"] = region(0.3f, 0.05f, 0.4f, 0.2f);
+    frame(0.3);
+    EXPECT_EQ(top(), centred) << "the ease begins where the window was";
+    float last = centred;
+    for (double t = 0.35; t <= 0.8; t += 0.05) {
+        frame(t);
+        EXPECT_LE(top(), last + 1e-6f) << "moving up to the face at " << t;
+        EXPECT_GT(last - top(), 0.0f) << "a step at " << t;
+        EXPECT_LT(last - top(), 0.5f * (centred - 0.0f)) << "no jump at " << t;
+        last = top();
+    }
+    frame(1.0);
+    const float aimed = top();
+    EXPECT_LT(aimed, centred);
+    frame(1.5);
+    EXPECT_EQ(top(), aimed) << "eased in: it stays";
+    // Known before its slide: aimed from its first frame.
+    frame(4.0);
+    ASSERT_EQ(currentFile(), "known.jpg");
+    EXPECT_FLOAT_EQ(top(), aimed);
+}
