@@ -10,7 +10,10 @@ export DISPLAY="$display"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 # For a sanitizer build: leaks inside GL drivers and system libraries are
 # not ours to mend; Korvell's own are still reported.
-export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+# TLS is not scanned as a root: LeakSanitizer's own tracer crashed reading
+# a thread's TLS at exit (signal 11 at 0x9d0) in a render that ends at
+# once. Not scanning can only add reports, never hide a leak.
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:second_deadlock_stack=1"
 # End-to-end tests two at a time; one at a time under a sanitizer, whose
