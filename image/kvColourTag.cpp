@@ -31,12 +31,6 @@ const Primaries kPrimaries[] = {
     {22, {0.630, 0.340, 0.295, 0.605, 0.155, 0.077, 0.3127, 0.3290}}, // EBU 3213
 };
 
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-           | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 // A zlib stream inflated, no larger than kMaxProfileBytes.
 bool inflateProfile(const uint8_t* data, size_t size, std::vector<uint8_t>& out)
 {

@@ -19,11 +19,9 @@
 #include <thread>
 #include <vector>
 
-namespace Korvell {
+#include "image/kvSrgb.h"
 
-namespace {
-const int kEncodeSteps = 16384; // linear steps to sRGB's 8 bits: a fifth of a step at black
-} // namespace
+namespace Korvell {
 
 struct kvColourTransform::Parts {
     cmsContext context = nullptr;
@@ -39,7 +37,7 @@ struct kvColourTransform::Parts {
     bool shaper = false;
     float linear[3][256] = {};
     float matrix[9] = {};
-    uint8_t encode[kEncodeSteps] = {};
+    const uint8_t* encode = nullptr; // sRGB's table
     ~Parts()
     {
         if (transform) cmsDeleteTransform(transform);
@@ -164,11 +162,7 @@ bool makeShaper(cmsHPROFILE profile, cmsHPROFILE srgb, kvColourTransform::Parts&
         for (int c = 0; c < 3; ++c)
             parts.matrix[r * 3 + c] =
                 static_cast<float>(back[r * 3] * from[c] + back[r * 3 + 1] * from[3 + c] + back[r * 3 + 2] * from[6 + c]);
-    for (int i = 0; i < kEncodeSteps; ++i) {
-        const double l = static_cast<double>(i) / (kEncodeSteps - 1);
-        const double e = l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
-        parts.encode[i] = static_cast<uint8_t>(std::lround(std::min(1.0, e) * 255));
-    }
+    parts.encode = srgbEncodeTable();
     parts.shaper = true;
     return true;
 }
@@ -191,7 +185,7 @@ void shapeRow(const kvColourTransform::Parts& parts, uint8_t* row, int width)
             lin[2][i] = parts.linear[2][p[i * bpp + 2]];
         }
 #ifdef __SSE2__
-        const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(kEncodeSteps - 1);
+        const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(kSrgbSteps - 1);
         for (int i = 0; i < n; i += 4) {
             const __m128 r = _mm_load_ps(&lin[0][i]), g = _mm_load_ps(&lin[1][i]), b = _mm_load_ps(&lin[2][i]);
             for (int c = 0; c < 3; ++c) {
@@ -204,8 +198,8 @@ void shapeRow(const kvColourTransform::Parts& parts, uint8_t* row, int width)
 #else
         for (int i = 0; i < n; ++i)
             for (int c = 0; c < 3; ++c) {
-                const float v = (m[c * 3] * lin[0][i] + m[c * 3 + 1] * lin[1][i] + m[c * 3 + 2] * lin[2][i]) * (kEncodeSteps - 1);
-                step[c][i] = static_cast<int32_t>(std::lround(std::min(std::max(v, 0.0f), kEncodeSteps - 1.0f)));
+                const float v = (m[c * 3] * lin[0][i] + m[c * 3 + 1] * lin[1][i] + m[c * 3 + 2] * lin[2][i]) * (kSrgbSteps - 1);
+                step[c][i] = static_cast<int32_t>(std::lround(std::min(std::max(v, 0.0f), kSrgbSteps - 1.0f)));
             }
 #endif
         for (int i = 0; i < n; ++i) {

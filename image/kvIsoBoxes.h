@@ -1,4 +1,5 @@
-// ISO base media boxes (MP4, MOV, HEIF, AVIF): big-endian numbers and the
+// ISO base media boxes (MP4, MOV, HEIF, AVIF): big-endian numbers (and
+// RIFF's little-endian ones) and the
 // walk over a run of boxes, shared by the picture, clip and EXIF readers.
 #pragma once
 
@@ -10,6 +11,8 @@ namespace Korvell {
 inline uint32_t be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
 inline uint32_t be32(const uint8_t* p) { return be16(p) << 16 | be16(p + 2); }
 inline uint64_t be64(const uint8_t* p) { return uint64_t(be32(p)) << 32 | be32(p + 4); }
+// RIFF's (WebP's) are little-endian.
+inline uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 // A box's size and header length from its first `n` bytes (8, or 16 for a
 // 64-bit size), `room` bytes left where it stands (a size of 0 runs to

@@ -29,12 +29,6 @@ kvPictureInfo inspectPng(const uint8_t* data, size_t size)
     return info;
 }
 
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-           | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 uint32_t le24(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | (p[1] << 8) | (p[2] << 16); }
 
 bool setSize(kvPictureInfo& info, uint32_t w, uint32_t h)

@@ -7,13 +7,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image/kvSrgb.h"
+
 namespace Korvell {
 
 namespace {
 
 const int kCodeSteps = 4096;    // 12 bits of the 16 libswscale gives (10-bit clips have 1024 levels)
 const int kLightSteps = 4096;   // the largest channel, 0 to the peak
-const int kEncodeSteps = 16384; // screen light to sRGB: a fifth of a step at black
 
 // SMPTE ST 2084.
 const double m1 = 2610.0 / 16384, m2 = 2523.0 / 4096 * 128, c1 = 3424.0 / 4096, c2 = 2413.0 / 4096 * 32,
@@ -37,8 +38,6 @@ double hlgToScene(double e)
     const double a = 0.17883277, b = 1 - 4 * a, c = 0.5 - a * std::log(4 * a);
     return e <= 0.5 ? e * e / 3 : (std::exp((e - c) / a) + b) / 12;
 }
-
-double srgbToLinear(double e) { return e <= 0.04045 ? e / 12.92 : std::pow((e + 0.055) / 1.055, 2.4); }
 
 } // namespace
 
@@ -73,12 +72,7 @@ kvToneMap::kvToneMap(int primaries, int transfer, double peak)
         const double nits = peakNits * i / (kLightSteps - 1);
         squeeze[i] = i == 0 ? 1.0f : static_cast<float>(eetf(nits) / nits);
     }
-    encode.resize(kEncodeSteps);
-    for (int i = 0; i < kEncodeSteps; ++i) {
-        const double l = static_cast<double>(i) / (kEncodeSteps - 1);
-        const double e = l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
-        encode[i] = static_cast<uint8_t>(std::lround(std::min(1.0, e) * 255));
-    }
+    encode = srgbEncodeTable();
 }
 
 // BT.2390's EETF from [0, peak] to [0, kSdrWhite], in PQ's terms; the
@@ -103,7 +97,7 @@ void kvToneMap::convertRow(const uint16_t* in, uint8_t* out, int width) const
 {
     const float* m = matrix;
     const float toLight = (kLightSteps - 1) / static_cast<float>(peakNits);
-    const float toScreen = (kEncodeSteps - 1) / static_cast<float>(kSdrWhite);
+    const float toScreen = (kSrgbSteps - 1) / static_cast<float>(kSdrWhite);
     for (int x = 0; x < width; ++x, in += 4, out += 4) {
         float r = toLinear[in[0] >> 4], g = toLinear[in[1] >> 4], b = toLinear[in[2] >> 4];
         if (hlg) {
@@ -122,9 +116,9 @@ void kvToneMap::convertRow(const uint16_t* in, uint8_t* out, int width) const
         }
         const float top = std::max(r, std::max(g, b));
         const float f = squeeze[static_cast<int>(std::min(top * toLight, kLightSteps - 1.0f) + 0.5f)];
-        out[0] = encode[static_cast<int>(std::min(r * f * toScreen, kEncodeSteps - 1.0f) + 0.5f)];
-        out[1] = encode[static_cast<int>(std::min(g * f * toScreen, kEncodeSteps - 1.0f) + 0.5f)];
-        out[2] = encode[static_cast<int>(std::min(b * f * toScreen, kEncodeSteps - 1.0f) + 0.5f)];
+        out[0] = encode[static_cast<int>(std::min(r * f * toScreen, kSrgbSteps - 1.0f) + 0.5f)];
+        out[1] = encode[static_cast<int>(std::min(g * f * toScreen, kSrgbSteps - 1.0f) + 0.5f)];
+        out[2] = encode[static_cast<int>(std::min(b * f * toScreen, kSrgbSteps - 1.0f) + 0.5f)];
         out[3] = 255;
     }
 }

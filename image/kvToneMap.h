@@ -42,7 +42,7 @@ private:
     std::vector<float> toLinear;  // a 12-bit code to cd/m2 (HLG: scene light, 0 to 1)
     std::vector<float> hlgGain;   // HLG's system gamma: scene luminance to its gain
     std::vector<float> squeeze;   // the largest channel's cd/m2 to the factor the EETF scales it by
-    std::vector<uint8_t> encode;  // screen light, 0 to 1, to sRGB's 8 bits
+    const uint8_t* encode = nullptr; // screen light, 0 to 1, to sRGB's 8 bits (kvSrgb)
     float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 };
 
