@@ -6,9 +6,11 @@
 #include <libheif/heif.h>
 #include <png.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 #include <webp/encode.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -136,19 +138,14 @@ std::vector<uint8_t> heic(const std::vector<kvPatch>& patches, const std::vector
     options->macOS_compatibility_workaround_no_nclx_profile = 0; // else no nclx is written
     ok = ok && heif_context_encode_image(ctx, image, encoder, options, &handle).code == heif_error_Ok;
     heif_encoding_options_free(options);
-    std::vector<uint8_t> file;
-    heif_writer writer;
-    writer.writer_api_version = 1;
-    writer.write = [](heif_context*, const void* data, size_t size, void* into) {
-        auto* v = static_cast<std::vector<uint8_t>*>(into);
-        v->insert(v->end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-        return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
-    };
-    ok = ok && heif_context_write(ctx, &writer, &file).code == heif_error_Ok;
+    const std::string path = "/tmp/korvell-patches-" + std::to_string(getpid()) + ".heic";
+    ok = ok && heif_context_write_to_file(ctx, path.c_str()).code == heif_error_Ok;
     if (handle) heif_image_handle_release(handle);
     if (encoder) heif_encoder_release(encoder);
     if (image) heif_image_release(image);
     heif_context_free(ctx);
+    std::vector<uint8_t> file = readBytes(path);
+    std::remove(path.c_str());
     return ok ? file : std::vector<uint8_t>();
 }
 

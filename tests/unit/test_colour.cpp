@@ -65,10 +65,7 @@ const uint8_t* centre(const kvTexture& t, size_t patch)
     return t.getPixels() + (static_cast<size_t>(kPatchSide / 2) * t.getBufferWidth() + x) * t.getBytesPerPixel();
 }
 
-bool decode(const std::vector<uint8_t>& bytes, kvTexture& t, std::string* note)
-{
-    return decodePicture(bytes, 0, 0, t, note);
-}
+bool decode(const std::vector<uint8_t>& bytes, kvTexture& t, std::string* note) { return decodePicture(bytes, 0, 0, t, note); }
 
 bool samePixels(const kvTexture& a, const kvTexture& b)
 {
@@ -132,7 +129,10 @@ TEST(Colour, EveryFormatAndProfileComesWithinDeltaE2OfLittleCms)
     }
 }
 
-TEST(Colour, HeifNclxPrimariesConvertAndBt709IsLeftAlone)
+// A HEIF's nclx code points: Display P3 and BT.2020 converted, BT.709 left
+// alone, and an HDR still (PQ or HLG) tone-mapped as a clip's frames are
+// (the decode path's widening and channels against the map itself).
+TEST(Colour, HeifNclxByItsCodePoints)
 {
     kvTexture untagged;
     ASSERT_TRUE(decode(patchPicture(kvPatchFormat::HEIC, kPatches, {}), untagged, nullptr));
@@ -151,6 +151,25 @@ TEST(Colour, HeifNclxPrimariesConvertAndBt709IsLeftAlone)
     kvTexture bt709;
     ASSERT_TRUE(decode(patchPicture(kvPatchFormat::HEIC, kPatches, {}, 1, 1), bt709, nullptr));
     EXPECT_TRUE(samePixels(bt709, untagged));
+    const std::vector<kvPatch> greys = {{{0, 0, 0}}, {{64, 64, 64}}, {{128, 128, 128}}, {{192, 192, 192}},
+                                        {{255, 255, 255}}};
+    for (int transfer : {16, 18}) {
+        SCOPED_TRACE(transfer);
+        kvTexture t;
+        std::string note;
+        ASSERT_TRUE(decode(patchPicture(kvPatchFormat::HEIC, greys, {}, 9, transfer), t, &note)) << note;
+        const kvToneMap map(9, transfer, 0);
+        for (size_t i = 0; i < greys.size(); ++i) {
+            const uint16_t v = static_cast<uint16_t>(greys[i].c[0] * 257);
+            const uint16_t in[4] = {v, v, v, 65535};
+            uint8_t want[4];
+            map.convertRow(in, want, 1);
+            EXPECT_NEAR(centre(t, i)[0], want[0], 2) << i;
+            EXPECT_NEAR(centre(t, i)[2], want[2], 2) << i;
+        }
+        EXPECT_EQ(centre(t, 4)[0], 255);
+        EXPECT_LT(centre(t, 1)[0], 64); // darker than its numbers: HDR's light, not SDR's
+    }
 }
 
 TEST(Colour, SrgbAndUntaggedPicturesAreUntouchedByteForByte)
@@ -262,30 +281,5 @@ TEST(Colour, TheMatrixShaperPathAgreesWithLittleCmsWithinAStep)
             }
             EXPECT_LE(worst, 1);
         }
-    }
-}
-
-// An HDR still (PQ or HLG by its nclx) is tone-mapped as a clip's frames
-// are: the decode path's widening and channels against the map itself.
-TEST(Colour, HdrHeifStillsAreToneMappedAsClipsAre)
-{
-    const std::vector<kvPatch> greys = {{{0, 0, 0}}, {{64, 64, 64}}, {{128, 128, 128}}, {{192, 192, 192}},
-                                        {{255, 255, 255}}};
-    for (int transfer : {16, 18}) {
-        SCOPED_TRACE(transfer);
-        kvTexture t;
-        std::string note;
-        ASSERT_TRUE(decode(patchPicture(kvPatchFormat::HEIC, greys, {}, 9, transfer), t, &note)) << note;
-        const kvToneMap map(9, transfer, 0);
-        for (size_t i = 0; i < greys.size(); ++i) {
-            const uint16_t v = static_cast<uint16_t>(greys[i].c[0] * 257);
-            const uint16_t in[4] = {v, v, v, 65535};
-            uint8_t want[4];
-            map.convertRow(in, want, 1);
-            EXPECT_NEAR(centre(t, i)[0], want[0], 2) << i;
-            EXPECT_NEAR(centre(t, i)[2], want[2], 2) << i;
-        }
-        EXPECT_EQ(centre(t, 4)[0], 255);
-        EXPECT_LT(centre(t, 1)[0], 64); // darker than its numbers: HDR's light, not SDR's
     }
 }

@@ -16,16 +16,6 @@ using namespace Korvell;
 
 namespace {
 
-kvRegion region(float x, float y, float w, float h)
-{
-    kvRegion r;
-    r.x = x;
-    r.y = y;
-    r.width = w;
-    r.height = h;
-    return r;
-}
-
 bool inside(const kvRegion& r, const kvFitGeometry& g)
 {
     const float eps = 1e-4f;
@@ -39,7 +29,7 @@ TEST(Focus, TheWindowKeepsTheFocusThroughTheWholeMotion)
 {
     // A 3:4 portrait covering 16:9 shows 42 % of its height: heads in its
     // upper third are cut by the centred crop and kept with a focus.
-    const kvRegion head = region(0.35f, 0.08f, 0.3f, 0.22f);
+    const kvRegion head = kvRegion{0.35f, 0.08f, 0.3f, 0.22f};
     const kvFitGeometry centred = fitGeometry(FIT_COVER, 1920, 1080, 3000, 4000, 1.0f, 0.0f, 0.0f);
     EXPECT_NEAR(centred.windowY1 - centred.windowY0, 0.42f, 0.01f);
     EXPECT_FALSE(inside(head, centred)) << "the centred crop cuts the head";
@@ -52,11 +42,11 @@ TEST(Focus, TheWindowKeepsTheFocusThroughTheWholeMotion)
     } cases[] = {
         {"cover, still", FIT_COVER, 3000, 4000, head, 1, 1, 0, 0, 0, 0},
         {"cover, zoom in and pan", FIT_COVER, 3000, 4000, head, 1.0f, 1.3f, -0.1f, 0.1f, 0.05f, -0.05f},
-        {"cover, a face at the very top", FIT_COVER, 3000, 4000, region(0.1f, 0.0f, 0.2f, 0.1f), 1, 1.2f, 0, 0, 0, 0},
-        {"cover, a landscape's face at the right edge", FIT_COVER, 4000, 2000, region(0.88f, 0.3f, 0.12f, 0.2f), 1, 1.15f,
+        {"cover, a face at the very top", FIT_COVER, 3000, 4000, kvRegion{0.1f, 0.0f, 0.2f, 0.1f}, 1, 1.2f, 0, 0, 0, 0},
+        {"cover, a landscape's face at the right edge", FIT_COVER, 4000, 2000, kvRegion{0.88f, 0.3f, 0.12f, 0.2f}, 1, 1.15f,
          0, 0, 0, 0},
-        {"contain, zooming onto a face", FIT_CONTAIN, 4000, 3000, region(0.7f, 0.2f, 0.1f, 0.15f), 1, 2.5f, 0, 0, 0, 0},
-        {"blur, a group wide across", FIT_BLUR, 3000, 4000, region(0.05f, 0.4f, 0.9f, 0.2f), 1.1f, 1.0f, 0, 0, 0, 0},
+        {"contain, zooming onto a face", FIT_CONTAIN, 4000, 3000, kvRegion{0.7f, 0.2f, 0.1f, 0.15f}, 1, 2.5f, 0, 0, 0, 0},
+        {"blur, a group wide across", FIT_BLUR, 3000, 4000, kvRegion{0.05f, 0.4f, 0.9f, 0.2f}, 1.1f, 1.0f, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -71,10 +61,10 @@ TEST(Focus, TheWindowKeepsTheFocusThroughTheWholeMotion)
     }
     // Centred on the focus where the picture allows: the head's centre is
     // the window's.
-    const kvFitGeometry g = fitGeometry(FIT_COVER, 1920, 1080, 3000, 4000, 1.0f, 0.0f, 0.0f, region(0.4f, 0.4f, 0.2f, 0.1f));
+    const kvFitGeometry g = fitGeometry(FIT_COVER, 1920, 1080, 3000, 4000, 1.0f, 0.0f, 0.0f, kvRegion{0.4f, 0.4f, 0.2f, 0.1f});
     EXPECT_NEAR(0.5f * (g.windowY0 + g.windowY1), 0.45f, 1e-4f);
     // A focus larger than the window: centred on it, and said to be cut.
-    const kvFitGeometry big = fitGeometry(FIT_COVER, 1920, 1080, 3000, 4000, 1.0f, 0.0f, 0.0f, region(0.1f, 0.1f, 0.8f, 0.8f));
+    const kvFitGeometry big = fitGeometry(FIT_COVER, 1920, 1080, 3000, 4000, 1.0f, 0.0f, 0.0f, kvRegion{0.1f, 0.1f, 0.8f, 0.8f});
     EXPECT_FALSE(big.focusInside);
     EXPECT_NEAR(0.5f * (big.windowY0 + big.windowY1), 0.5f, 1e-4f);
     // No focus: as it always was.
@@ -135,7 +125,7 @@ TEST_F(PlayerTest, ALateFocusEasesInAndAnEarlyOneIsThereAtOnce)
     add("portrait.jpg", 4);
     add("known.jpg", 4);
     add("end", 1);
-    rec->focuses["known.jpg"] = region(0.3f, 0.05f, 0.4f, 0.2f);
+    rec->focuses["known.jpg"] = kvRegion{0.3f, 0.05f, 0.4f, 0.2f};
     preload();
     // The window's top, of the buffer, as the slide's texture matrix says.
     auto top = [&]() { return player->getCurrent()->textureMatrix[13]; };
@@ -143,7 +133,7 @@ TEST_F(PlayerTest, ALateFocusEasesInAndAnEarlyOneIsThereAtOnce)
     const float centred = top();
     frame(0.2);
     EXPECT_EQ(top(), centred) << "no focus yet: centred";
-    rec->focuses["portrait.jpg"] = region(0.3f, 0.05f, 0.4f, 0.2f);
+    rec->focuses["portrait.jpg"] = kvRegion{0.3f, 0.05f, 0.4f, 0.2f};
     frame(0.3);
     EXPECT_EQ(top(), centred) << "the ease begins where the window was";
     float last = centred;

@@ -44,6 +44,7 @@ int grey(const kvToneMap& map, double signal)
 
 } // namespace
 
+// And BT.2020's primaries brought to BT.709's, for SDR clips too.
 TEST(ToneMap, LightBelowTheKneeIsKeptAndAboveItSqueezedInOrder)
 {
     const kvToneMap pq(kBt2020, kPq, 1000), sdr(kBt709, kSrgb, 0), hlg(kBt2020, kHlg, 0);
@@ -84,10 +85,7 @@ TEST(ToneMap, LightBelowTheKneeIsKeptAndAboveItSqueezedInOrder)
     // Reference white (75 %, 203 cd/m2) is squeezed to 160 cd/m2: 229 of 255.
     EXPECT_NEAR(hlg.map(203), 160, 1);
     EXPECT_NEAR(grey(hlg, 0.75), 229, 1);
-}
 
-TEST(ToneMap, Bt2020PrimariesComeToBt709s)
-{
     const kvToneMap wide(kBt2020, kSrgb, 0);
     ASSERT_TRUE(wide.needed());
     EXPECT_FALSE(wide.isHdr());
