@@ -22,12 +22,12 @@ write_show() { # focus
 </korvell>
 XML
 }
-# Faces seen in each frame of a render: one line a frame.
+# Faces seen in each frame of a render: one line a frame (one finder for
+# them all: its model is read once).
 faces_in() { # video first last
-  local n
   rm -f "$WORK"/f-*.png
   ffmpeg -v error -i "$1" -vf "select=between(n\,$2\,$3)" -vsync 0 "$WORK/f-%03d.png"
-  for n in "$WORK"/f-*.png; do "$FACES" "$n"; done
+  "$FACES" "$WORK"/f-*.png
 }
 unset DISPLAY
 for size in 1280x720 1920x1080; do
