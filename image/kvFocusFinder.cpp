@@ -1,17 +1,12 @@
-// dlib's frontal face detector (its HOG model is built into the library:
-// nothing to download), on the grey copy doubled once, so faces of some
-// 40 pixels in the copy are found; measured against OpenCV's Haar cascade
-// on the same photographs it missed none the cascade found and found no
-// face in a cat (bench/RESULTS.md).
+// Where a picture's focus is: its faces with their heads, or its busiest
+// third; the faces come from kvFaceDetector.
 #include "image/kvFocusFinder.h"
-
-#include <dlib/image_processing/frontal_face_detector.h>
-#include <dlib/image_transforms.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "image/kvFaceDetector.h"
 #include "image/kvTexture.h"
 
 namespace Korvell {
@@ -84,31 +79,14 @@ kvPictureFocus findFocus(const kvTexture& picture)
     if (!picture.getPixels() || picture.getWidth() < 2 || picture.getHeight() < 2) return found;
     int w = 0, h = 0;
     const std::vector<uint8_t> grey = greyCopy(picture, kFocusSide, w, h);
-    // Each thread its own detector (its scratch is not shared), copied in
-    // a millisecond from one built once: building one reads its model, a
-    // third of a second.
-    static const dlib::frontal_face_detector built = dlib::get_frontal_face_detector();
-    thread_local dlib::frontal_face_detector detector = built;
-    dlib::array2d<unsigned char> image(h, w);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) image[y][x] = grey[static_cast<size_t>(y) * w + x];
-    dlib::pyramid_up(image);
-    // Above the model's own threshold by a margin: real faces in the
-    // measured photographs scored 1.1 to 2.1, the near misses (a shoulder
-    // patch, a cameraman's profile) -0.3 to 0.
-    std::vector<dlib::rect_detection> detections;
-    detector(image, detections, 0.3);
-    for (const dlib::rect_detection& d : detections) {
-        const dlib::rectangle& f = d.rect;
+    for (const kvRegion& f : detectFaces(grey, w, h)) {
         // The detector's box runs from the brows to the chin: the head and
         // hair are kept too.
-        const float fx = static_cast<float>(f.left()) / (2.0f * w), fy = static_cast<float>(f.top()) / (2.0f * h);
-        const float fw = static_cast<float>(f.width()) / (2.0f * w), fh = static_cast<float>(f.height()) / (2.0f * h);
         kvRegion head;
-        head.x = fx - 0.2f * fw;
-        head.y = fy - 0.35f * fh;
-        head.width = 1.4f * fw;
-        head.height = 1.5f * fh;
+        head.x = f.x - 0.2f * f.width;
+        head.y = f.y - 0.35f * f.height;
+        head.width = 1.4f * f.width;
+        head.height = 1.5f * f.height;
         found.region = found.region.unite(head.clipped());
         ++found.faces;
     }
