@@ -1,5 +1,4 @@
-// ISO base media boxes (MP4, MOV, HEIF, AVIF): big-endian numbers (and
-// RIFF's little-endian ones) and the
+// ISO base media boxes (MP4, MOV, HEIF, AVIF): big-endian numbers and the
 // walk over a run of boxes, shared by the picture, clip and EXIF readers.
 #pragma once
 
